@@ -1,0 +1,151 @@
+#include "modbus/ModbusRtuMaster.h"
+
+#include <cstring>
+
+#include "modbus/Crc16.h"
+#include "modbus/MonotonicClock.h"
+
+namespace vexlo {
+namespace {
+
+// Below this many milliseconds left the gap is spun out; before that the thread sleeps.
+constexpr std::int32_t kSpinTailMs = 2;
+
+}  // namespace
+
+ModbusRtuMaster::ModbusRtuMaster() {
+    AttemptLimit() = 3;
+    ResetCounters();
+}
+
+ModbusRtuMaster::~ModbusRtuMaster() = default;
+
+std::recursive_mutex& ModbusRtuMaster::BusLock() {
+    static std::recursive_mutex lock;
+    return lock;
+}
+
+CountdownTimer& ModbusRtuMaster::GapTimer() {
+    static CountdownTimer timer;
+    return timer;
+}
+
+std::uint8_t& ModbusRtuMaster::AttemptLimit() {
+    static std::uint8_t limit = 3;
+    return limit;
+}
+
+const std::uint8_t* ModbusRtuMaster::LastRequest(int* length) const {
+    *length = lastRequest.length;
+    return lastRequest.bytes.data();
+}
+
+const std::uint8_t* ModbusRtuMaster::LastReply(int* length) const {
+    *length = lastReply.length;
+    return lastReply.bytes.data();
+}
+
+void ModbusRtuMaster::WaitForGap() {
+    MonotonicClock& clock = CurrentClock();
+    for (;;) {
+        const std::int32_t left = GapTimer().Remaining();
+        if (left <= 0) return;
+        if (left > kSpinTailMs) {
+            clock.SleepMs(left - kSpinTailMs);
+        } else {
+            clock.Relax();
+        }
+    }
+}
+
+int ModbusRtuMaster::ReadRegisters(int address, int count, std::uint8_t* destination, bool inputRegisters) {
+    if (!linkEnabled) return 1;
+    // The reply of a larger read would not fit the receive buffers: refuse it rather than overrun them.
+    if (count < 0 || count > kMaxReadCount) return 0;
+    const RtuFrame request = BuildReadRequest(stationNumber, inputRegisters ? 4 : 3, address, count);
+    return Transact(request, destination, ExpectedReadReplyLength(count));
+}
+
+int ModbusRtuMaster::ReadInputRegisters(int address, int count, std::uint8_t* destination) {
+    return ReadRegisters(address, count, destination, true);
+}
+
+int ModbusRtuMaster::WriteRegisters(int address, std::uint16_t count, const std::uint8_t* data) {
+    if (!linkEnabled) return 1;
+    if (count > kMaxWriteCount) return 0;
+    const RtuFrame request = BuildWriteRegistersRequest(stationNumber, address, count, data);
+    return Transact(request, nullptr, kWriteReplyLength);
+}
+
+int ModbusRtuMaster::WriteCoil(int address, int value) {
+    if (!linkEnabled) return 1;
+    const RtuFrame request = BuildWriteCoilRequest(stationNumber, address, value);
+    return Transact(request, nullptr, kWriteReplyLength);
+}
+
+int ModbusRtuMaster::Transact(const RtuFrame& request, std::uint8_t* destination, int expected) {
+    WaitForGap();
+    const std::uint8_t function = request.bytes[1];
+    const bool isRead = function == 3 || function == 4;
+    bool accepted = false;
+    {
+        std::lock_guard<std::recursive_mutex> lock(BusLock());
+        lastRequest = request;
+        // Writes receive into a scratch buffer: only read replies carry data for the caller.
+        std::uint8_t scratch[kFrameBufferSize] = {};
+        std::uint8_t* target = destination != nullptr ? destination : scratch;
+        for (int attempt = 0; attempt < AttemptLimit() && !accepted; ++attempt) {
+            if (function != 5) ++counters.requests;
+            const bool sent = WriteBytes(request.bytes.data(), request.length);
+            if (sent) accepted = ReceiveReply(target, expected) == 1;
+            if (accepted) break;
+            if (isRead) {
+                if (sent) ++counters.errors;
+            } else if (function == 16) {
+                ++counters.errors;
+            }
+        }
+    }
+    GapTimer().Arm(kGapMs);
+    return accepted ? 1 : 0;
+}
+
+int ModbusRtuMaster::ReceiveReply(std::uint8_t* destination, int expected) {
+    exceptionReply = false;
+    lastReply.length = 0;
+    std::uint8_t reply[kFrameBufferSize] = {};
+    int received = 0;
+    (void)ReadBytes(reply, expected, &received);
+    if (received < expected) {
+        ++counters.timeouts;
+        return 0;
+    }
+    std::memcpy(lastReply.bytes.data(), reply, static_cast<size_t>(received));
+    lastReply.length = received;
+
+    // The station and the function are not compared with the request.
+    int crcPosition = 0;
+    const std::uint8_t function = reply[1];
+    if (function & 0x80) {
+        exceptionReply = true;
+        ++counters.negativeResponses;
+        crcPosition = 3;
+    } else if (function == 3 || function == 4) {
+        int byteCount = reply[2];
+        if (byteCount > expected) byteCount = expected;
+        int copied = 0;
+        while (copied < byteCount && copied < expected - 5) {
+            destination[copied] = reply[3 + copied];
+            ++copied;
+        }
+        crcPosition = 3 + copied;
+    } else {
+        crcPosition = 6;
+    }
+    const std::uint16_t crc = Crc16(reply, static_cast<std::uint16_t>(crcPosition));
+    if (reply[crcPosition] == (crc & 0xFF) && reply[crcPosition + 1] == (crc >> 8)) return 1;
+    ++counters.crcErrors;
+    return 0;
+}
+
+}  // namespace vexlo

@@ -1,0 +1,77 @@
+// Win32 backend of SerialDevice, on the communications API.
+#include <windows.h>
+
+#include "serial/SerialDevice.h"
+
+namespace vexlo {
+namespace {
+
+std::string LastErrorText() {
+    char text[1024] = {};
+    const DWORD error = GetLastError();
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, nullptr);
+    return text;
+}
+
+class Win32SerialDevice final : public SerialDevice {
+public:
+    explicit Win32SerialDevice(HANDLE handle) : handle(handle) {}
+    ~Win32SerialDevice() override { CloseHandle(handle); }
+
+    bool Configure(const PortSettings& settings, const SerialTimeouts& timeouts) override {
+        bool ok = SetupComm(handle, 2048, 2048) != 0;
+        DCB dcb{};
+        dcb.DCBlength = sizeof dcb;
+        ok = GetCommState(handle, &dcb) != 0 && ok;
+        dcb.BaudRate = settings.Baud();
+        dcb.ByteSize = settings.dataBits;
+        dcb.Parity = settings.parity;
+        dcb.StopBits = settings.stopBits;
+        dcb.fRtsControl = RTS_CONTROL_TOGGLE;
+        ok = SetCommState(handle, &dcb) != 0 && ok;
+        COMMTIMEOUTS commTimeouts{};
+        commTimeouts.ReadIntervalTimeout = timeouts.readIntervalMs;
+        commTimeouts.ReadTotalTimeoutMultiplier = timeouts.readPerByteMs;
+        commTimeouts.ReadTotalTimeoutConstant = timeouts.readConstantMs;
+        commTimeouts.WriteTotalTimeoutMultiplier = timeouts.writePerByteMs;
+        commTimeouts.WriteTotalTimeoutConstant = timeouts.writeConstantMs;
+        ok = SetCommTimeouts(handle, &commTimeouts) != 0 && ok;
+        return ok;
+    }
+
+    void Purge() override { PurgeComm(handle, PURGE_TXCLEAR | PURGE_RXCLEAR); }
+
+    bool Write(const std::uint8_t* data, std::size_t count, std::size_t* written) override {
+        DWORD done = 0;
+        const BOOL ok = WriteFile(handle, data, static_cast<DWORD>(count), &done, nullptr);
+        *written = done;
+        if (!ok) (void)GetLastError();
+        return ok != 0;
+    }
+
+    bool Read(std::uint8_t* buffer, std::size_t count, std::size_t* received) override {
+        DWORD done = 0;
+        const BOOL ok = ReadFile(handle, buffer, static_cast<DWORD>(count), &done, nullptr);
+        *received = done;
+        if (!ok) (void)GetLastError();
+        return ok != 0;
+    }
+
+private:
+    HANDLE handle;
+};
+
+}  // namespace
+
+std::unique_ptr<SerialDevice> OpenPlatformSerialDevice(const std::string& deviceName, std::string* errorText) {
+    HANDLE handle = CreateFileA(deviceName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        *errorText = LastErrorText();
+        return nullptr;
+    }
+    return std::make_unique<Win32SerialDevice>(handle);
+}
+
+}  // namespace vexlo

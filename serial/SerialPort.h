@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "serial/PortSettings.h"
+
+namespace vexlo {
+
+// The serial line to the instrument. Ports are chosen by index (0 = COM1); every SerialPort naming the
+// same index shares one process-wide handle with a use count. Knows nothing of Modbus.
+class SerialPort {
+public:
+    SerialPort();
+    virtual ~SerialPort();
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    void SetPortIndex(int index) { portIndex = index; }
+    int PortIndex() const { return portIndex; }
+    // The switch becomes the negation of the argument; the console always passes 1 (purge off).
+    void SetPurgeAfterWrite(bool flag) { purgeAfterWrite = !flag; }
+    bool PurgeAfterWrite() const { return purgeAfterWrite; }
+
+    // Constant part of the read time-out; reaches the device at the next open.
+    std::uint32_t replyTimeoutMs = 500;
+
+    static std::string DeviceName(int index);
+
+    // Takes one use of the port and opens it when it is not open yet. A failure is shown through
+    // SerialUi (system text + "\n Serial Port -> " + port name); the use stays taken.
+    bool Open();
+    // Gives back one use; closes the handle when none is left.
+    void Close();
+    bool IsOpen() const;
+
+    bool WriteBytes(const std::uint8_t* frame, int count);
+    // True only when exactly count bytes arrived; received tells how many did.
+    bool ReadBytes(std::uint8_t* buffer, int count, int* received);
+
+    // Process-wide use count of a port index (for the console's and the tests' view).
+    static int UseCount(int index);
+    static int LiveObjectCount();
+
+private:
+    int portIndex = 0;
+    bool purgeAfterWrite = false;
+};
+
+}  // namespace vexlo

@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstring>
+
+#include "serial/PortTable.h"
+#include "serial/SerialPort.h"
+#include "serial/SerialUi.h"
+#include "tests/support/Hex.h"
+#include "tests/support/ScopedWorkDir.h"
+
+namespace vexlo {
+namespace {
+
+using test::ReadWholeFile;
+using test::ScopedWorkDir;
+using test::ToHex;
+using test::WriteWholeFile;
+
+TEST(PortTableTest, FirstRunCreatesTheDefaultFile) {
+    ScopedWorkDir dir;
+    { SerialPort port; }
+    const std::string content = ReadWholeFile(dir.File("Serial.cfg"));
+    ASSERT_EQ(content.size(), 560u);
+    EXPECT_EQ(ToHex(reinterpret_cast<const std::uint8_t*>(content.data()), 14),
+              "43 4f 4d 31 00 00 80 25 00 00 08 00 00 02");
+    EXPECT_EQ(content.substr(14 * 39, 5), "COM40");
+    EXPECT_EQ(DescribePort(0), "1 : 9600, 8, E, 1, None");
+}
+
+TEST(PortTableTest, ShortFileFillsOnlyTheEntriesItCovers) {
+    ScopedWorkDir dir;
+    ResetPortTable();
+    PortSettings fast = GetPortSettings(0);
+    fast.SetBaud(115200);
+    fast.parity = 0;
+    fast.stopBits = 2;
+    fast.handshake = 1;
+    std::string image(reinterpret_cast<const char*>(&fast), 14);
+    image += std::string("COM2\0\0", 6) + std::string(3, '\0');  // half of entry 1
+    WriteWholeFile(dir.File("Serial.cfg"), image);
+    ResetPortTable();
+    LoadPortTable();
+    EXPECT_EQ(DescribePort(0), "1 : 115200, 8, N, 2, Hard");
+    EXPECT_EQ(GetPortSettings(1).Baud() & 0xFFFFFFu, 0u);  // covered bytes came from the file
+    EXPECT_EQ(GetPortSettings(1).parity, 2);              // the uncovered tail keeps its default
+    EXPECT_EQ(DescribePort(2), "3 : 9600, 8, E, 1, None");
+}
+
+TEST(PortTableTest, OutOfRangeIndexesUseTheFirstEntry) {
+    ScopedWorkDir dir;
+    ResetPortTable();
+    PortSettings changed = GetPortSettings(3);
+    changed.SetBaud(19200);
+    SetPortSettings(45, changed);
+    EXPECT_EQ(GetPortSettings(0).Baud(), 19200u);
+    EXPECT_EQ(GetPortSettings(40).Baud(), 19200u);
+    EXPECT_EQ(GetPortSettings(-1).Baud(), 19200u);
+    EXPECT_EQ(std::string(GetPortSettings(0).name), "COM4");
+}
+
+TEST(PortTableTest, TextsForCodes) {
+    EXPECT_EQ(HandshakeName(0), "None");
+    EXPECT_EQ(HandshakeName(1), "Hard");
+    EXPECT_EQ(HandshakeName(2), "Soft");
+    EXPECT_EQ(HandshakeName(3), "Unknown");
+    ResetPortTable();
+    PortSettings odd = GetPortSettings(4);
+    odd.parity = 1;
+    odd.stopBits = 1;
+    odd.handshake = 2;
+    SetPortSettings(4, odd);
+    EXPECT_EQ(DescribePort(4), "5 : 9600, 8, O, 1.5, Soft");
+    odd.parity = 7;
+    odd.stopBits = 9;
+    SetPortSettings(4, odd);
+    EXPECT_EQ(DescribePort(4), "5 : 9600, 8, ?, ?, Soft");
+}
+
+TEST(PortTableTest, UnwritableDirectoryIsSilent) {
+    ScopedWorkDir dir;
+    WriteWholeFile(dir.File("dummy"), "");
+    // A directory named like the file cannot be opened as one: load falls back, save fails quietly.
+    ASSERT_EQ(::mkdir(dir.File("Serial.cfg").c_str(), 0700), 0);
+    ResetPortTable();
+    LoadPortTable();
+    SavePortTable();
+    EXPECT_EQ(DescribePort(0), "1 : 9600, 8, E, 1, None");
+}
+
+TEST(SerialPortTest, DeviceNames) {
+    EXPECT_EQ(SerialPort::DeviceName(0), "COM1");
+    EXPECT_EQ(SerialPort::DeviceName(8), "COM9");
+    EXPECT_EQ(SerialPort::DeviceName(9), "\\\\.\\COM10");
+    EXPECT_EQ(SerialPort::DeviceName(39), "\\\\.\\COM40");
+}
+
+class RecordingUi final : public SerialUi {
+public:
+    RecordingUi() { SetSerialUi(this); }
+    ~RecordingUi() override { SetSerialUi(nullptr); }
+    void ShowPortError(const std::string& message) override { messages.push_back(message); }
+    void BeginWait() override { ++waits; }
+    std::vector<std::string> messages;
+    int waits = 0;
+};
+
+TEST(SerialPortTest, MissingPortKeepsItsUsesAndNeverOpens) {
+    ScopedWorkDir dir;
+    RecordingUi ui;
+    dir.MapPort(7, dir.File("no-such-device"));
+    SerialPort port;
+    port.SetPortIndex(6);
+    EXPECT_FALSE(port.Open());
+    EXPECT_FALSE(port.Open());
+    EXPECT_EQ(SerialPort::UseCount(6), 2);
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[0], "No such file or directory\n Serial Port -> COM7");
+    EXPECT_EQ(ui.waits, 2);
+    std::uint8_t byte = 0;
+    int received = -1;
+    EXPECT_FALSE(port.WriteBytes(&byte, 1));
+    EXPECT_FALSE(port.ReadBytes(&byte, 1, &received));
+    EXPECT_EQ(received, 0);
+    port.Close();
+    port.Close();
+    EXPECT_EQ(SerialPort::UseCount(6), 0);
+    port.Close();
+    EXPECT_EQ(SerialPort::UseCount(6), 0);
+}
+
+}  // namespace
+}  // namespace vexlo

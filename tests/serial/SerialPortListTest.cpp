@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "serial/PortNameResolver.h"
+#include "serial/SerialPortList.h"
+#include "tests/support/ScopedWorkDir.h"
+
+namespace vexlo {
+namespace {
+
+using Names = std::vector<std::string>;
+
+TEST(SerialPortListTest, FiltersAndSortsByNumber) {
+    EXPECT_EQ(SerialPortList::FilterAndSort({"COM10", "COM2", "COM1"}), (Names{"COM1", "COM2", "COM10"}));
+    EXPECT_EQ(SerialPortList::FilterAndSort({"COM3", "CNCA0", "/dev/ttyUSB0", "COM1"}), (Names{"COM1", "COM3"}));
+    EXPECT_EQ(SerialPortList::FilterAndSort({}), Names{});
+    // Without digits the number is 0 and sorts first; equal numbers keep their order.
+    EXPECT_EQ(SerialPortList::FilterAndSort({"COM5", "COMX", "COM05", "COM"}),
+              (Names{"COMX", "COM", "COM5", "COM05"}));
+    // The leading run of C, O and M is removed before the number is read.
+    EXPECT_EQ(ComPortNumber("COMMO12"), 12);
+    EXPECT_EQ(ComPortNumber("COM7x"), 7);
+}
+
+class FakeSysfs {
+public:
+    explicit FakeSysfs(const std::string& root) : root(root) { ::mkdir(root.c_str(), 0700); }
+    void AddPort(const std::string& name, bool withDriver, const char* type = nullptr) {
+        const std::string entry = root + "/" + name;
+        ::mkdir(entry.c_str(), 0700);
+        ::mkdir((entry + "/device").c_str(), 0700);
+        if (withDriver) ::mkdir((entry + "/device/driver").c_str(), 0700);
+        if (type) test::WriteWholeFile(entry + "/type", type);
+    }
+    std::string root;
+};
+
+TEST(SerialPortListTest, MachineListOrdersFamiliesAndSkipsEmptySlots) {
+    test::ScopedWorkDir dir;
+    FakeSysfs sys(dir.File("tty"));
+    sys.AddPort("ttyACM0", true);
+    sys.AddPort("ttyUSB10", true);
+    sys.AddPort("ttyUSB2", true);
+    sys.AddPort("ttyS0", true, "4\n");
+    sys.AddPort("ttyS1", true, "0\n");  // legacy slot without a UART
+    sys.AddPort("ttyS12", true, "4\n");
+    sys.AddPort("tty0", false);  // a console, no serial driver
+    sys.AddPort("ttyAMA0", true);
+    EXPECT_EQ(MachineSerialDevices(sys.root),
+              (Names{"/dev/ttyS0", "/dev/ttyS12", "/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyACM0", "/dev/ttyAMA0"}));
+    EXPECT_TRUE(MachineSerialDevices(dir.File("missing")).empty());
+}
+
+TEST(SerialPortListTest, IniMappingWinsOverTheMachineList) {
+    test::ScopedWorkDir dir;
+    dir.MapPort(3, "/dev/serial/by-id/usb-adapter");
+    dir.MapPort(12, dir.File("sim"));
+    EXPECT_EQ(ResolveDevicePath("COM3"), "/dev/serial/by-id/usb-adapter");
+    EXPECT_EQ(ResolveDevicePath("\\\\.\\COM12"), dir.File("sim"));
+    EXPECT_EQ(ResolveDevicePath("/dev/ttyUSB0"), "/dev/ttyUSB0");
+    SerialPortList list;
+    ASSERT_GE(list.PortCount(), 2);
+    EXPECT_EQ(list.CurrentPosition(), 0);
+    // The mapped names are in the list, in number order.
+    Names names;
+    for (int i = 0; i < list.PortCount(); ++i) names.push_back(*list.PortNameAt(i));
+    EXPECT_NE(std::find(names.begin(), names.end(), "COM12"), names.end());
+    EXPECT_FALSE(list.PortNameAt(-1).has_value());
+    EXPECT_FALSE(list.PortNameAt(list.PortCount()).has_value());
+}
+
+}  // namespace
+}  // namespace vexlo

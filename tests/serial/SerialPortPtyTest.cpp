@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "serial/SerialPort.h"
+#include "serial/SerialUi.h"
+#include "tests/support/PtyResponder.h"
+#include "tests/support/ScopedWorkDir.h"
+
+namespace vexlo {
+namespace {
+
+using test::Bytes;
+using test::FromHex;
+using test::PtyResponder;
+using test::ReplyChunk;
+using Clock = std::chrono::steady_clock;
+
+class CapturingUi final : public SerialUi {
+public:
+    CapturingUi() { SetSerialUi(this); }
+    ~CapturingUi() override { SetSerialUi(nullptr); }
+    void ShowPortError(const std::string& message) override { messages.push_back(message); }
+    std::vector<std::string> messages;
+};
+
+class SerialPortPtyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir.MapPort(1, peer.DevicePath());
+        port.SetPortIndex(0);
+        ASSERT_TRUE(port.Open());
+    }
+    void TearDown() override { port.Close(); }
+
+    // Sends one request and reads count bytes of the answer.
+    Bytes Exchange(int count, bool* complete, double* elapsedMs = nullptr) {
+        const Bytes request = FromHex("01 03 00 30 00 01 84 05");
+        EXPECT_TRUE(port.WriteBytes(request.data(), static_cast<int>(request.size())));
+        std::uint8_t buffer[300] = {};
+        int received = 0;
+        const auto start = Clock::now();
+        *complete = port.ReadBytes(buffer, count, &received);
+        if (elapsedMs) *elapsedMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        return Bytes(buffer, buffer + received);
+    }
+
+    test::ScopedWorkDir dir;
+    CapturingUi ui;
+    PtyResponder peer;
+    SerialPort port;
+};
+
+TEST_F(SerialPortPtyTest, ExactLengthReplyReturnsAtOnce) {
+    peer.ScriptReply(FromHex("01 03 02 12 34 b5 33"));
+    bool complete = false;
+    EXPECT_EQ(Exchange(7, &complete), FromHex("01 03 02 12 34 b5 33"));
+    EXPECT_TRUE(complete);
+    ASSERT_EQ(peer.Requests().size(), 1u);
+    EXPECT_EQ(peer.Requests()[0], FromHex("01 03 00 30 00 01 84 05"));
+}
+
+TEST_F(SerialPortPtyTest, ShortReplyEndsAfterTheSilence) {
+    peer.ScriptReply(FromHex("01 83 02 c0 f1"));
+    bool complete = true;
+    double elapsed = 0;
+    const Bytes got = Exchange(8, &complete, &elapsed);
+    EXPECT_FALSE(complete);
+    EXPECT_EQ(got.size(), 5u);
+    // Ended by the 50 ms of silence after the last byte, not by the 508 ms total.
+    EXPECT_LT(elapsed, 400.0);
+}
+
+TEST_F(SerialPortPtyTest, ReplySplitByAShortPauseIsJoined) {
+    peer.Script({{0, FromHex("01 03 02")}, {30, FromHex("12 34 b5 33")}});
+    bool complete = false;
+    EXPECT_EQ(Exchange(7, &complete).size(), 7u);
+    EXPECT_TRUE(complete);
+}
+
+TEST_F(SerialPortPtyTest, ReplySplitByALongPauseEndsAtThePause) {
+    peer.Script({{0, FromHex("01 03 02")}, {150, FromHex("12 34 b5 33")}});
+    bool complete = true;
+    EXPECT_EQ(Exchange(7, &complete).size(), 3u);
+    EXPECT_FALSE(complete);
+}
+
+TEST_F(SerialPortPtyTest, SilenceEndsAfterCountPlusReplyTimeout) {
+    peer.ScriptSilence();
+    bool complete = true;
+    double elapsed = 0;
+    EXPECT_TRUE(Exchange(29, &complete, &elapsed).empty());
+    EXPECT_FALSE(complete);
+    // 29 bytes x 1 ms + 500 ms: never earlier, and not much later.
+    EXPECT_GE(elapsed, 528.0);
+    EXPECT_LT(elapsed, 529.0 + 250.0);
+}
+
+TEST_F(SerialPortPtyTest, WriteDropsStaleInputFirst) {
+    // Bytes that arrive between exchanges are stale: the next frame's read must not see them.
+    peer.ScriptReply(FromHex("01 03 02 12 34 b5 33 ee ee"));
+    bool complete = false;
+    EXPECT_EQ(Exchange(7, &complete).size(), 7u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    peer.ScriptReply(FromHex("01 03 02 56 78 00 00"));
+    EXPECT_EQ(Exchange(7, &complete), FromHex("01 03 02 56 78 00 00"));
+}
+
+TEST_F(SerialPortPtyTest, VanishedDeviceFailsAtOnce) {
+    peer.VanishDevice();
+    std::uint8_t buffer[8];
+    int received = 0;
+    const auto start = Clock::now();
+    EXPECT_FALSE(port.ReadBytes(buffer, 8, &received));
+    EXPECT_LT((std::chrono::duration<double, std::milli>(Clock::now() - start).count()), 400.0);
+}
+
+TEST_F(SerialPortPtyTest, BusyPortIsRefusedWithTheSystemText) {
+    // Another program holds the device: a second opener must be refused like Windows does.
+    const int other = ::open(peer.DevicePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(other, 0);
+    port.Close();
+    ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+    SerialPort second;
+    second.SetPortIndex(0);
+    EXPECT_FALSE(second.Open());
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0], "Device or resource busy\n Serial Port -> COM1");
+    second.Close();
+    ::close(other);
+    EXPECT_TRUE(port.Open());
+}
+
+TEST_F(SerialPortPtyTest, SharedIndexSharesTheHandle) {
+    SerialPort other;
+    other.SetPortIndex(0);
+    EXPECT_TRUE(other.Open());
+    EXPECT_EQ(SerialPort::UseCount(0), 2);
+    other.Close();
+    EXPECT_TRUE(port.IsOpen());
+}
+
+}  // namespace
+}  // namespace vexlo

@@ -1,0 +1,48 @@
+#include "tests/support/ScopedWorkDir.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "common/ProgramFile.h"
+#include "config/ConsoleIniPath.h"
+#include "config/IniProfile.h"
+
+namespace vexlo::test {
+
+ScopedWorkDir::ScopedWorkDir() {
+    previous = CurrentDirectory();
+    std::string pattern = (std::filesystem::temp_directory_path() / "vexlo-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path = pattern;
+    if (chdir(path.c_str()) != 0) throw std::runtime_error("chdir failed");
+}
+
+ScopedWorkDir::~ScopedWorkDir() {
+    if (!previous.empty()) (void)chdir(previous.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+}
+
+void ScopedWorkDir::MapPort(int comNumber, const std::string& devicePath) const {
+    IniProfile profile(ConsoleIniPath(), true);
+    profile.WriteString("Ports", "COM" + std::to_string(comNumber), devicePath);
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+void WriteWholeFile(const std::string& path, const std::string& content) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << content;
+}
+
+}  // namespace vexlo::test
