@@ -41,6 +41,10 @@ public:
     bool linkEnabled = false;
     bool exceptionReply = false;
 
+    // Returns once the gap after the previous transaction has passed: sleeps most of it and spins
+    // only its last milliseconds, so the next request starts on time without burning a core.
+    static void WaitForGap();
+
     static std::recursive_mutex& BusLock();
     static CountdownTimer& GapTimer();
     static std::uint8_t& AttemptLimit();
@@ -50,7 +54,6 @@ protected:
 
 private:
     int Transact(const RtuFrame& request, std::uint8_t* destination, int expected);
-    static void WaitForGap();
 
     int stationNumber = 0;
     LinkCounters counters;
