@@ -132,6 +132,9 @@ int ModbusRtuMaster::ReceiveReply(std::uint8_t* destination, int expected) {
         crcPosition = 3;
     } else if (function == 3 || function == 4) {
         int byteCount = reply[2];
+        // 128 registers are 256 data bytes, which the 8-bit field can only carry as 0: take a field
+        // that matches the expected size modulo 256 as that size, or a full reply fails its CRC.
+        if (byteCount == ((expected - 5) & 0xFF)) byteCount = expected - 5;
         if (byteCount > expected) byteCount = expected;
         int copied = 0;
         while (copied < byteCount && copied < expected - 5) {

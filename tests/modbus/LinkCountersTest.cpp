@@ -139,6 +139,16 @@ TEST_F(LinkCountersTest, ReplyShapesTheMasterAccepts) {
     EXPECT_EQ(length, 8);
 }
 
+TEST_F(LinkCountersTest, ReadOf128RegistersWithItsWrappedByteCount) {
+    Bytes reply = FromHex("01 03 00");
+    for (int i = 0; i < 256; ++i) reply.push_back(static_cast<std::uint8_t>(i));
+    link.Add({false, WithCrc(reply)});
+    std::uint8_t wide[256] = {};
+    EXPECT_EQ(master.ReadRegisters(0x6000, 128, wide), 1);
+    EXPECT_EQ(wide[255], 255);
+    EXPECT_EQ(master.Counters(), Counts(1, 0, 0, 0, 0));
+}
+
 TEST_F(LinkCountersTest, DisabledLinkDoesNothing) {
     master.linkEnabled = false;
     data[0] = 0x5A;

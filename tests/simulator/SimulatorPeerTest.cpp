@@ -1,0 +1,140 @@
+// Independent masters against the simulated instrument: mbpoll as a separate program, libmodbus in
+// process.
+#include <gtest/gtest.h>
+#include <modbus.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+#include "tests/support/ScopedWorkDir.h"
+#include "tests/support/SimulatorProcess.h"
+#include "tests/support/SimulatorThread.h"
+
+namespace vexlo {
+namespace {
+
+using test::RunCommand;
+
+std::string Mbpoll(const std::string& port, const std::string& arguments, const std::string& values = "") {
+    int status = -1;
+    const std::string output = RunCommand(
+        "mbpoll -m rtu -b 9600 -P even -0 -1 -o 1 " + arguments + " " + port + " " + values + " 2>&1", &status);
+    EXPECT_EQ(status, 0) << output;
+    return output;
+}
+
+TEST(SimulatorPeerTest, MbpollReadsTheStatusAndWritesCoils) {
+    test::ScopedWorkDir dir;
+    const std::string link = dir.File("instrument");
+    test::SimulatorProcess simulator({"--station", "7", "--speed", "50", "--link", link});
+    ASSERT_FALSE(simulator.PortPath().empty());
+    ASSERT_TRUE(std::filesystem::is_symlink(link));
+
+    // Registers hold little-endian values: mbpoll shows them byte-swapped.
+    std::string output = Mbpoll(link, "-a 7 -t 4:hex -r 48 -c 13");
+    EXPECT_NE(output.find("[48]: \t0x0100"), std::string::npos) << output;  // program 1
+    EXPECT_NE(output.find("[51]: \t0x2000"), std::string::npos) << output;  // end of cycle
+
+    output = Mbpoll(link, "-a 7 -t 0 -r 1", "1");  // start
+    EXPECT_NE(output.find("Written 1 references"), std::string::npos) << output;
+    output = Mbpoll(link, "-a 7 -t 4:hex -r 51 -c 1");
+    EXPECT_NE(output.find("[51]: \t0x0000"), std::string::npos) << output;  // running
+
+    output = Mbpoll(link, "-a 7 -t 0 -r 0", "1");  // reset
+    output = Mbpoll(link, "-a 7 -t 4:hex -r 51 -c 1");
+    EXPECT_NE(output.find("[51]: \t0x2000"), std::string::npos) << output;
+
+    // Another station gets no answer.
+    int status = 0;
+    RunCommand("mbpoll -m rtu -b 9600 -P even -0 -1 -o 0.2 -a 8 -r 48 " + link + " 2>&1", &status);
+    EXPECT_NE(status, 0);
+
+    EXPECT_EQ(simulator.Stop(), 0);  // clean exit on SIGTERM
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+}
+
+class LibmodbusMaster {
+public:
+    explicit LibmodbusMaster(const std::string& port, int station) {
+        context = modbus_new_rtu(port.c_str(), 9600, 'E', 8, 1);
+        modbus_set_slave(context, station);
+        connected = modbus_connect(context) == 0;
+        modbus_set_response_timeout(context, 0, 500000);
+    }
+    ~LibmodbusMaster() {
+        modbus_close(context);
+        modbus_free(context);
+    }
+    std::vector<std::uint16_t> Read(int address, int count) {
+        std::vector<std::uint16_t> values(static_cast<size_t>(count));
+        lastResult = modbus_read_registers(context, address, count, values.data());
+        return values;
+    }
+    // The instrument's values are little-endian inside the register: swap what libmodbus decoded.
+    static std::uint16_t Le(std::uint16_t value) { return static_cast<std::uint16_t>(value >> 8 | value << 8); }
+    static std::int32_t Le32(const std::vector<std::uint16_t>& v, size_t at) {
+        return static_cast<std::int32_t>(Le(v[at]) | static_cast<std::uint32_t>(Le(v[at + 1])) << 16);
+    }
+    modbus_t* context = nullptr;
+    bool connected = false;
+    int lastResult = 0;
+};
+
+TEST(SimulatorPeerTest, LibmodbusReadsEveryBlock) {
+    sim::InstrumentConfig config;
+    config.initialFifoResults = 2;
+    test::SimulatorThread simulator({1, false}, config);
+    LibmodbusMaster master(simulator.PortPath(), 1);
+    ASSERT_TRUE(master.connected);
+
+    auto status = master.Read(0x0030, 13);
+    ASSERT_EQ(master.lastResult, 13);
+    EXPECT_EQ(LibmodbusMaster::Le(status[1]), 2);
+    EXPECT_EQ(status, master.Read(0x2201, 13));
+
+    const auto fifo = master.Read(0x0010, 36);
+    ASSERT_EQ(master.lastResult, 36);
+    EXPECT_EQ(LibmodbusMaster::Le32(fifo, 4), 500000);
+    EXPECT_EQ(LibmodbusMaster::Le32(fifo, 6), 14000);
+
+    for (const auto& [address, count] : std::vector<std::pair<int, int>>{
+             {0x0434, 26}, {0x0435, 26}, {0x2700, 40}, {0x0801, 1}, {0x8000, 123}, {0x8400, 27},
+             {0x0110, 6}, {0x3000, 10}, {0x2001, 2}, {0x6000, 125}}) {
+        master.Read(address, count);
+        EXPECT_EQ(master.lastResult, count) << std::hex << address;
+    }
+    auto curve = master.Read(0x0434, 26);
+    float coefficient = 0;
+    const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(curve[7] >> 8), static_cast<std::uint8_t>(curve[7]),
+                                   static_cast<std::uint8_t>(curve[8] >> 8), static_cast<std::uint8_t>(curve[8])};
+    std::memcpy(&coefficient, bytes, 4);
+    EXPECT_FLOAT_EQ(coefficient, 1.5f);
+
+    // Writes of the console's shapes.
+    const std::uint16_t select[1] = {LibmodbusMaster::Le(1)};
+    EXPECT_EQ(modbus_write_registers(master.context, 0x0200, 1, select), 1);
+    EXPECT_EQ(LibmodbusMaster::Le(master.Read(0x0030, 1)[0]), 2);
+    EXPECT_EQ(modbus_write_bit(master.context, 2, 1), 1);
+    EXPECT_EQ(LibmodbusMaster::Le(master.Read(0x0030, 2)[1]), 0);
+}
+
+TEST(SimulatorPeerTest, ExceptionCodesSeenByLibmodbus) {
+    test::SimulatorThread simulator;
+    LibmodbusMaster master(simulator.PortPath(), 1);
+    ASSERT_TRUE(master.connected);
+    master.Read(0x4000, 1);
+    EXPECT_EQ(master.lastResult, -1);
+    EXPECT_EQ(errno, EMBXILADD);
+    master.Read(0x0011, 36);  // no result yet
+    EXPECT_EQ(errno, EMBXILVAL);
+    std::uint16_t values[2] = {0, 0};
+    EXPECT_EQ(modbus_write_register(master.context, 0x0200, 0), -1);  // function 6 is not offered
+    EXPECT_EQ(errno, EMBXILFUN);
+    EXPECT_EQ(modbus_write_registers(master.context, 0x0200, 2, values), -1);
+    EXPECT_EQ(errno, EMBXILADD);
+}
+
+}  // namespace
+}  // namespace vexlo

@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include "simulator/FaultPlan.h"
+#include "simulator/SlaveProtocol.h"
+#include "tests/support/Hex.h"
+
+namespace vexlo::sim {
+namespace {
+
+using test::FromHex;
+using test::ToHex;
+using test::WithCrc;
+
+class SlaveProtocolTest : public ::testing::Test {
+protected:
+    std::string Answer(const std::string& hexWithoutCrc) {
+        const auto reply = protocol.HandleRequest(WithCrc(FromHex(hexWithoutCrc)), 0);
+        return reply ? ToHex(*reply) : "none";
+    }
+    InstrumentModel model;
+    SlaveProtocol protocol{model, {1, false}};
+};
+
+TEST_F(SlaveProtocolTest, AnswersItsOwnStationOnly) {
+    EXPECT_EQ(ToHex(*protocol.HandleRequest(FromHex("01 03 00 30 00 01 84 05"), 0)), ToHex(WithCrc(FromHex("01 03 02 01 00"))));
+    EXPECT_EQ(Answer("02 03 00 30 00 01"), "none");
+    EXPECT_FALSE(protocol.HandleRequest(FromHex("01 03 00 30 00 01 84 06"), 0).has_value());  // bad CRC
+    EXPECT_FALSE(protocol.HandleRequest(FromHex("01"), 0).has_value());
+    SlaveProtocol any(model, {1, true});
+    EXPECT_EQ(ToHex(*any.HandleRequest(WithCrc(FromHex("3f 03 30 00 00 0a")), 0)).substr(0, 8), "3f 03 14");
+}
+
+TEST_F(SlaveProtocolTest, RefusesWhatTheInstrumentWouldRefuse) {
+    EXPECT_EQ(Answer("01 06 00 00 00 01"), ToHex(WithCrc(FromHex("01 86 01"))));
+    EXPECT_EQ(Answer("01 03 40 00 00 01"), ToHex(WithCrc(FromHex("01 83 02"))));
+    EXPECT_EQ(Answer("01 03 60 00 00 81"), ToHex(WithCrc(FromHex("01 83 03"))));  // 129 registers
+    EXPECT_EQ(Answer("01 03 60 00 00 00"), ToHex(WithCrc(FromHex("01 83 03"))));
+    EXPECT_EQ(Answer("01 03 60 00 00 80").substr(0, 8), "01 03 00");              // 128 registers
+    EXPECT_EQ(Answer("01 05 00 01 12 34"), ToHex(WithCrc(FromHex("01 85 03"))));
+    EXPECT_EQ(Answer("01 10 60 00 00 02 03 01 02 03"), ToHex(WithCrc(FromHex("01 90 03"))));  // byte count
+    std::string big = "01 10 60 00 00 7c f8";
+    for (int i = 0; i < 248; ++i) big += " 00";
+    EXPECT_EQ(Answer(big), ToHex(WithCrc(FromHex("01 90 03"))));  // 124 registers
+    EXPECT_EQ(Answer("01 10 60 00 00 01 02 34 12"), ToHex(WithCrc(FromHex("01 10 60 00 00 01"))));
+    EXPECT_EQ(Answer("01 05 00 01 ff 00"), ToHex(WithCrc(FromHex("01 05 00 01 ff 00"))));
+    EXPECT_TRUE(model.CycleRunning());
+}
+
+TEST(FaultPlanTest, ParsesRules) {
+    std::string error;
+    auto rule = FaultPlan::ParseRule("badcrc:0.25@0x0030", &error);
+    ASSERT_TRUE(rule);
+    EXPECT_EQ(rule->kind, FaultKind::BadCrc);
+    EXPECT_DOUBLE_EQ(rule->rate, 0.25);
+    EXPECT_EQ(rule->address, 0x30);
+    EXPECT_FALSE(FaultPlan::ParseRule("smoke", &error));
+    EXPECT_NE(error.find("unknown fault"), std::string::npos);
+    EXPECT_FALSE(FaultPlan::ParseRule("noreply:2", &error));
+    EXPECT_FALSE(FaultPlan::ParseRule("noreply@zz", &error));
+}
+
+TEST(FaultPlanTest, ShapesTheReply) {
+    const Frame request = WithCrc(FromHex("01 03 00 30 00 01"));
+    const Frame reply = WithCrc(FromHex("01 03 02 01 00"));
+    const auto apply = [&](FaultKind kind, std::optional<std::uint16_t> address = std::nullopt) {
+        FaultPlan plan;
+        plan.Add({kind, 1.0, address});
+        return plan.Apply(request, reply);
+    };
+    EXPECT_FALSE(apply(FaultKind::NoReply).send);
+    EXPECT_EQ(apply(FaultKind::Truncate).bytes.size(), 3u);
+    EXPECT_NE(apply(FaultKind::BadCrc).bytes, reply);
+    EXPECT_EQ(apply(FaultKind::Exception).bytes, WithCrc(FromHex("01 83 04")));
+    EXPECT_EQ(apply(FaultKind::OtherStation).bytes, WithCrc(FromHex("02 03 02 01 00")));
+    EXPECT_EQ(apply(FaultKind::Pause).pauseAfter, 3u);
+    EXPECT_EQ(apply(FaultKind::Garbage).bytes.size(), reply.size() + 3);
+    EXPECT_EQ(apply(FaultKind::NoReply, 0x2201).send, true);  // aimed elsewhere
+    FaultPlan never;
+    never.Add({FaultKind::NoReply, 0.0, std::nullopt});
+    EXPECT_TRUE(never.Apply(request, reply).send);
+}
+
+}  // namespace
+}  // namespace vexlo::sim

@@ -1,0 +1,17 @@
+#include "tests/support/SimulatorThread.h"
+
+namespace vexlo::test {
+
+SimulatorThread::SimulatorThread(sim::SlaveIdentity identity, sim::InstrumentConfig config,
+                                 std::vector<sim::FaultRule> rules)
+    : model(config), protocol(model, identity), slave(pty.MasterFd(), protocol, faults, {}) {
+    for (const auto& rule : rules) faults.Add(rule);
+    worker = std::thread([this] { slave.Run(stopping); });
+}
+
+SimulatorThread::~SimulatorThread() {
+    stopping = true;
+    worker.join();
+}
+
+}  // namespace vexlo::test
