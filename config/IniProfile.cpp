@@ -145,23 +145,6 @@ bool ReplaceFile(const std::string& path, const std::vector<Line>& lines) {
 
 }  // namespace
 
-int ParseLeadingInt(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    std::uint32_t value = 0;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
-        value = value * 10u + static_cast<std::uint32_t>(text[i] - '0');
-        ++i;
-    }
-    if (negative) value = 0u - value;
-    return static_cast<int>(value);
-}
-
 IniProfile::IniProfile(const std::string& requested, bool anchorAtProgram) {
     const std::string program = ProgramFilePath();
     if (requested.empty()) {

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "common/TextParse.h"
+
 namespace vexlo {
 
 // INI text file with the semantics of the Windows private-profile functions: section and key names
@@ -35,10 +37,5 @@ private:
     std::string path;
     std::string defaultSection;
 };
-
-// The standard atoi conversion without its undefined overflow: leading white space, an optional
-// sign, then decimal digits up to the first other character; no digit gives 0. Out-of-range values
-// wrap to 32 bits like the usual C runtime does.
-int ParseLeadingInt(const std::string& text);
 
 }  // namespace vexlo

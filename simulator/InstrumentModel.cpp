@@ -243,6 +243,7 @@ Refusal InstrumentModel::WriteParameterWindow(std::uint16_t offset, const Regist
         if (values.size() != 1) return Refusal::IllegalDataAddress;
         if (!IsProgramIndex(values[0])) return Refusal::IllegalDataValue;
         parameterProgram = values[0];
+        listProgram = values[0];
         return Refusal::None;
     }
     if (values.size() != 2) return Refusal::IllegalDataAddress;
@@ -263,10 +264,10 @@ Refusal InstrumentModel::ReadRegisters(std::uint16_t address, std::uint16_t coun
             return Serve(StatusBlock(), count, out);
         case 0x0011:
         case 0x2301:
-            if (!lastResult) return Refusal::IllegalDataValue;  // no test has run yet
+            if (!lastResult) return Refusal::EmptyResult;
             return Serve(*lastResult, count, out);
         case 0x0010: {
-            if (fifo.empty()) return Refusal::IllegalDataValue;
+            if (fifo.empty()) return Refusal::EmptyResult;
             const Refusal refusal = Serve(fifo.front(), count, out);
             if (refusal == Refusal::None) fifo.pop_front();
             return refusal;

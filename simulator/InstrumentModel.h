@@ -14,6 +14,9 @@ enum class Refusal : std::uint8_t {
     IllegalFunction = 1,
     IllegalDataAddress = 2,
     IllegalDataValue = 3,
+    // Nothing to read yet (no test has run, the FIFO is empty): answered as an illegal data value,
+    // padded to the length of the read reply so that the master takes it as a complete answer.
+    EmptyResult = 0x83,
 };
 
 // Register values as the instrument holds them: every 16-bit value goes on the wire low byte
@@ -79,8 +82,8 @@ private:
     std::array<std::uint16_t, 256> scratch{};
 
     int runningProgram = 0;      // zero-based
-    int parameterProgram = 0;    // selected at 0x2000 for direct access
-    int listProgram = 0;         // selected at 0x3004 for the indirect lists
+    int parameterProgram = 0;    // selected at 0x2000: direct access and the indirect lists
+    int listProgram = 0;         // selected at 0x3004 (or 0x2000) for the indirect lists
     std::vector<std::uint16_t> readList;
 
     CycleStep step = CycleStep::Ready;

@@ -66,6 +66,11 @@ Frame SlaveProtocol::Read(std::uint8_t station, const Frame& request, std::int64
     if (count == 0 || count > kMaxReadCount) return ExceptionReply(station, function, Refusal::IllegalDataValue);
     Registers values;
     const Refusal refusal = model.ReadRegisters(address, count, values, nowMs);
+    if (refusal == Refusal::EmptyResult) {
+        Frame reply = ExceptionReply(station, function, Refusal::IllegalDataValue);
+        reply.resize(2u * count + 5u, 0);
+        return reply;
+    }
     if (refusal != Refusal::None) return ExceptionReply(station, function, refusal);
     Frame reply{station, function, static_cast<std::uint8_t>(2 * count)};
     for (std::uint16_t value : values) {

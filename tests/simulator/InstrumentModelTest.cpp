@@ -25,8 +25,8 @@ TEST(InstrumentModelTest, AtRestTheInstrumentIsReady) {
     EXPECT_EQ(status[4], 0);
     EXPECT_EQ(Value32(status, 7), 14000);  // mbar
     Registers out;
-    EXPECT_EQ(model.ReadRegisters(0x0011, 36, out, 0), Refusal::IllegalDataValue);  // no result yet
-    EXPECT_EQ(model.ReadRegisters(0x0010, 36, out, 0), Refusal::IllegalDataValue);  // FIFO empty
+    EXPECT_EQ(model.ReadRegisters(0x0011, 36, out, 0), Refusal::EmptyResult);  // no result yet
+    EXPECT_EQ(model.ReadRegisters(0x0010, 36, out, 0), Refusal::EmptyResult);  // FIFO empty
     EXPECT_LT(model.CycleLengthMs(0), 15000);
 }
 

@@ -42,6 +42,11 @@ TEST_F(SlaveProtocolTest, RefusesWhatTheInstrumentWouldRefuse) {
     for (int i = 0; i < 248; ++i) big += " 00";
     EXPECT_EQ(Answer(big), ToHex(WithCrc(FromHex("01 90 03"))));  // 124 registers
     EXPECT_EQ(Answer("01 10 60 00 00 01 02 34 12"), ToHex(WithCrc(FromHex("01 10 60 00 00 01"))));
+    // Nothing to read yet: the exception is padded to the full reply length.
+    const auto empty = protocol.HandleRequest(WithCrc(FromHex("01 03 00 11 00 24")), 0);
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->size(), 77u);
+    EXPECT_EQ(ToHex(empty->data(), 5), ToHex(WithCrc(FromHex("01 83 03"))));
     EXPECT_EQ(Answer("01 05 00 01 ff 00"), ToHex(WithCrc(FromHex("01 05 00 01 ff 00"))));
     EXPECT_TRUE(model.CycleRunning());
 }

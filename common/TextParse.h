@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+namespace vexlo {
+
+// The standard atoi conversion without its undefined overflow: leading white space, an optional
+// sign, then decimal digits up to the first other character; no digit gives 0. Out-of-range values
+// wrap to 32 bits like the usual C runtime does.
+int ParseLeadingInt(const std::string& text);
+
+}  // namespace vexlo

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "instrument/ConsoleReport.h"
+#include "instrument/TesterDevice.h"
+
+namespace vexlo {
+
+// Registers of the program parameters.
+constexpr int kRunningProgramRegister = 0x0200;
+constexpr int kParameterProgramRegister = 0x2000;  // direct access: selection, then 0x2000 + n
+constexpr int kListProgramRegister = 0x3004;       // standard access: program of the lists
+constexpr int kReadListRegister = 0x0000;
+constexpr int kWriteListRegister = 0x007F;
+
+// A program number typed by the operator: converted like atoi and reduced to 16 bits; valid from
+// 1 to 8. The number is kept even when invalid (the console remembers it).
+struct ProgramNumber {
+    std::uint16_t number = 0;
+    bool valid = false;
+    int Index() const { return number - 1; }
+};
+ProgramNumber ParseProgramNumber(const std::string& text);
+inline constexpr const char* kBadProgramMessage = "Program numero does not exist!!!";
+
+// An entered decimal value to thousandths: x 1000, formatted "%.1f", integer part of that text.
+std::int32_t ToThousandths(double value);
+
+// One register (16 bits, low byte first) or a 32-bit value (two registers) as register data.
+DeviceStatus WriteWord(TesterDevice& device, int address, std::uint16_t value);
+
+// Writes the running program index at 0x0200; traced when asked.
+DeviceStatus SelectRunningProgram(TesterDevice& device, int programIndex, ConsoleReport* traceTo);
+
+// Reads a two-register value without tracing; the value x 0.001 rounded as "%.3f" or "%.1f" shows
+// it, or 0 when the read failed.
+double ReadParameterValue(TesterDevice& device, int address, bool threeDecimals);
+
+// Writes the value as thousandths in two registers, then traces the transaction.
+DeviceStatus WriteParameterValue(TesterDevice& device, int address, double value, ConsoleReport& report);
+
+}  // namespace vexlo

@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "config/AppSettings.h"
+#include "config/ConsoleIniPath.h"
+#include "config/IniProfile.h"
+#include "config/WindowPlacementRecord.h"
+#include "tests/support/ScopedWorkDir.h"
+
+namespace vexlo {
+namespace {
+
+using test::ReadWholeFile;
+using test::ScopedWorkDir;
+using test::WriteWholeFile;
+
+TEST(IniProfileTest, WindowsProfileSemantics) {
+    ScopedWorkDir dir;
+    const std::string path = dir.File("a.ini");
+    WriteWholeFile(path, "; kept\r\n[Other]\r\nStation=9\r\n[MODBUS]\r\n station = 7 \r\nStation=8\r\n\r\n[modbus]\r\nComPort=3\r\n");
+    IniProfile profile(path, true);
+    EXPECT_EQ(profile.ReadInt("Modbus", "Station", 255), 7);  // case-insensitive, first match wins
+    EXPECT_EQ(profile.ReadInt("Modbus", "ComPort", -5), -5);  // only the first section counts
+    EXPECT_EQ(profile.ReadInt("Missing", "Station", 255), 255);
+    ASSERT_TRUE(profile.WriteInt("modbus", "AccessMode", 1));
+    ASSERT_TRUE(profile.WriteInt("Modbus", "STATION", 12));
+    ASSERT_TRUE(profile.WriteInt("New", "Key", -3));
+    EXPECT_EQ(ReadWholeFile(path),
+              "; kept\r\n[Other]\r\nStation=9\r\n[MODBUS]\r\nSTATION=12\r\nStation=8\r\nAccessMode=1\r\n\r\n"
+              "[modbus]\r\nComPort=3\r\n[New]\r\nKey=-3\r\n");
+    EXPECT_EQ(profile.Keys("Modbus"), (std::vector<std::string>{"STATION", "Station", "AccessMode"}));
+}
+
+TEST(IniProfileTest, RelativePathsAndAMissingDirectory) {
+    ScopedWorkDir dir;
+    EXPECT_EQ(IniProfile("x.ini", false).Path(), dir.Path() + "/x.ini");
+    IniProfile missing(dir.File("no/such/dir/x.ini"), true);
+    EXPECT_FALSE(missing.WriteInt("Modbus", "Station", 1));
+    EXPECT_EQ(missing.ReadInt("Modbus", "Station", 4), 4);
+}
+
+TEST(AppSettingsTest, DefaultsAndWhatAFileHolds) {
+    ScopedWorkDir dir;
+    {
+        AppSettings settings;
+        EXPECT_EQ(settings.FilePath(), dir.File("VexloModbusTester.ini"));
+        EXPECT_EQ(settings.comPort, 0);
+        EXPECT_EQ(settings.station, 255);
+        EXPECT_EQ(settings.accessMode, 0);
+        EXPECT_EQ(settings.usbEmulation, 0);
+    }
+    EXPECT_TRUE(ReadWholeFile(dir.File("VexloModbusTester.ini")).empty());  // nothing written at start-up
+
+    WriteWholeFile(dir.File("VexloModbusTester.ini"), "[Modbus]\nComPort=-1\nStation=abc\nAccessMode=\nUSB_RS232=1x\n");
+    AppSettings settings;
+    EXPECT_EQ(settings.comPort, -1);
+    EXPECT_EQ(settings.station, 0);
+    EXPECT_EQ(settings.accessMode, 0);
+    EXPECT_EQ(settings.usbEmulation, 1);
+
+    WriteWholeFile(dir.File("VexloModbusTester.ini"), std::string("\0\xff\xfe garbage\n[Modbus\n=\n", 22));
+    AppSettings garbage;
+    EXPECT_EQ(garbage.station, 255);
+}
+
+TEST(AppSettingsTest, SavingRewritesAllFourKeysAndKeepsOtherSections) {
+    ScopedWorkDir dir;
+    WriteWholeFile(dir.File("VexloModbusTester.ini"), "[Ports]\nCOM1=/dev/pts/9\n[Modbus]\nComPort=2\nAccessMode=1\n");
+    AppSettings settings;
+    settings.SetStation(63);
+    EXPECT_EQ(ReadWholeFile(dir.File("VexloModbusTester.ini")),
+              "[Ports]\nCOM1=/dev/pts/9\n[Modbus]\nComPort=2\nAccessMode=1\nStation=63\nUSB_RS232=0\n");
+    settings.comPort = 5;
+    EXPECT_FALSE(settings.EditSettings([](AppSettings& s) {
+        s.station = 1;
+        return false;
+    }));
+    EXPECT_EQ(AppSettings().comPort, 2);  // a cancelled dialog writes nothing
+}
+
+TEST(AppSettingsTest, RootDirectoryGivesOneSeparator) {
+    ScopedWorkDir dir;
+    ASSERT_EQ(chdir("/"), 0);
+    EXPECT_EQ(ConsoleIniPath(), "/VexloModbusTester.ini");
+    ASSERT_EQ(chdir(dir.Path().c_str()), 0);
+}
+
+TEST(WindowPlacementRecordTest, ExactLayoutAndLength) {
+    WindowPlacementRecord record;
+    record.showCommand = 3;
+    record.left = 10;
+    record.top = -20;
+    record.right = 810;
+    record.bottom = 600;
+    const auto bytes = record.Encode();
+    ASSERT_EQ(bytes.size(), 44u);
+    EXPECT_EQ(bytes[0], 44);
+    EXPECT_EQ(bytes[8], 3);
+    EXPECT_EQ(bytes[12], 0xFF);  // minimised x -1
+    EXPECT_EQ(bytes[28], 10);
+    EXPECT_EQ(bytes[32], 0xEC);
+    EXPECT_EQ(WindowPlacementRecord::Decode(bytes), record);
+    auto shorter = bytes;
+    shorter.pop_back();
+    EXPECT_FALSE(WindowPlacementRecord::Decode(shorter));
+    auto longer = bytes;
+    longer.push_back(0);
+    EXPECT_FALSE(WindowPlacementRecord::Decode(longer));
+}
+
+}  // namespace
+}  // namespace vexlo

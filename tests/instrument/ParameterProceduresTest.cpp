@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include "instrument/ParameterAccess.h"
+#include "instrument/ProgramBlocks.h"
+#include "instrument/TimeParameters.h"
+#include "tests/support/RecordingReport.h"
+#include "tests/support/SimulatedDeviceFixture.h"
+
+namespace vexlo {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const Lines kProgramOneTimes = {"FILL TIME: 1.0", "STAB TIME: 1.0", "TEST TIME: 2.0", "", "DUMP TIME: 0.5",
+                                "WAIT TIME: 0.0", "", "REJECT TEST: 5.000", "REJECT REF: 5.000", "REJECT UNIT: Pa"};
+
+class ParameterProceduresTest : public test::SimulatedDeviceFixture {
+protected:
+    test::RecordingReport report{device};
+};
+
+TEST_F(ParameterProceduresTest, ReadTimeDirectPath) {
+    StartSimulator();
+    device.accessMode = kDirectAccess;
+    report.trace.push_back("old line");
+    ReadTimeParameters(device, report, ParseProgramNumber("1"));
+    EXPECT_EQ(report.results, kProgramOneTimes);
+    ASSERT_EQ(report.trace.size(), 16u);  // eight traced reads, the selection is not traced
+    EXPECT_EQ(report.trace[0].substr(0, 23), "<S>: 01 03 20 01 00 02 ");
+    EXPECT_EQ(report.trace[15].substr(0, 14), "<R>: 01 03 04 ");
+}
+
+TEST_F(ParameterProceduresTest, ReadTimeListPath) {
+    StartSimulator();
+    device.accessMode = kStandardAccess;
+    ReadTimeParameters(device, report, ParseProgramNumber("2"));
+    Lines expected = kProgramOneTimes;
+    expected[0] = "FILL TIME: 1.1";
+    expected[2] = "TEST TIME: 2.2";  // 2250 ms shown with one decimal
+    expected.push_back("");
+    EXPECT_EQ(report.results, expected);
+    ASSERT_EQ(report.trace.size(), 4u);
+    EXPECT_EQ(report.trace[0].substr(0, 80),
+              "<S>: 01 10 00 00 00 09 12 08 00 01 00 02 00 03 00 09 00 0a 00 3c 00 3e 00 7f 00 ");
+    EXPECT_EQ(report.trace[2].substr(0, 23), "<S>: 01 03 00 00 00 18 ");
+}
+
+TEST_F(ParameterProceduresTest, ReadTimeFallsBackToTheListsWhenTheSelectionIsUnanswered) {
+    StartSimulator({}, {}, {{sim::FaultKind::NoReply, 1.0, 0x2000}});
+    device.replyTimeoutMs = 50;
+    device.Close();
+    ASSERT_TRUE(device.Open());
+    device.accessMode = kDirectAccess;
+    ReadTimeParameters(device, report, ParseProgramNumber("1"));
+    ASSERT_EQ(report.trace.size(), 4u);
+    EXPECT_EQ(report.trace[0].substr(0, 23), "<S>: 01 10 00 00 00 09 ");
+    EXPECT_EQ(report.results.size(), 11u);
+}
+
+TEST_F(ParameterProceduresTest, InvalidProgramSendsNothing) {
+    StartSimulator();
+    for (const char* text : {"0", "9", ""}) {
+        ReadTimeParameters(device, report, ParseProgramNumber(text));
+    }
+    EXPECT_EQ(report.messages, Lines(3, "Program numero does not exist!!!"));
+    EXPECT_EQ(device.Counters().requests, 0);
+}
+
+TEST_F(ParameterProceduresTest, RunningProgramAndParameterValues) {
+    StartSimulator();
+    EXPECT_EQ(SelectRunningProgram(device, 1, &report), kDeviceOk);
+    ASSERT_EQ(report.trace.size(), 2u);
+    EXPECT_EQ(report.trace[0].substr(0, 32), "<S>: 01 10 02 00 00 01 02 01 00 ");
+    EXPECT_EQ(simulator->Model().RunningProgram(), 1);
+
+    ASSERT_EQ(WriteWord(device, kParameterProgramRegister, 3), kDeviceOk);
+    EXPECT_EQ(WriteParameterValue(device, 0x2002, static_cast<double>(2.3f), report), kDeviceOk);
+    EXPECT_EQ(simulator->Model().Parameter(3, 2), 2300);
+    EXPECT_DOUBLE_EQ(ReadParameterValue(device, 0x2002, false), 2.3);
+    EXPECT_DOUBLE_EQ(ReadParameterValue(device, 0x203C, true), 5.0);
+}
+
+TEST_F(ParameterProceduresTest, CurveInfoWithTheSecondCurveSilent) {
+    StartSimulator({}, {}, {{sim::FaultKind::NoReply, 1.0, 0x0435}});
+    device.replyTimeoutMs = 50;
+    device.Close();
+    ASSERT_TRUE(device.Open());
+    ShowCurveInfo(device, report);
+    ASSERT_EQ(report.results.size(), 10u);
+    EXPECT_EQ(report.results[0], " -> Curve1");
+    EXPECT_EQ(report.results[6], "Coeff      = 1.5");
+    EXPECT_EQ(report.results[9], "Unit       = mbar");
+    ASSERT_EQ(report.trace.size(), 4u);
+    EXPECT_EQ(report.trace[3], "<R>:<none>");
+}
+
+TEST_F(ParameterProceduresTest, TwentyValuesAndRegulatorBits) {
+    StartSimulator();
+    ReadTwentyParameters(device, report);
+    ASSERT_EQ(report.results.size(), 20u);
+    EXPECT_EQ(report.results[0], "0 -> -2.500");
+    EXPECT_TRUE(report.trace.empty());
+
+    ASSERT_EQ(simulator->Model().WriteRegisters(0x0110, {0x0084, 0x1234, 0, 0, 0, 0}, 0), sim::Refusal::None);
+    ModifyRegulatorControl(device, report, true);
+    sim::Registers block;
+    simulator->Model().ReadRegisters(0x0110, 6, block, 0);
+    EXPECT_EQ(block[0], 0x0087);
+    EXPECT_EQ(block[1], 0x1234);
+    ModifyRegulatorControl(device, report, false);
+    simulator->Model().ReadRegisters(0x0110, 6, block, 0);
+    EXPECT_EQ(block[0], 0x0084);
+    EXPECT_EQ(report.trace.size(), 8u);
+}
+
+}  // namespace
+}  // namespace vexlo

@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "instrument/ParameterAccess.h"
+#include "instrument/ProgramBlocks.h"
+#include "instrument/ResultText.h"
+#include "instrument/TimeParameters.h"
+#include "instrument/UnitTable.h"
+
+namespace vexlo {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST(UnitTableTest, Texts) {
+    EXPECT_EQ(UnitText(56), "cm3");
+    EXPECT_EQ(UnitText(57), "***");
+    EXPECT_EQ(UnitText(-1), "***");
+    EXPECT_EQ(UnitText(41), "");
+    EXPECT_EQ(UnitText(6), "Pa");
+    EXPECT_EQ(UnitText(43), "Pa");
+    EXPECT_EQ(UnitText(44), "Pa");
+    EXPECT_EQ(UnitText(40), "\xC2\xB0");  // the degree sign, as UTF-8
+    EXPECT_EQ(UnitText(14), "mbar");
+    EXPECT_EQ(UnitCode(14000), 14);
+    EXPECT_EQ(UnitCode(999), 0);
+    EXPECT_EQ(UnitCode(-1000), -1);
+    EXPECT_EQ(UnitCode(5999), 5);
+    EXPECT_EQ(UnitCode(-1500), -1);
+}
+
+ResultRecord SampleResult() {
+    ResultRecord result;
+    auto put32 = [&](int at, std::int32_t v) { StoreLe32(result.bytes.data() + at, v); };
+    StoreLe16(result.bytes.data(), 0);
+    StoreLe16(result.bytes.data() + 2, 3);
+    StoreLe16(result.bytes.data() + 4, 0x0106);  // only the low byte counts
+    StoreLe16(result.bytes.data() + 6, 7);
+    put32(8, -1500);
+    put32(12, 14000);
+    put32(16, 2345);
+    put32(20, 57000);
+    for (int n = 2; n < 8; ++n) {
+        put32(8 + 8 * n, n * 1000);
+        put32(12 + 8 * n, 6000);
+    }
+    return result;
+}
+
+TEST(ResultTextTest, TwelveLinesOrTwentyFive) {
+    const Lines lines = ResultLines(SampleResult(), false);
+    EXPECT_EQ(lines, (Lines{"Program n\xC2\xB0: 1", "Test type: 3", "Image of the relays:", "    Good part: 0",
+                            "    Bad ref part : 1", "    Bad test part : 1", "    Presence Alarm : 0", "Alarm code: 7",
+                            "Pressure: -1.500", "Pressure unit: mbar", "Leak: 2.345", "Leak unit: ***"}));
+    const Lines erd = ResultLines(SampleResult(), true);
+    ASSERT_EQ(erd.size(), 25u);
+    EXPECT_EQ(erd[12], "...ERD...");
+    EXPECT_EQ(erd[13], "P Step: 2.000");
+    EXPECT_EQ(erd[14], "P Step unit: Pa");
+    EXPECT_EQ(erd[21], "P Contact Up: 6.000");
+    EXPECT_EQ(erd[22], "PC Up unit: Pa");
+    EXPECT_EQ(erd[24], "PC Down unit: Pa");
+}
+
+TEST(ResultTextTest, StatusLine) {
+    StatusRecord status;
+    for (int i = 0; i < 26; ++i) status.bytes[static_cast<size_t>(i)] = static_cast<std::uint8_t>(i);
+    EXPECT_EQ(StatusRegisterLine(status), "0100 0302 0504 0706 0908 0b0a 0d0c 0f0e 1110 1312 1514 1716 1918");
+    StoreLe16(status.bytes.data() + 6, 0x0021);
+    EXPECT_TRUE(status.EndOfCycle());
+    EXPECT_EQ(MeasureText(-1234), "-1.234");
+    EXPECT_EQ(MeasureUnitText(5000), "Pa/s cal");
+}
+
+TEST(ParameterTextTest, TimesRejectsAndInfinity) {
+    EXPECT_EQ(ParameterLine("TEST TIME: ", 0, false, true), "TEST TIME: Inf.");
+    EXPECT_EQ(ParameterLine("TEST TIME: ", 40, false, true), "TEST TIME: Inf.");
+    EXPECT_EQ(ParameterLine("STAB TIME: ", 0, false, false), "STAB TIME: 0.0");
+    EXPECT_EQ(ParameterLine("REJECT TEST: ", -2500, true, false), "REJECT TEST: -2.500");
+    std::uint8_t answer[48] = {};
+    const std::int32_t values[8] = {1000, 1500, 0, 500, 0, 5000, 6000, 5999};
+    for (int i = 0; i < 8; ++i) StoreLe32(answer + 2 + 6 * i, values[i]);
+    EXPECT_EQ(TimeListLines(answer),
+              (Lines{"FILL TIME: 1.0", "STAB TIME: 1.5", "TEST TIME: Inf.", "", "DUMP TIME: 0.5", "WAIT TIME: 0.0", "",
+                     "REJECT TEST: 5.000", "REJECT REF: 6.000", "REJECT UNIT: Pa/s cal", ""}));
+}
+
+TEST(ParameterTextTest, ThousandthsAndProgramNumbers) {
+    EXPECT_EQ(ToThousandths(1.2345), 1234);
+    EXPECT_EQ(ToThousandths(static_cast<double>(2.3f)), 2300);
+    EXPECT_EQ(ToThousandths(0.0005), 0);
+    EXPECT_EQ(ToThousandths(-1.5), -1500);
+    EXPECT_EQ(ToThousandths(650.0), 650000);
+    EXPECT_FALSE(ParseProgramNumber("0").valid);
+    EXPECT_FALSE(ParseProgramNumber("9").valid);
+    EXPECT_FALSE(ParseProgramNumber("").valid);
+    EXPECT_FALSE(ParseProgramNumber("-1").valid);
+    const ProgramNumber wrapped = ParseProgramNumber("65537");
+    EXPECT_TRUE(wrapped.valid);
+    EXPECT_EQ(wrapped.Index(), 0);
+    EXPECT_EQ(ParseProgramNumber(" 8x").Index(), 7);
+}
+
+TEST(CurveTextTest, CurveAndTwentyValues) {
+    std::uint8_t record[52] = {};
+    StoreLe16(record, 10);
+    StoreLe16(record + 2, 500);
+    StoreLe16(record + 4, 1);
+    const float values[5] = {1.5f, 1000.0f, 0.001f, 2.5f, -2.5f};
+    for (int i = 0; i < 5; ++i) std::memcpy(record + 6 + 4 * i, &values[i], 4);
+    std::memcpy(record + 26, "ABCDEFGHIJKLMNOPQRSTUVWXYZ", 26);  // exactly 26, no NUL
+    const Lines lines = CurveLines(record);
+    EXPECT_EQ(lines, (Lines{"Periode    = 10", "Max_Pts    = 500", "Resolution = 1", "MinVal_y   = 1.5",
+                            "MaxVal_y   = 1000", "Coeff      = 0.001", "LimSup_y   = 2.5", "LimInf_y   = -2.5",
+                            "Unit       = ABCDEFGHIJKLMNOPQRSTUVWXYZ"}));
+    std::uint8_t twenty[80] = {};
+    StoreLe32(twenty + 20, -2500);
+    const Lines twentyLines = TwentyParameterLines(twenty);
+    ASSERT_EQ(twentyLines.size(), 20u);
+    EXPECT_EQ(twentyLines[5], "5 -> -2.500");
+    EXPECT_EQ(twentyLines[0], "0 -> 0.000");
+}
+
+}  // namespace
+}  // namespace vexlo
