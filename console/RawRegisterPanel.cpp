@@ -1,0 +1,122 @@
+#include "console/RawRegisterPanel.h"
+
+#include <cctype>
+#include <climits>
+
+#include "common/TextFormat.h"
+#include "console/RawRegisterText.h"
+#include "instrument/ByteImage.h"
+
+namespace vexlo {
+namespace {
+
+constexpr const char* kIntegerPrompt = "Please enter an integer.";
+
+}  // namespace
+
+std::optional<long long> ParseWholeNumber(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    const size_t digitsStart = i;
+    long long value = 0;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+        if (value > (LLONG_MAX - 9) / 10) return std::nullopt;
+        value = value * 10 + (text[i] - '0');
+        ++i;
+    }
+    if (i == digitsStart) return std::nullopt;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    if (i != text.size()) return std::nullopt;
+    return negative ? -value : value;
+}
+
+RawRegisterPanel::Refused RawRegisterPanel::Exchange() {
+    realTimeStatus = view.IsChecked(Option::RealTimeStatus) ? 1 : 0;
+    readAddressText = view.EntryText(Entry::ReadAddress);
+    writeAddressText = view.EntryText(Entry::WriteAddress);
+
+    const auto count = ParseWholeNumber(view.EntryText(Entry::WordCount));
+    if (!count || *count < 0 || *count > UINT_MAX) {
+        view.ShowValidationPrompt(Entry::WordCount, kIntegerPrompt);
+        return Refused::WordCount;
+    }
+    wordCount = static_cast<unsigned>(*count);
+    if (wordCount < 1 || wordCount > kMaxWords) {
+        view.ShowValidationPrompt(Entry::WordCount, FormatText("Please enter an integer between 1 and %u.", kMaxWords));
+        return Refused::WordCount;
+    }
+    const auto longValue = ParseWholeNumber(view.EntryText(Entry::WriteLong));
+    if (!longValue || *longValue < INT32_MIN || *longValue > INT32_MAX) {
+        view.ShowValidationPrompt(Entry::WriteLong, kIntegerPrompt);
+        return Refused::Other;
+    }
+    writeLongValue = static_cast<std::int32_t>(*longValue);
+    const auto wordValue = ParseWholeNumber(view.EntryText(Entry::WriteWord));
+    if (!wordValue || *wordValue < INT_MIN || *wordValue > INT_MAX) {
+        view.ShowValidationPrompt(Entry::WriteWord, kIntegerPrompt);
+        return Refused::Other;
+    }
+    writeWordValue = static_cast<int>(*wordValue);
+    return Refused::None;
+}
+
+bool RawRegisterPanel::ExchangeEntries() { return Exchange() == Refused::None; }
+
+void RawRegisterPanel::ReadWordsCommand() {
+    // A count outside 1 to 128 never reaches the master: the read is not sent at all.
+    if (Exchange() == Refused::WordCount) return;
+    const bool inputRegisters = view.IsChecked(Option::ReadInputRegister);
+    results.Clear();
+    const std::uint32_t address = ParseHexAddress(readAddressText);
+    const int count = static_cast<int>(wordCount);
+    view.SetDisplayText(Display::ReadWord, "");
+    view.SetDisplayText(Display::ReadLong, "");
+    view.SetDisplayText(Display::ReadHex, "");
+    std::uint8_t buffer[256] = {};
+    pollEnabled = 0;
+    const int ok = inputRegisters ? device.ReadInputRegisters(static_cast<int>(address), count, buffer)
+                                  : device.ReadRegisters(static_cast<int>(address), count, buffer);
+    pollEnabled = 1;
+    showExchange(ToDeviceStatus(ok));
+    if (!ok) return;
+    const RawReadText text = InterpretRegisters(buffer[0], buffer[1], buffer[2], buffer[3]);
+    view.SetDisplayText(Display::ReadLong, text.longField);
+    view.SetDisplayText(Display::ReadHex, text.hexField);
+    view.SetDisplayText(Display::ReadWord, text.wordField);
+    for (const auto& line : text.lines) results.AddLine(line);
+}
+
+void RawRegisterPanel::WriteWordCommand() {
+    (void)Exchange();
+    results.Clear();
+    const std::uint32_t address = ParseHexAddress(writeAddressText);
+    int ok = 0;
+    if (view.IsChecked(Option::WriteBit)) {
+        ok = device.WriteCoil(static_cast<int>(address), 1);
+    } else {
+        auto value = static_cast<std::uint16_t>(writeWordValue & 0xFFFF);
+        if (view.IsChecked(Option::SwapWord)) value = static_cast<std::uint16_t>(value >> 8 | value << 8);
+        std::uint8_t buffer[256] = {};
+        StoreLe16(buffer, value);
+        pollEnabled = 0;
+        ok = device.WriteRegisters(static_cast<int>(address), 1, buffer);
+        pollEnabled = 1;
+    }
+    showExchange(ToDeviceStatus(ok));
+}
+
+void RawRegisterPanel::WriteLongCommand() {
+    (void)Exchange();
+    results.Clear();
+    const std::uint32_t address = ParseHexAddress(writeAddressText);
+    std::uint8_t buffer[256] = {};
+    StoreLe32(buffer, writeLongValue);
+    pollEnabled = 0;
+    const int ok = device.WriteRegisters(static_cast<int>(address), 2, buffer);
+    pollEnabled = 1;
+    showExchange(ToDeviceStatus(ok));
+}
+
+}  // namespace vexlo

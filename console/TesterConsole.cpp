@@ -1,0 +1,344 @@
+#include "console/TesterConsole.h"
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+
+#include "common/TextFormat.h"
+#include "console/LogFile.h"
+#include "instrument/ParameterAccess.h"
+#include "instrument/ProgramBlocks.h"
+#include "instrument/ResultText.h"
+#include "instrument/TimeParameters.h"
+#include "serial/PortTable.h"
+
+namespace vexlo {
+
+int TesterConsole::cycleShown = 0;
+
+namespace {
+
+constexpr const char* kResultEmpty = "Result is empty !!!, Run a cycle";
+constexpr const char* kFifoEmpty = "FIFO empty !!!, Run cycle first";
+constexpr const char* kStationNotFound = "Station not found !!!";
+
+}  // namespace
+
+TesterConsole::TesterConsole(AppSettings& settings, ConsoleView& view)
+    : settings(settings),
+      view(view),
+      rawPanel(device, view, results, pollEnabled, realTimeStatus,
+               [this](DeviceStatus status) { ShowExchange(status, 0); }),
+      sequencer(*this) {
+    trace.SetObserver(view.TraceObserver());
+    results.SetObserver(view.ResultObserver());
+}
+
+TesterConsole::~TesterConsole() {
+    trace.SetObserver(nullptr);
+    results.SetObserver(nullptr);
+}
+
+void TesterConsole::Initialise() {
+    view.SetEntryText(Entry::TimeProgram, "1");
+    view.SetEntryText(Entry::RunningProgram, "1");
+    view.SetEntryText(Entry::InterCycle, "5");
+    statusCaption = view.StatusCaption();
+    view.SetLamp(kLampYellow, 0, 0);
+    lampState = kLampYellow;
+    ApplyLinkSettings();
+    RefreshLinkDisplay();
+    view.StartTimer(kFirstTickMs);
+}
+
+void TesterConsole::Shutdown() {
+    view.StopTimer();
+    device.Close();
+}
+
+bool TesterConsole::ApplyLinkSettings() {
+    device.SetPurgeAfterWrite(true);
+    device.SelectStation(settings.station);
+    device.SetPortIndex(settings.comPort);
+    device.linkEnabled = true;
+    const bool opened = device.Open();
+    device.accessMode = settings.accessMode;
+    view.SetDisplayText(Display::ComNumber, FormatText("%d", settings.comPort + 1));
+    view.SetDisplayText(Display::Station, FormatText("%d", settings.station));
+    return opened;
+}
+
+void TesterConsole::RefreshLinkDisplay() {
+    view.SetStatusText(DescribePort(device.PortIndex()));
+    view.SetStatusCaption(statusCaption + " < " + device.AccessModeName() + " > ");
+    view.SetAccessModeLabel(device.AccessModeName());
+}
+
+void TesterConsole::ShowLinkCounters(const LinkCounters& counters) {
+    view.SetDisplayText(Display::Requests, FormatText("%ld", static_cast<long>(counters.requests)));
+    const auto update = [&](std::size_t slot, std::int32_t value, Display display) {
+        if (shownCounters[slot] == value) return;
+        shownCounters[slot] = value;
+        view.SetDisplayText(display, FormatText("%ld", static_cast<long>(value)));
+    };
+    update(0, counters.errors, Display::Errors);
+    update(2, counters.timeouts, Display::TimeoutErrors);
+    update(1, counters.crcErrors, Display::CrcErrors);
+    if (shownCounters[3] != counters.negativeResponses) {
+        shownCounters[3] = counters.negativeResponses;
+        view.SetDisplayText(Display::NegativeResponses,
+                            FormatText("%ld-%ld", static_cast<long>(counters.negativeResponses),
+                                       static_cast<long>(counters.spare)));
+    }
+}
+
+void TesterConsole::ShowExchange(DeviceStatus status, int decode) {
+    int requestLength = 0;
+    int replyLength = 0;
+    const std::uint8_t* request = device.LastRequest(&requestLength);
+    const std::uint8_t* reply = device.LastReply(&replyLength);
+    for (const auto& line : ExchangeLines(request, requestLength, reply, replyLength, status != kDeviceOk)) {
+        trace.AppendTraceLine(line);
+    }
+    if (status == kDeviceOk && replyLength > 0 && decode == 1) DecodeResult();
+}
+
+void TesterConsole::DecodeResult() {
+    if (device.exceptionReply) {
+        view.ShowMessage(kResultEmpty, MessageKind::Warning);
+        return;
+    }
+    results.Clear();
+    int replyLength = 0;
+    const std::uint8_t* reply = device.LastReply(&replyLength);
+    result = ResultRecord{};
+    const int available = std::max(0, std::min<int>(replyLength - 3, static_cast<int>(result.bytes.size())));
+    std::memcpy(result.bytes.data(), reply + 3, static_cast<std::size_t>(available));
+    for (const auto& line : ResultLines(result, view.IsChecked(Option::VexloErd))) {
+        // The relay heading goes in plainly: no cap test, no selection.
+        if (line == "Image of the relays:") {
+            results.AddLine(line);
+        } else {
+            results.AppendTraceLine(line);
+        }
+    }
+}
+
+void TesterConsole::TimerTick() {
+    view.StopTimer();
+    sequencer.RunSequencerStep();
+    if (realTimeStatus == 1 && pollEnabled == 1) PollStatus();
+    ShowLinkCounters(device.Counters());
+    view.StartTimer(kTickMs);
+}
+
+void TesterConsole::PollStatus() {
+    if (device.ReadStatus(statusRecord) != kDeviceOk) {
+        view.SetStatusText(DescribePort(device.PortIndex()));
+        if (lampState != kLampRed) {
+            lampState = kLampRed;
+            view.SetLampRow(kLampRed);
+        }
+        return;
+    }
+    ShowStatus();
+    if (lampState == kLampRed) {
+        lampState = kLampGreen;
+        view.SetLampRow(kLampGreen);
+    }
+}
+
+void TesterConsole::ShowStatus() {
+    const StatusRecord& status = statusRecord;
+    view.SetStatusText(StatusRegisterLine(status));
+    view.SetDisplayText(Display::Measure1, MeasureText(status.Measure1()));
+    view.SetDisplayText(Display::Measure1Unit, MeasureUnitText(status.Unit1()));
+    view.SetDisplayText(Display::Measure2, MeasureText(status.Measure2()));
+    view.SetDisplayText(Display::Measure2Unit, MeasureUnitText(status.Unit2()));
+    view.SetDisplayText(Display::RunningProgram, FormatText("%d", status.RunningProgram()));
+    fifoCount = status.FifoCount();
+    view.SetDisplayText(Display::FifoCount, FormatText("%d", static_cast<int>(fifoCount)));
+    view.SetDisplayText(Display::TestType, FormatText("%d", status.TestType()));
+    const unsigned relays = status.RelayStatus();
+    view.SetDisplayText(Display::RelayStatus, FormatText("0x%04x", relays));
+    view.SetDisplayText(Display::StepCode, FormatText("0x%04x", static_cast<unsigned>(status.StepCode())));
+    view.SetLight(StatusLight::Ok, (relays & 0x01) != 0);
+    view.SetLight(StatusLight::EndOfCycle, (relays & 0x20) != 0);
+    view.SetLight(StatusLight::TestReject, (relays & 0x02) != 0);
+    view.SetLight(StatusLight::ReferenceReject, (relays & 0x04) != 0);
+    view.SetLight(StatusLight::Alarm, (relays & 0x08) != 0);
+    // The bar runs from the poll that sees the end of cycle fall until the one that sees it again.
+    const int endOfCycle = (relays & 0x20) != 0 ? 1 : 0;
+    if (endOfCycle != cycleShown) {
+        view.SetCycleAnimation(endOfCycle == 0);
+        cycleShown = endOfCycle;
+    }
+}
+
+void TesterConsole::StartCommand() {
+    results.Clear();
+    pollEnabled = 0;
+    const DeviceStatus status = device.StartCycle();
+    sequencer.startOk = status == kDeviceOk ? 1 : 0;
+    pollEnabled = 1;
+    ShowExchange(status, 0);
+}
+
+void TesterConsole::ResetCommand() {
+    results.Clear();
+    pollEnabled = 0;
+    const DeviceStatus status = device.ResetCycle();
+    pollEnabled = 1;
+    ShowExchange(status, 0);
+}
+
+void TesterConsole::ClearFifoCommand() {
+    pollEnabled = 0;
+    const DeviceStatus status = device.ClearFifo();
+    pollEnabled = 1;
+    ShowExchange(status, 0);
+}
+
+void TesterConsole::ReadLastResultCommand() {
+    std::uint8_t buffer[2 * kResultRegisters] = {};
+    pollEnabled = 0;
+    const DeviceStatus status = device.ReadLastResult(kResultRegisters, buffer);
+    pollEnabled = 1;
+    ShowExchange(status, 1);
+}
+
+void TesterConsole::ReadFifoCommand() {
+    if (realTimeStatus == 0) {
+        const DeviceStatus status = device.ReadStatus(statusRecord);
+        if (status != kDeviceOk) {
+            ShowExchange(status, 1);
+            return;
+        }
+        fifoCount = statusRecord.FifoCount();
+    }
+    if (fifoCount == 0) {
+        view.ShowMessage(kFifoEmpty, MessageKind::Warning);
+        return;
+    }
+    std::uint8_t buffer[2 * kResultRegisters] = {};
+    pollEnabled = 0;
+    const DeviceStatus status = device.ReadFifoResult(kResultRegisters, buffer);
+    pollEnabled = 1;
+    ShowExchange(status, 1);
+}
+
+void TesterConsole::RealTimeStatusCommand() {
+    (void)rawPanel.ExchangeEntries();
+    lampState = realTimeStatus == 1 ? kLampRed : kLampYellow;
+    view.SetLampRow(lampState);
+}
+
+void TesterConsole::RunningCommand(bool checked) {
+    if (checked) {
+        sequencer.SwitchOn();
+    } else {
+        sequencer.SwitchOff();
+    }
+    view.EnableCommandGroup(!checked);
+    if (!checked) return;
+    ClearFifoCommand();
+    sequencer.ResetCounts();
+}
+
+void TesterConsole::ClearListsCommand() {
+    trace.Clear();
+    results.Clear();
+}
+
+void TesterConsole::CopyTraceToFileCommand() {
+    const TraceCopyResult copy =
+        CopyTraceToFile(trace, std::time(nullptr), [this](const std::string& question) { return view.AskYesNo(question); });
+    if (copy.outcome == TraceCopyResult::Outcome::Failed) {
+        view.ShowMessage(FormatText("The trace could not be written to %s (%d line(s) lost).", copy.fileName.c_str(),
+                                    copy.linesFailed),
+                         MessageKind::Stop);
+    }
+}
+
+void TesterConsole::SetupCommand() {
+    view.StopTimer();
+    if (settings.EditSettings([this](AppSettings& edited) { return view.RunProgramSetup(edited); })) {
+        device.Close();
+        ApplyLinkSettings();
+        RefreshLinkDisplay();
+    }
+    view.StartTimer(kAfterDialogTickMs);
+}
+
+void TesterConsole::SearchCommand() {
+    view.BeginWait();
+    std::string message = kStationNotFound;
+    view.StopTimer();
+    device.Close();
+    device.replyTimeoutMs = 50;
+    ApplyLinkSettings();
+    int station = 0;
+    if (device.FindStation(station) == kDeviceOk) {
+        view.SetDisplayText(Display::Station, FormatText("%d", station));
+        message = FormatText("Station found = %d", station);
+        settings.SetStation(station);
+    }
+    device.Close();
+    device.replyTimeoutMs = 500;
+    ApplyLinkSettings();
+    view.ShowMessage(message, MessageKind::Information);
+    RefreshLinkDisplay();
+    view.StartTimer(kAfterDialogTickMs);
+    view.EndWait();
+}
+
+void TesterConsole::ReadTimeCommand() {
+    const ProgramNumber program = ParseProgramNumber(view.EntryText(Entry::TimeProgram));
+    currentProgram = program.number;
+    ReadTimeParameters(device, *this, program);
+}
+
+void TesterConsole::SelectProgCommand() {
+    trace.Clear();
+    results.Clear();
+    const ProgramNumber program = ParseProgramNumber(view.EntryText(Entry::RunningProgram));
+    currentProgram = program.number;
+    if (program.valid) {
+        SelectRunningProgram(device, program.Index(), this);
+    } else {
+        ShowMessage(kBadProgramMessage);
+    }
+}
+
+void TesterConsole::SetTimeCommand() {
+    const ProgramNumber program = ParseProgramNumber(view.EntryText(Entry::TimeProgram));
+    currentProgram = program.number;
+    if (!program.valid) {
+        ShowMessage(kBadProgramMessage);
+        return;
+    }
+    view.RunTimeSetup(program.number);
+}
+
+void TesterConsole::IdentifierCommand() { view.RunIdentifierDialog(); }
+
+void TesterConsole::ReadTwentyCommand() { ReadTwentyParameters(device, *this); }
+
+void TesterConsole::WriteTwentyCommand() { ShowMessage(kWriteTwentyMessage); }
+
+void TesterConsole::CopyRecordCommand() {
+    // A record too large for two frames is refused rather than half copied.
+    if (CopyProgramRecord(device) == CopyOutcome::TooLarge) {
+        view.ShowMessage("The program record is larger than 492 bytes: not copied.", MessageKind::Stop);
+    }
+}
+
+void TesterConsole::CurveInfoCommand() { ShowCurveInfo(device, *this); }
+
+void TesterConsole::RegulatorCommand(bool set) { ModifyRegulatorControl(device, *this, set); }
+
+bool TesterConsole::AcceptCommand() { return rawPanel.ExchangeEntries(); }
+
+void TesterConsole::ParameterDialogExchange(bool success) { ShowExchange(success ? kDeviceOk : kDeviceFailed, 0); }
+
+}  // namespace vexlo

@@ -1,0 +1,120 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "config/AppSettings.h"
+#include "console/ConsoleView.h"
+#include "console/CycleSequencer.h"
+#include "console/RawRegisterPanel.h"
+#include "console/TraceList.h"
+#include "instrument/ConsoleReport.h"
+#include "instrument/TesterDevice.h"
+
+namespace vexlo {
+
+// The console's state and behaviour apart from the window: the link, the status poll on the timer
+// tick, the commands, the trace and result lists, the raw register panel and the cycle sequencer.
+// Everything runs on the window's thread; the window forwards clicks and ticks here.
+class TesterConsole final : public ConsoleReport, private SequencerHost {
+public:
+    static constexpr int kFirstTickMs = 1000;
+    static constexpr int kTickMs = 100;
+    static constexpr int kAfterDialogTickMs = 500;
+    static constexpr int kResultRegisters = 36;
+
+    TesterConsole(AppSettings& settings, ConsoleView& view);
+    ~TesterConsole() override;
+    TesterConsole(const TesterConsole&) = delete;
+    TesterConsole& operator=(const TesterConsole&) = delete;
+
+    // The end of the window's initialisation: fields, lamp, link, first timer start.
+    void Initialise();
+    // The window is going: timer off, link closed.
+    void Shutdown();
+
+    void TimerTick();
+
+    // Commands of the window.
+    void StartCommand() override;
+    void ResetCommand();
+    void ClearFifoCommand();
+    void ReadLastResultCommand();
+    void ReadFifoCommand() override;
+    void RealTimeStatusCommand();
+    void RunningCommand(bool checked);
+    void ClearListsCommand();
+    void CopyTraceToFileCommand();
+    void SetupCommand();
+    void SearchCommand();
+    void ReadTimeCommand();
+    void SelectProgCommand();
+    void SetTimeCommand();
+    void IdentifierCommand();
+    void ReadTwentyCommand();
+    void WriteTwentyCommand();
+    void CopyRecordCommand();
+    void CurveInfoCommand();
+    void RegulatorCommand(bool set);
+    // Enter in an entry field: true when every field passes and the window may close.
+    bool AcceptCommand();
+    // A parameter dialog finished a transaction.
+    void ParameterDialogExchange(bool success);
+
+    RawRegisterPanel& RawPanel() { return rawPanel; }
+    CycleSequencer& Sequencer() { return sequencer; }
+
+    // Link.
+    bool ApplyLinkSettings();
+    void RefreshLinkDisplay();
+    void ShowLinkCounters(const LinkCounters& counters);
+    void ShowExchange(DeviceStatus status, int decode);
+
+    // ConsoleReport, for the instrument procedures and the parameter dialogs.
+    void TraceExchange(DeviceStatus status) override { ShowExchange(status, 0); }
+    void ClearTrace() override { trace.Clear(); }
+    void ClearResults() override { results.Clear(); }
+    void AppendResult(const std::string& line) override { results.AppendTraceLine(line); }
+    void ShowMessage(const std::string& text) override { view.ShowMessage(text, MessageKind::Warning); }
+
+    TesterDevice device;
+    TraceList trace;
+    TraceList results;
+    int realTimeStatus = 0;
+    int pollEnabled = 1;
+    StatusRecord statusRecord;
+    ResultRecord result;
+    std::uint32_t fifoCount = 0;
+    std::array<std::int32_t, 4> shownCounters = {-1, -1, -1, -1};  // errors, CRC errors, time-outs, negative
+    int lampState = kLampYellow;
+    std::uint16_t currentProgram = 0;
+
+    // The end-of-cycle bit as the progress animation last acted on it (process-wide).
+    static int cycleShown;
+
+private:
+    void PollStatus();
+    void ShowStatus();
+    void DecodeResult();
+
+    // SequencerHost
+    TesterDevice& Device() override { return device; }
+    StatusRecord& SharedStatus() override { return statusRecord; }
+    void SetFifoCount(std::uint32_t count) override { fifoCount = count; }
+    void AppendTraceLine(const std::string& line) override { trace.AppendTraceLine(line); }
+    bool ReadFifoChecked() const override { return view.IsChecked(Option::ReadFifo); }
+    std::string InterCycleText() const override { return view.EntryText(Entry::InterCycle); }
+    void SetRunningProgramEntry(const std::string& text) override { view.SetEntryText(Entry::RunningProgram, text); }
+    void SetRunningProgramDisplay(const std::string& text) override {
+        view.SetDisplayText(Display::RunningProgram, text);
+    }
+
+    AppSettings& settings;
+    ConsoleView& view;
+    std::string statusCaption;
+    RawRegisterPanel rawPanel;
+    CycleSequencer sequencer;
+};
+
+}  // namespace vexlo

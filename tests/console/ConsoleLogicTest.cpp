@@ -1,0 +1,288 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "tests/support/ConsoleFixture.h"
+#include "tests/support/Hex.h"
+
+namespace vexlo {
+namespace {
+
+using Lines = std::vector<std::string>;
+using test::FromHex;
+using test::ToHex;
+using test::WithCrc;
+
+class ConsoleLogicTest : public test::ConsoleFixture {
+protected:
+    void SwitchPolling(bool on) {
+        if (on) {
+            view.checked.insert(Option::RealTimeStatus);
+        } else {
+            view.checked.erase(Option::RealTimeStatus);
+        }
+        console->RealTimeStatusCommand();
+    }
+    // Ticks until the status shows the end-of-cycle bit as wanted (real time: the instrument's cycle).
+    bool TickUntilEndOfCycle(bool wanted) {
+        for (int i = 0; i < 200; ++i) {
+            console->TimerTick();
+            if (console->statusRecord.EndOfCycle() == wanted) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+    Lines Trace() const { return Lines(console->trace.Lines().begin(), console->trace.Lines().end()); }
+    Lines Results() const { return Lines(console->results.Lines().begin(), console->results.Lines().end()); }
+    void RunOneCycle() {
+        console->StartCommand();
+        ASSERT_TRUE(TickUntilEndOfCycle(false) || console->statusRecord.EndOfCycle());
+        ASSERT_TRUE(TickUntilEndOfCycle(true));
+    }
+};
+
+TEST_F(ConsoleLogicTest, StartUpShowsTheLinkAndStartsTheTimer) {
+    StartConsole();
+    EXPECT_EQ(view.entries[Entry::TimeProgram], "1");
+    EXPECT_EQ(view.entries[Entry::RunningProgram], "1");
+    EXPECT_EQ(view.entries[Entry::InterCycle], "5");
+    EXPECT_EQ(view.lampRows, std::vector<int>{32});
+    EXPECT_EQ(view.displays[Display::ComNumber], "1");
+    EXPECT_EQ(view.displays[Display::Station], "1");
+    EXPECT_EQ(view.statusText, "1 : 9600, 8, E, 1, None");
+    EXPECT_EQ(view.statusCaption, "[ Status ] < Standard Access > ");
+    EXPECT_EQ(view.accessModeLabel, "Standard Access");
+    EXPECT_EQ(view.timerPeriods, std::vector<int>{1000});
+    EXPECT_TRUE(console->device.linkEnabled);
+}
+
+TEST_F(ConsoleLogicTest, LampAndStatusFollowThePoll) {
+    StartConsole({}, {}, {}, 50);
+    console->TimerTick();
+    EXPECT_EQ(view.lampRows, std::vector<int>{32});  // polling off: yellow, counters still shown
+    EXPECT_EQ(view.displays[Display::Requests], "0");
+    SwitchPolling(true);
+    EXPECT_EQ(view.lampRows, (std::vector<int>{32, 0}));
+    console->TimerTick();
+    EXPECT_EQ(view.lampRows, (std::vector<int>{32, 0, 16}));
+    EXPECT_EQ(view.statusText, "0001 0000 0001 0020 0000 0000 0000 36b0 0000 0000 0000 1770 0000");
+    EXPECT_EQ(view.displays[Display::RelayStatus], "0x0020");
+    EXPECT_EQ(view.displays[Display::StepCode], "0x0000");
+    EXPECT_EQ(view.displays[Display::Measure1], "0.000");
+    EXPECT_EQ(view.displays[Display::Measure1Unit], "mbar");
+    EXPECT_EQ(view.displays[Display::Measure2Unit], "Pa");
+    EXPECT_EQ(view.displays[Display::RunningProgram], "1");
+    EXPECT_TRUE(view.lights[StatusLight::EndOfCycle]);
+    EXPECT_FALSE(view.lights[StatusLight::Ok]);
+    EXPECT_EQ(view.timerPeriods.back(), 100);
+
+    // The instrument goes away: red lamp, the port description instead of the registers.
+    console->device.SelectStation(9);
+    console->TimerTick();
+    EXPECT_EQ(view.lampRows.back(), 0);
+    EXPECT_EQ(view.statusText, "1 : 9600, 8, E, 1, None");
+    EXPECT_EQ(view.displays[Display::RelayStatus], "0x0020");  // fields keep their values
+    console->device.SelectStation(1);
+    console->TimerTick();
+    EXPECT_EQ(view.lampRows.back(), 16);
+    SwitchPolling(false);
+    EXPECT_EQ(view.lampRows.back(), 32);
+}
+
+TEST_F(ConsoleLogicTest, CountersAreWrittenOnlyWhenTheyChange) {
+    StartConsole();
+    console->TimerTick();
+    EXPECT_EQ(view.displays[Display::NegativeResponses], "0-0");
+    EXPECT_EQ(view.displayWrites[Display::Errors], 1);
+    console->TimerTick();
+    EXPECT_EQ(view.displayWrites[Display::Errors], 1);
+    EXPECT_EQ(view.displayWrites[Display::Requests], 2);
+    for (int i = 0; i < 3; ++i) console->ReadLastResultCommand();  // no result yet: a refusal each
+    EXPECT_EQ(view.messages, Lines(3, "Result is empty !!!, Run a cycle"));
+    console->TimerTick();
+    EXPECT_EQ(view.displays[Display::NegativeResponses], "3-0");
+    EXPECT_EQ(view.displays[Display::Requests], "3");
+    EXPECT_EQ(view.displayWrites[Display::TimeoutErrors], 1);
+}
+
+TEST_F(ConsoleLogicTest, ProgressAnimationRunsOncePerCycle) {
+    sim::InstrumentConfig config;
+    config.speed = 100;
+    StartConsole({}, config);
+    SwitchPolling(true);
+    console->TimerTick();
+    EXPECT_EQ(view.animation, std::vector<bool>{false});  // the bit seen set: bar empty
+    RunOneCycle();
+    EXPECT_EQ(view.animation, (std::vector<bool>{false, true, false}));
+}
+
+TEST_F(ConsoleLogicTest, CommandsWriteTheirTraceLines) {
+    StartConsole();
+    console->results.AppendTraceLine("old result");
+    console->StartCommand();
+    EXPECT_EQ(Trace(), (Lines{"<S>: 01 05 00 01 ff 00 dd fa ", "<R>: 01 05 00 01 ff 00 dd fa "}));
+    EXPECT_TRUE(console->results.Empty());
+    EXPECT_EQ(console->Sequencer().startOk, 1);
+    console->ResetCommand();
+    console->results.AppendTraceLine("kept");
+    console->ClearFifoCommand();
+    EXPECT_EQ(Trace().size(), 6u);
+    EXPECT_EQ(Trace()[4], "<S>: 01 05 00 02 ff 00 2d fa ");
+    EXPECT_EQ(Results(), Lines{"kept"});
+    console->ClearListsCommand();
+    EXPECT_TRUE(console->trace.Empty());
+    EXPECT_TRUE(console->results.Empty());
+}
+
+TEST_F(ConsoleLogicTest, AFailedCommandShowsTwoLines) {
+    StartConsole({}, {}, {}, 20);
+    console->device.SelectStation(9);
+    console->StartCommand();
+    ASSERT_EQ(Trace().size(), 2u);
+    EXPECT_EQ(Trace()[0], "<S>: " + ToHex(WithCrc(FromHex("09 05 00 01 ff 00"))) + " ");
+    EXPECT_EQ(Trace()[1], "<R>:<none>");
+    EXPECT_EQ(console->Sequencer().startOk, 0);
+}
+
+TEST_F(ConsoleLogicTest, ResultsDecodeWithAndWithoutErd) {
+    sim::InstrumentConfig config;
+    config.speed = 100;
+    StartConsole({}, config);
+    SwitchPolling(true);
+    RunOneCycle();
+    console->ReadLastResultCommand();
+    ASSERT_EQ(console->results.Size(), 12u);
+    EXPECT_EQ(console->results.Lines()[0], "Program n\xC2\xB0: 1");
+    EXPECT_EQ(console->results.Lines()[8], "Pressure: 500.000");
+    view.checked.insert(Option::VexloErd);
+    console->ReadFifoCommand();  // polling on: the count from the last poll
+    ASSERT_EQ(console->results.Size(), 25u);
+    EXPECT_EQ(console->results.Lines()[12], "...ERD...");
+}
+
+TEST_F(ConsoleLogicTest, ReadFifoWhenEmpty) {
+    StartConsole();
+    console->ReadFifoCommand();
+    EXPECT_EQ(view.messages, Lines{"FIFO empty !!!, Run cycle first"});
+    EXPECT_EQ(console->device.Counters().requests, 1);  // the status read only
+    EXPECT_TRUE(console->trace.Empty());
+}
+
+TEST_F(ConsoleLogicTest, RawPanelReadsAndWrites) {
+    StartConsole();
+    auto& entries = view.entries;
+    entries[Entry::ReadAddress] = "6000";
+    entries[Entry::WriteAddress] = "6000";
+    entries[Entry::WordCount] = "1";
+    entries[Entry::WriteLong] = "305419896";
+    entries[Entry::WriteWord] = "4660";
+
+    console->RawPanel().WriteWordCommand();
+    EXPECT_EQ(Trace()[0], "<S>: " + ToHex(WithCrc(FromHex("01 10 60 00 00 01 02 34 12"))) + " ");
+    console->RawPanel().ReadWordsCommand();
+    EXPECT_EQ(Results(), (Lines{"word=4660, 1234(H)", "long=4660, 00001234(H)", "float=6.53005e-42",
+                                "sw_word=13330, 3412(H)", "sw_long=873594880, 34120000(H)", "sw_float=1.35973e-07"}));
+    EXPECT_EQ(view.displays[Display::ReadLong], "4660");
+    EXPECT_EQ(view.displays[Display::ReadHex], "00001234(H)");
+    EXPECT_EQ(view.displays[Display::ReadWord], "4660");
+
+    view.checked.insert(Option::SwapWord);
+    console->RawPanel().WriteWordCommand();
+    EXPECT_EQ(Trace()[4].substr(0, 32), "<S>: 01 10 60 00 00 01 02 12 34 ");
+    console->RawPanel().WriteLongCommand();
+    EXPECT_EQ(Trace()[6].substr(0, 38), "<S>: 01 10 60 00 00 02 04 78 56 34 12 ");
+    entries[Entry::WriteWord] = "-1";
+    view.checked.erase(Option::SwapWord);
+    console->RawPanel().WriteWordCommand();
+    EXPECT_EQ(Trace()[8].substr(0, 32), "<S>: 01 10 60 00 00 01 02 ff ff ");
+    view.checked.insert(Option::WriteBit);
+    console->RawPanel().WriteWordCommand();
+    EXPECT_EQ(Trace()[10], "<S>: " + ToHex(WithCrc(FromHex("01 05 60 00 ff 00"))) + " ");
+
+    // 0x2301 read as input registers: the instrument serves both tables alike.
+    view.checked.insert(Option::ReadInputRegister);
+    entries[Entry::ReadAddress] = "0x2301";
+    console->RawPanel().ReadWordsCommand();
+    EXPECT_EQ(Trace()[12].substr(0, 23), "<S>: 01 04 00 00 00 01 ");
+}
+
+TEST_F(ConsoleLogicTest, WordCountOutsideItsRangeSendsNothing) {
+    StartConsole();
+    view.entries[Entry::WriteLong] = "0";
+    view.entries[Entry::WriteWord] = "0";
+    for (const char* count : {"0", "129", "abc"}) {
+        view.entries[Entry::WordCount] = count;
+        console->RawPanel().ReadWordsCommand();
+    }
+    EXPECT_EQ(console->device.Counters().requests, 0);
+    ASSERT_EQ(view.prompts.size(), 3u);
+    EXPECT_EQ(view.prompts[0].second, "Please enter an integer between 1 and 128.");
+    EXPECT_EQ(view.prompts[2].second, "Please enter an integer.");
+    EXPECT_FALSE(console->AcceptCommand());  // Enter keeps the console open
+    view.entries[Entry::WordCount] = "128";
+    EXPECT_TRUE(console->AcceptCommand());
+    EXPECT_EQ(console->RawPanel().wordCount, 128u);
+    console->RawPanel().ReadWordsCommand();
+    EXPECT_EQ(console->device.Counters().requests, 1);
+}
+
+TEST_F(ConsoleLogicTest, ListboxToFile) {
+    StartConsole();
+    console->StartCommand();
+    console->CopyTraceToFileCommand();
+    ASSERT_EQ(view.questions.size(), 1u);
+    EXPECT_EQ(view.questions[0].substr(0, 15), "Copy to file ?\n");
+    const std::string name = view.questions[0].substr(15);
+    EXPECT_EQ(test::ReadWholeFile(dir.File(name)),
+              "<S>: 01 05 00 01 ff 00 dd fa \r\n<R>: 01 05 00 01 ff 00 dd fa \r\n\r\n");
+    EXPECT_TRUE(view.messages.empty());
+}
+
+TEST_F(ConsoleLogicTest, SetupAndSearchRestartTheTimerAt500) {
+    StartConsole({63, false}, {}, {}, 500);
+    settings->station = 1;
+    console->SetupCommand();  // cancelled
+    EXPECT_EQ(view.timerPeriods.back(), 500);
+    EXPECT_EQ(console->device.Station(), 63);
+
+    console->SearchCommand();
+    EXPECT_EQ(view.messages.back(), "Station found = 63");
+    EXPECT_EQ(settings->station, 63);
+    EXPECT_EQ(AppSettings().station, 63);  // saved in the INI file
+    EXPECT_EQ(view.displays[Display::Station], "63");
+    EXPECT_EQ(console->device.replyTimeoutMs, 500u);
+    EXPECT_EQ(view.timerPeriods.back(), 500);
+
+    view.setupDialog = [](AppSettings& s) {
+        s.accessMode = 1;
+        return true;
+    };
+    console->SetupCommand();
+    EXPECT_EQ(view.accessModeLabel, "Direct Access");
+    EXPECT_EQ(AppSettings().accessMode, 1);
+}
+
+TEST_F(ConsoleLogicTest, ProgramFieldsAndDialogs) {
+    StartConsole();
+    view.entries[Entry::RunningProgram] = "2";
+    console->SelectProgCommand();
+    EXPECT_EQ(simulator->Model().RunningProgram(), 1);
+    EXPECT_EQ(console->trace.Size(), 2u);
+    view.entries[Entry::RunningProgram] = "9";
+    console->SelectProgCommand();
+    EXPECT_EQ(view.messages, Lines{"Program numero does not exist!!!"});
+    EXPECT_EQ(console->currentProgram, 9);
+    view.entries[Entry::TimeProgram] = "3";
+    console->SetTimeCommand();
+    EXPECT_EQ(view.timeSetupPrograms, std::vector<int>{3});
+    console->ReadTimeCommand();
+    EXPECT_EQ(console->results.Lines().front(), "FILL TIME: 1.2");
+    console->WriteTwentyCommand();
+    EXPECT_EQ(view.messages.back(), "CVexloModbusTesterDlg::OnBtnW20(), TODO");
+    console->ParameterDialogExchange(false);
+    EXPECT_EQ(console->trace.Lines().back(), "<R>:<none>");
+}
+
+}  // namespace
+}  // namespace vexlo

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "config/AppSettings.h"
+#include "console/TesterConsole.h"
+#include "tests/support/RecordingView.h"
+#include "tests/support/ScopedWorkDir.h"
+#include "tests/support/SimulatorThread.h"
+
+namespace vexlo::test {
+
+// The console logic with a recording screen, on COM1 wired to the simulated instrument.
+class ConsoleFixture : public ::testing::Test {
+protected:
+    void StartConsole(sim::SlaveIdentity identity = {}, sim::InstrumentConfig config = {},
+                      std::vector<sim::FaultRule> faults = {}, int replyTimeoutMs = 500) {
+        simulator = std::make_unique<SimulatorThread>(identity, config, std::move(faults));
+        dir.MapPort(1, simulator->PortPath());
+        settings = std::make_unique<AppSettings>();
+        settings->comPort = 0;
+        settings->station = identity.station;
+        console = std::make_unique<TesterConsole>(*settings, view);
+        console->device.replyTimeoutMs = static_cast<std::uint32_t>(replyTimeoutMs);
+        TesterConsole::cycleShown = 0;
+        console->Initialise();
+    }
+    void TearDown() override {
+        if (console) console->Shutdown();
+    }
+    // Plain-text lines of the trace, without frames and time stamps.
+    std::vector<std::string> TraceText() const {
+        std::vector<std::string> lines;
+        for (const auto& line : console->trace.Lines()) {
+            if (line.rfind("<S>", 0) == 0 || line.rfind("<R>", 0) == 0 || line.rfind("<", 0) == 0 ||
+                line.rfind(" -> <", 0) == 0) {
+                continue;
+            }
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
+    ScopedWorkDir dir;
+    RecordingView view;
+    std::unique_ptr<SimulatorThread> simulator;
+    std::unique_ptr<AppSettings> settings;
+    std::unique_ptr<TesterConsole> console;
+};
+
+}  // namespace vexlo::test
