@@ -1,0 +1,304 @@
+#include "console/ui/ConsoleWindow.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPainter>
+#include <QScreen>
+#include <QSettings>
+
+#include "config/WindowPlacementRecord.h"
+#include "ui_ConsoleWindow.h"
+
+namespace vexlo {
+namespace {
+
+QString FromText(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
+std::string ToText(const QString& text) { return text.toUtf8().toStdString(); }
+
+// Stand-in for the lamp strip: a 16 x 16 round lamp, red, green, yellow or blue by row, lit, dim or
+// off by column.
+QPixmap LampPicture(int row, int column) {
+    static const QColor lit[] = {QColor(255, 0, 0), QColor(0, 255, 0), QColor(255, 255, 0), QColor(0, 0, 255)};
+    static const QColor dim[] = {QColor(128, 0, 0), QColor(0, 128, 0), QColor(128, 128, 0), QColor(0, 0, 128)};
+    const int colour = ((row / 16) % 4 + 4) % 4;
+    const QColor fill = column == 0 ? lit[colour] : column == 1 ? dim[colour] : QColor(128, 128, 128);
+    QPixmap picture(16, 16);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(192, 192, 192), 1));
+    painter.setBrush(fill);
+    painter.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 255, 255, 170));
+    painter.drawEllipse(QRectF(4.5, 4, 4, 3));
+    return picture;
+}
+
+}  // namespace
+
+ConsoleWindow::ConsoleWindow(AppSettings& settings, QWidget* parent)
+    : QDialog(parent),
+      ui(std::make_unique<Ui::ConsoleWindow>()),
+      serialUi(this),
+      traceMirror(nullptr),
+      resultMirror(nullptr) {
+    ui->setupUi(this);
+    traceMirror = ListMirror(ui->traceList);
+    resultMirror = ListMirror(ui->resultList);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    ui->traceList->setFont(fixed);
+    ui->resultList->setFont(fixed);
+    QPalette blue = ui->statusPanel->palette();
+    blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    ui->statusPanel->setPalette(blue);
+
+    displays = {{Display::ComNumber, ui->comNumberEdit},
+                {Display::Station, ui->stationEdit},
+                {Display::Requests, ui->requestsEdit},
+                {Display::Errors, ui->errorsEdit},
+                {Display::TimeoutErrors, ui->timeoutsEdit},
+                {Display::CrcErrors, ui->crcErrorsEdit},
+                {Display::NegativeResponses, ui->negativeEdit},
+                {Display::RunningProgram, ui->runningProgramDisplay},
+                {Display::FifoCount, ui->fifoCountEdit},
+                {Display::TestType, ui->testTypeEdit},
+                {Display::RelayStatus, ui->relayStatusEdit},
+                {Display::StepCode, ui->stepCodeEdit},
+                {Display::Measure1, ui->measure1Value},
+                {Display::Measure1Unit, ui->measure1Unit},
+                {Display::Measure2, ui->measure2Value},
+                {Display::Measure2Unit, ui->measure2Unit},
+                {Display::ReadWord, ui->readWordEdit},
+                {Display::ReadLong, ui->readLongEdit},
+                {Display::ReadHex, ui->readHexEdit}};
+    for (const auto& [display, widget] : displays) {
+        if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+            QPalette palette = edit->palette();
+            palette.setColor(QPalette::Text, QColor(0, 0, 255));
+            edit->setPalette(palette);
+        }
+    }
+    lights = {{StatusLight::Ok, ui->okLight},
+              {StatusLight::TestReject, ui->rtLight},
+              {StatusLight::ReferenceReject, ui->rrLight},
+              {StatusLight::Alarm, ui->alLight},
+              {StatusLight::EndOfCycle, ui->eocLight}};
+
+    timer.setSingleShot(true);
+    console = std::make_unique<TesterConsole>(settings, *this);
+    connect(&timer, &QTimer::timeout, this, [this] { console->TimerTick(); });
+    ConnectCommands();
+    console->Initialise();
+    LoadWindowPlacement();
+}
+
+ConsoleWindow::~ConsoleWindow() {
+    if (!shutDown) console->Shutdown();
+}
+
+void ConsoleWindow::ConnectCommands() {
+    TesterConsole* c = console.get();
+    const auto on = [this](QPushButton* button, auto&& action) { connect(button, &QPushButton::clicked, this, action); };
+    on(ui->startButton, [c] { c->StartCommand(); });
+    on(ui->resetButton, [c] { c->ResetCommand(); });
+    on(ui->clearFifoButton, [c] { c->ClearFifoCommand(); });
+    on(ui->readLastResultButton, [c] { c->ReadLastResultCommand(); });
+    on(ui->readFifoButton, [c] { c->ReadFifoCommand(); });
+    on(ui->realTimeStatusButton, [c] { c->RealTimeStatusCommand(); });
+    on(ui->runningButton, [this, c] { c->RunningCommand(ui->runningButton->isChecked()); });
+    on(ui->readWordsButton, [c] { c->RawPanel().ReadWordsCommand(); });
+    on(ui->writeWordButton, [c] { c->RawPanel().WriteWordCommand(); });
+    on(ui->writeLongButton, [c] { c->RawPanel().WriteLongCommand(); });
+    on(ui->clearListButton, [c] { c->ClearListsCommand(); });
+    on(ui->listboxToFileButton, [c] { c->CopyTraceToFileCommand(); });
+    on(ui->setupButton, [c] { c->SetupCommand(); });
+    on(ui->searchButton, [c] { c->SearchCommand(); });
+    on(ui->readTimeButton, [c] { c->ReadTimeCommand(); });
+    on(ui->setTimeButton, [c] { c->SetTimeCommand(); });
+    on(ui->selectProgButton, [c] { c->SelectProgCommand(); });
+    on(ui->read20Button, [c] { c->ReadTwentyCommand(); });
+    on(ui->write20Button, [c] { c->WriteTwentyCommand(); });
+    on(ui->copyRecordButton, [c] { c->CopyRecordCommand(); });
+    on(ui->idParameterButton, [c] { c->IdentifierCommand(); });
+    on(ui->curveInfoButton, [c] { c->CurveInfoCommand(); });
+    on(ui->electReg1Button, [c] { c->RegulatorCommand(true); });
+    on(ui->electReg2Button, [c] { c->RegulatorCommand(false); });
+    on(ui->exitButton, [this] { reject(); });
+}
+
+QLineEdit* ConsoleWindow::EntryEdit(Entry entry) const {
+    switch (entry) {
+        case Entry::ReadAddress: return ui->readAddressEdit;
+        case Entry::WordCount: return ui->wordCountEdit;
+        case Entry::WriteAddress: return ui->writeAddressEdit;
+        case Entry::WriteWord: return ui->writeWordEdit;
+        case Entry::WriteLong: return ui->writeLongEdit;
+        case Entry::TimeProgram: return ui->timeProgramField->editor();
+        case Entry::RunningProgram: return ui->runningProgramField->editor();
+        case Entry::InterCycle: return ui->interCycleEdit;
+    }
+    return nullptr;
+}
+
+std::string ConsoleWindow::EntryText(Entry entry) const { return ToText(EntryEdit(entry)->text()); }
+
+void ConsoleWindow::SetEntryText(Entry entry, const std::string& text) { EntryEdit(entry)->setText(FromText(text)); }
+
+bool ConsoleWindow::IsChecked(Option option) const {
+    switch (option) {
+        case Option::RealTimeStatus: return ui->realTimeStatusButton->isChecked();
+        case Option::VexloErd: return ui->erdCheck->isChecked();
+        case Option::ReadFifo: return ui->readFifoCheck->isChecked();
+        case Option::ReadInputRegister: return ui->inputRegisterCheck->isChecked();
+        case Option::SwapWord: return ui->swapWordCheck->isChecked();
+        case Option::WriteBit: return ui->writeBitCheck->isChecked();
+    }
+    return false;
+}
+
+void ConsoleWindow::SetDisplayText(Display display, const std::string& text) {
+    QWidget* widget = displays.at(display);
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        edit->setText(FromText(text));
+    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+        label->setText(FromText(text));
+    }
+}
+
+void ConsoleWindow::SetStatusText(const std::string& text) { ui->statusPanel->setText(FromText(text)); }
+
+std::string ConsoleWindow::StatusCaption() const { return ToText(ui->statusGroup->title()); }
+
+void ConsoleWindow::SetStatusCaption(const std::string& text) { ui->statusGroup->setTitle(FromText(text)); }
+
+void ConsoleWindow::SetAccessModeLabel(const std::string& text) { ui->accessModeLabel->setText(FromText(text)); }
+
+void ConsoleWindow::SetLamp(int row, int column, int rowOffset) {
+    lampRow = row;
+    lampColumn = column;
+    lampRowOffset = rowOffset;
+    ui->lamp->setPixmap(LampPicture(row + rowOffset, column));
+}
+
+void ConsoleWindow::SetLampRow(int row) {
+    if (row != lampRow) SetLamp(row, lampColumn, lampRowOffset);
+}
+
+void ConsoleWindow::SetLight(StatusLight light, bool lit) {
+    QCheckBox* box = lights.at(light);
+    if (box->isChecked() != lit) box->setChecked(lit);
+}
+
+void ConsoleWindow::SetCycleAnimation(bool on) {
+    // Until the gradient bar arrives, the busy indicator of the plain bar stands for the animation.
+    if (on) {
+        ui->progressBar->setRange(0, 0);
+    } else {
+        ui->progressBar->setRange(500, 600);
+        ui->progressBar->setValue(500);
+    }
+}
+
+void ConsoleWindow::EnableCommandGroup(bool enabled) { ui->commandGroup->setEnabled(enabled); }
+
+void ConsoleWindow::StartTimer(int periodMs) { timer.start(periodMs); }
+
+void ConsoleWindow::StopTimer() { timer.stop(); }
+
+void ConsoleWindow::ShowMessage(const std::string& text, MessageKind kind) {
+    const QString title = QApplication::applicationName();
+    switch (kind) {
+        case MessageKind::Stop: QMessageBox::critical(this, title, FromText(text)); break;
+        case MessageKind::Information: QMessageBox::information(this, title, FromText(text)); break;
+        case MessageKind::Warning: QMessageBox::warning(this, title, FromText(text)); break;
+    }
+}
+
+bool ConsoleWindow::AskYesNo(const std::string& text) {
+    return QMessageBox::question(this, QApplication::applicationName(), FromText(text),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void ConsoleWindow::ShowValidationPrompt(Entry entry, const std::string& text) {
+    QMessageBox::warning(this, QApplication::applicationName(), FromText(text));
+    QLineEdit* edit = EntryEdit(entry);
+    edit->setFocus();
+    edit->selectAll();
+}
+
+void ConsoleWindow::BeginWait() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+
+void ConsoleWindow::EndWait() { QApplication::restoreOverrideCursor(); }
+
+bool ConsoleWindow::RunProgramSetup(AppSettings&) {
+    ShowMessage("The program setup dialog is not part of this build yet.", MessageKind::Information);
+    return false;
+}
+
+void ConsoleWindow::RunTimeSetup(int) {
+    ShowMessage("The Time Setup dialog is not part of this build yet.", MessageKind::Information);
+}
+
+void ConsoleWindow::RunIdentifierDialog() {
+    ShowMessage("The Identifiants dialog is not part of this build yet.", MessageKind::Information);
+}
+
+void ConsoleWindow::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && event->modifiers() == Qt::NoModifier) {
+        // On a push button Enter presses it; elsewhere it is the dialog's OK: take the entries and
+        // close when they all pass.
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+            button->click();
+        } else if (console->AcceptCommand()) {
+            accept();
+        }
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void ConsoleWindow::done(int result) {
+    if (!shutDown) {
+        console->Shutdown();
+        SaveWindowPlacement();
+        shutDown = true;
+    }
+    QDialog::done(result);
+}
+
+void ConsoleWindow::LoadWindowPlacement() {
+    QSettings store;
+    store.beginGroup(kPlacementSection);
+    const QByteArray bytes = store.value("WindowPlacement").toByteArray();
+    store.endGroup();
+    const auto record = WindowPlacementRecord::Decode(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+    if (!record) return;
+    const QRect normal(record->left, record->top, record->right - record->left, record->bottom - record->top);
+    // A record from another screen layout must not put the window out of reach.
+    const QScreen* screen = QGuiApplication::screenAt(normal.center());
+    if (normal.isValid() && screen != nullptr) setGeometry(normal);
+    if (record->showCommand == 3) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void ConsoleWindow::SaveWindowPlacement() {
+    WindowPlacementRecord record;
+    const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    record.showCommand = isMaximized() ? 3 : 1;
+    record.left = normal.left();
+    record.top = normal.top();
+    record.right = normal.left() + normal.width();
+    record.bottom = normal.top() + normal.height();
+    const auto bytes = record.Encode();
+    QSettings store;
+    store.beginGroup(kPlacementSection);
+    store.setValue("WindowPlacement", QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size())));
+    store.endGroup();
+}
+
+}  // namespace vexlo

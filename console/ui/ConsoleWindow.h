@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QDialog>
+#include <QTimer>
+#include <map>
+#include <memory>
+
+#include "console/ConsoleView.h"
+#include "console/TesterConsole.h"
+#include "console/ui/ListMirror.h"
+#include "console/ui/QtSerialUi.h"
+
+namespace Ui {
+class ConsoleWindow;
+}
+class QLineEdit;
+class QCheckBox;
+class QPushButton;
+
+namespace vexlo {
+
+// The console's one window (CVexloModbusTesterDlg): lays out the controls of the form, shows what
+// the console logic tells it, and forwards clicks and timer ticks to it.
+class ConsoleWindow final : public QDialog, public ConsoleView {
+    Q_OBJECT
+public:
+    static constexpr const char* kPlacementSection = "VexloModbusTestertPos";
+
+    explicit ConsoleWindow(AppSettings& settings, QWidget* parent = nullptr);
+    ~ConsoleWindow() override;
+
+    TesterConsole& Console() { return *console; }
+    QTimer& StatusTimer() { return timer; }
+
+    // ConsoleView
+    std::string EntryText(Entry entry) const override;
+    void SetEntryText(Entry entry, const std::string& text) override;
+    bool IsChecked(Option option) const override;
+    void SetDisplayText(Display display, const std::string& text) override;
+    void SetStatusText(const std::string& text) override;
+    std::string StatusCaption() const override;
+    void SetStatusCaption(const std::string& text) override;
+    void SetAccessModeLabel(const std::string& text) override;
+    void SetLamp(int row, int column, int rowOffset) override;
+    void SetLampRow(int row) override;
+    void SetLight(StatusLight light, bool lit) override;
+    void SetCycleAnimation(bool on) override;
+    void EnableCommandGroup(bool enabled) override;
+    void StartTimer(int periodMs) override;
+    void StopTimer() override;
+    void ShowMessage(const std::string& text, MessageKind kind) override;
+    bool AskYesNo(const std::string& text) override;
+    void ShowValidationPrompt(Entry entry, const std::string& text) override;
+    void BeginWait() override;
+    void EndWait() override;
+    bool RunProgramSetup(AppSettings& settings) override;
+    void RunTimeSetup(int programNumber) override;
+    void RunIdentifierDialog() override;
+    TraceListObserver* TraceObserver() override { return &traceMirror; }
+    TraceListObserver* ResultObserver() override { return &resultMirror; }
+
+    void done(int result) override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void ConnectCommands();
+    QLineEdit* EntryEdit(Entry entry) const;
+    void LoadWindowPlacement();
+    void SaveWindowPlacement();
+
+    std::unique_ptr<Ui::ConsoleWindow> ui;
+    QtSerialUi serialUi;
+    ListMirror traceMirror;
+    ListMirror resultMirror;
+    QTimer timer;
+    std::map<Display, QWidget*> displays;
+    std::map<StatusLight, QCheckBox*> lights;
+    int lampRow = -1;
+    int lampColumn = 0;
+    int lampRowOffset = 0;
+    std::unique_ptr<TesterConsole> console;
+    bool shutDown = false;
+};
+
+}  // namespace vexlo
