@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+#include <QTimer>
+
+#include "config/AppSettings.h"
+#include "config/WindowPlacementRecord.h"
+#include "console/ui/ConsoleWindow.h"
+#include "tests/support/ScopedWorkDir.h"
+#include "tests/support/SimulatorThread.h"
+
+namespace vexlo {
+namespace {
+
+// Answers every message box that opens while it lives, and keeps their texts.
+class ModalCloser {
+public:
+    ModalCloser() {
+        QObject::connect(&poll, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                texts << box->text();
+                box->done(answer);
+            }
+        });
+        poll.start(20);
+    }
+    QStringList texts;
+    int answer = QMessageBox::Ok;
+
+private:
+    QTimer poll;
+};
+
+class ConsoleWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir.MapPort(1, simulator.PortPath());
+        QSettings().remove(ConsoleWindow::kPlacementSection);
+        settings.station = 1;
+        window = std::make_unique<ConsoleWindow>(settings);
+        window->show();
+    }
+    void TearDown() override { window.reset(); }
+
+    template <typename T>
+    T* Child(const char* name) {
+        auto* child = window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(child, nullptr) << name;
+        return child;
+    }
+    QStringList Lines(const char* list) {
+        QStringList lines;
+        auto* widget = Child<QListWidget>(list);
+        for (int i = 0; i < widget->count(); ++i) lines << widget->item(i)->text();
+        return lines;
+    }
+
+    test::ScopedWorkDir dir;
+    test::SimulatorThread simulator;
+    AppSettings settings{dir.File("VexloModbusTester.ini")};
+    std::unique_ptr<ConsoleWindow> window;
+};
+
+TEST_F(ConsoleWindowTest, OpensWithEveryControlAndCaption) {
+    const std::vector<std::pair<const char*, const char*>> buttons = {
+        {"startButton", "Start"},           {"resetButton", "Reset"},
+        {"readLastResultButton", "Read Last Result"}, {"readFifoButton", "Read FIFO"},
+        {"clearFifoButton", "Clear FIFO"},  {"idParameterButton", "ID Parameter"},
+        {"curveInfoButton", "Curve Info"},  {"electReg1Button", "Elect. Reg 1(K8)"},
+        {"electReg2Button", "Elect. Reg 2(K8)"}, {"readTimeButton", "Read Time"},
+        {"setTimeButton", "Set Time"},      {"read20Button", "R-20 Para"},
+        {"write20Button", "W-20 Para"},     {"selectProgButton", "Select Prog"},
+        {"readWordsButton", "Read Words"},  {"writeWordButton", "Write one word"},
+        {"writeLongButton", "Write one long"}, {"copyRecordButton", "Copier/Coller(1-6)"},
+        {"setupButton", "Setup"},           {"searchButton", "Search"},
+        {"listboxToFileButton", "Listbox to file"}, {"clearListButton", "Clear list"},
+        {"exitButton", "E&xit"},            {"realTimeStatusButton", "Real time status"},
+        {"runningButton", "Running (P1/P2)"}};
+    for (const auto& [name, text] : buttons) {
+        auto* button = Child<QPushButton>(name);
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->text(), QString::fromUtf8(text)) << name;
+        EXPECT_FALSE(button->accessibleName().isEmpty()) << name;
+    }
+    for (const char* name : {"realTimeStatusButton", "runningButton"}) EXPECT_TRUE(Child<QPushButton>(name)->isCheckable());
+    EXPECT_EQ(Child<QGroupBox>("communicationGroup")->title(), "[ Communication ] ");
+    EXPECT_EQ(Child<QGroupBox>("statusGroup")->title(), "[ Status ] < Standard Access > ");
+    EXPECT_EQ(Child<QGroupBox>("commandGroup")->title(), "[ Vexlo Command ]");
+    EXPECT_EQ(Child<QGroupBox>("rwGroup")->title(), "[ R/W ]");
+    EXPECT_EQ(Child<QGroupBox>("timeParamGroup")->title(), "[ Time Param.]");
+    EXPECT_EQ(Child<QGroupBox>("runningProgGroup")->title(), "[ Running Prog ]");
+    for (const char* name : {"okLight", "rtLight", "rrLight", "alLight", "eocLight", "erdCheck", "readFifoCheck",
+                             "inputRegisterCheck", "swapWordCheck", "writeBitCheck"}) {
+        Child<QCheckBox>(name);
+    }
+    EXPECT_EQ(Child<QLineEdit>("readAddressEdit")->text(), "2301");
+    EXPECT_EQ(Child<QLineEdit>("writeAddressEdit")->text(), "6000");
+    EXPECT_EQ(Child<QLineEdit>("interCycleEdit")->text(), "5");
+    EXPECT_EQ(Child<QListWidget>("traceList")->accessibleName(), "Send/Receive frames");
+    EXPECT_EQ(Child<QListWidget>("resultList")->accessibleName(), "Results");
+    EXPECT_EQ(Child<QLineEdit>("comNumberEdit")->text(), "1");
+    EXPECT_EQ(Child<QLineEdit>("stationEdit")->text(), "1");
+    EXPECT_EQ(Child<QLabel>("accessModeLabel")->text(), "Standard Access");
+    EXPECT_EQ(Child<QLabel>("statusPanel")->text(), "1 : 9600, 8, E, 1, None");
+    // Nothing is clipped at the opening size.
+    EXPECT_GE(window->width(), window->minimumSizeHint().width());
+    EXPECT_GE(window->height(), window->minimumSizeHint().height());
+}
+
+TEST_F(ConsoleWindowTest, StartSendsTheCoilWriteAndTracesIt) {
+    QTest::mouseClick(Child<QPushButton>("startButton"), Qt::LeftButton);
+    EXPECT_EQ(Lines("traceList"), (QStringList{"<S>: 01 05 00 01 ff 00 dd fa ", "<R>: 01 05 00 01 ff 00 dd fa "}));
+    EXPECT_TRUE(simulator.Model().CycleRunning());
+    QTest::mouseClick(Child<QPushButton>("clearListButton"), Qt::LeftButton);
+    EXPECT_TRUE(Lines("traceList").isEmpty());
+}
+
+TEST_F(ConsoleWindowTest, TimerRunsAtItsPeriods) {
+    QTimer& timer = window->StatusTimer();
+    EXPECT_TRUE(timer.isActive());
+    EXPECT_TRUE(timer.isSingleShot());
+    EXPECT_EQ(timer.interval(), 1000);
+    QTest::qWait(1150);
+    EXPECT_EQ(timer.interval(), 100);
+    EXPECT_EQ(Child<QLineEdit>("requestsEdit")->text(), "0");
+    ModalCloser closer;
+    QTest::mouseClick(Child<QPushButton>("setupButton"), Qt::LeftButton);
+    EXPECT_EQ(timer.interval(), 500);
+    EXPECT_TRUE(timer.isActive());
+}
+
+TEST_F(ConsoleWindowTest, PollingShowsTheInstrumentStatus) {
+    QTest::mouseClick(Child<QPushButton>("realTimeStatusButton"), Qt::LeftButton);
+    QTest::qWait(1300);
+    EXPECT_EQ(Child<QLineEdit>("relayStatusEdit")->text(), "0x0020");
+    EXPECT_TRUE(Child<QCheckBox>("eocLight")->isChecked());
+    EXPECT_EQ(Child<QLabel>("measure1Unit")->text(), "mbar");
+    EXPECT_EQ(window->Console().lampState, kLampGreen);
+}
+
+TEST_F(ConsoleWindowTest, EnterClosesOnlyWhenTheEntriesPass) {
+    ModalCloser closer;
+    auto* count = Child<QLineEdit>("wordCountEdit");
+    count->setFocus();
+    count->setText("0");
+    QTest::keyClick(count, Qt::Key_Return);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(closer.texts, QStringList{"Please enter an integer between 1 and 128."});
+    count->setText("12");
+    QTest::keyClick(count, Qt::Key_Return);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+}
+
+TEST_F(ConsoleWindowTest, PlacementIsSavedAsA44ByteRecord) {
+    window->setGeometry(100, 120, 1200, 800);
+    window->reject();
+    QSettings store;
+    const QByteArray bytes = store.value(QString(ConsoleWindow::kPlacementSection) + "/WindowPlacement").toByteArray();
+    ASSERT_EQ(bytes.size(), 44);
+    const auto record = WindowPlacementRecord::Decode(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->right - record->left, 1200);
+    EXPECT_EQ(record->bottom - record->top, 800);
+    // A record of the wrong size is ignored at the next start.
+    store.setValue(QString(ConsoleWindow::kPlacementSection) + "/WindowPlacement", bytes.left(43));
+    ConsoleWindow second(settings);
+    EXPECT_NE(second.size(), QSize(1200, 800));
+}
+
+}  // namespace
+}  // namespace vexlo
