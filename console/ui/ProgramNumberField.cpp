@@ -31,6 +31,7 @@ ProgramNumberField::ProgramNumberField(QWidget* parent)
     row->setSpacing(1);
     row->addWidget(edit);
     row->addLayout(arrows);
+    row->addStretch();
     setFocusProxy(edit);
     connect(up, &QToolButton::clicked, this, [this] { Step(1); });
     connect(down, &QToolButton::clicked, this, [this] { Step(-1); });
