@@ -175,36 +175,34 @@ void TesterConsole::ShowStatus() {
     }
 }
 
+template <typename Operation>
+DeviceStatus TesterConsole::WithoutPolling(Operation operation) {
+    pollEnabled = 0;
+    const DeviceStatus status = operation();
+    pollEnabled = 1;
+    return status;
+}
+
 void TesterConsole::StartCommand() {
     results.Clear();
-    pollEnabled = 0;
-    const DeviceStatus status = device.StartCycle();
-    sequencer.startOk = status == kDeviceOk ? 1 : 0;
-    pollEnabled = 1;
+    const DeviceStatus status = WithoutPolling([this] {
+        const DeviceStatus started = device.StartCycle();
+        sequencer.startOk = started == kDeviceOk ? 1 : 0;
+        return started;
+    });
     ShowExchange(status, 0);
 }
 
 void TesterConsole::ResetCommand() {
     results.Clear();
-    pollEnabled = 0;
-    const DeviceStatus status = device.ResetCycle();
-    pollEnabled = 1;
-    ShowExchange(status, 0);
+    ShowExchange(WithoutPolling([this] { return device.ResetCycle(); }), 0);
 }
 
-void TesterConsole::ClearFifoCommand() {
-    pollEnabled = 0;
-    const DeviceStatus status = device.ClearFifo();
-    pollEnabled = 1;
-    ShowExchange(status, 0);
-}
+void TesterConsole::ClearFifoCommand() { ShowExchange(WithoutPolling([this] { return device.ClearFifo(); }), 0); }
 
 void TesterConsole::ReadLastResultCommand() {
     std::uint8_t buffer[2 * kResultRegisters] = {};
-    pollEnabled = 0;
-    const DeviceStatus status = device.ReadLastResult(kResultRegisters, buffer);
-    pollEnabled = 1;
-    ShowExchange(status, 1);
+    ShowExchange(WithoutPolling([&] { return device.ReadLastResult(kResultRegisters, buffer); }), 1);
 }
 
 void TesterConsole::ReadFifoCommand() {
@@ -221,10 +219,7 @@ void TesterConsole::ReadFifoCommand() {
         return;
     }
     std::uint8_t buffer[2 * kResultRegisters] = {};
-    pollEnabled = 0;
-    const DeviceStatus status = device.ReadFifoResult(kResultRegisters, buffer);
-    pollEnabled = 1;
-    ShowExchange(status, 1);
+    ShowExchange(WithoutPolling([&] { return device.ReadFifoResult(kResultRegisters, buffer); }), 1);
 }
 
 void TesterConsole::RealTimeStatusCommand() {

@@ -94,6 +94,9 @@ public:
     static int cycleShown;
 
 private:
+    // Runs a command's transaction with the status poll held off.
+    template <typename Operation>
+    DeviceStatus WithoutPolling(Operation operation);
     void PollStatus();
     void ShowStatus();
     void DecodeResult();

@@ -47,9 +47,7 @@ TEST_F(ParameterProceduresTest, ReadTimeListPath) {
 
 TEST_F(ParameterProceduresTest, ReadTimeFallsBackToTheListsWhenTheSelectionIsUnanswered) {
     StartSimulator({}, {}, {{sim::FaultKind::NoReply, 1.0, 0x2000}});
-    device.replyTimeoutMs = 50;
-    device.Close();
-    ASSERT_TRUE(device.Open());
+    ShortenReplyTimeout();
     device.accessMode = kDirectAccess;
     ReadTimeParameters(device, report, ParseProgramNumber("1"));
     ASSERT_EQ(report.trace.size(), 4u);
@@ -82,9 +80,7 @@ TEST_F(ParameterProceduresTest, RunningProgramAndParameterValues) {
 
 TEST_F(ParameterProceduresTest, CurveInfoWithTheSecondCurveSilent) {
     StartSimulator({}, {}, {{sim::FaultKind::NoReply, 1.0, 0x0435}});
-    device.replyTimeoutMs = 50;
-    device.Close();
-    ASSERT_TRUE(device.Open());
+    ShortenReplyTimeout();
     ShowCurveInfo(device, report);
     ASSERT_EQ(report.results.size(), 10u);
     EXPECT_EQ(report.results[0], " -> Curve1");

@@ -124,9 +124,7 @@ INSTANTIATE_TEST_SUITE_P(Lengths, BlockCopyTest, ::testing::Values(100, 400, 301
 
 TEST_F(TesterDeviceTest, CurveInfoWritesOnlyOnSuccess) {
     StartSimulator({}, {}, {{sim::FaultKind::NoReply, 1.0, 0x0435}});
-    device.replyTimeoutMs = 50;
-    device.Close();
-    ASSERT_TRUE(device.Open());
+    ShortenReplyTimeout();
     std::uint8_t record[52];
     std::memset(record, 0xEE, sizeof record);
     ASSERT_EQ(device.ReadCurveInfo(1, record), kDeviceOk);
@@ -139,9 +137,7 @@ TEST_F(TesterDeviceTest, CurveInfoWritesOnlyOnSuccess) {
 
 TEST_F(TesterDeviceTest, FindStationAt63) {
     StartSimulator({63, false});
-    device.replyTimeoutMs = 50;
-    device.Close();
-    ASSERT_TRUE(device.Open());
+    ShortenReplyTimeout();
     int station = 0;
     EXPECT_EQ(device.FindStation(station), kDeviceOk);
     EXPECT_EQ(station, 63);
@@ -154,9 +150,7 @@ TEST_F(TesterDeviceTest, FindStationAt63) {
 
 TEST_F(TesterDeviceTest, FindStationWithNoneAnswering) {
     StartSimulator({1, false});
-    device.replyTimeoutMs = 50;
-    device.Close();
-    ASSERT_TRUE(device.Open());
+    ShortenReplyTimeout();
     int station = 0;
     EXPECT_EQ(device.FindStation(station), kDeviceFailed);
     EXPECT_EQ(station, 223);
