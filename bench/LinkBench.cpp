@@ -145,6 +145,8 @@ void BM_ReplyToReturn(benchmark::State& state) {
     state.counters["gap_median_ms"] = Median(gapMs);
     state.counters["gap_max_ms"] = gapMs.empty() ? 0 : *std::max_element(gapMs.begin(), gapMs.end());
     state.counters["gap_min_ms"] = gapMs.empty() ? 0 : *std::min_element(gapMs.begin(), gapMs.end());
+    const auto late = std::count_if(gapMs.begin(), gapMs.end(), [](double gap) { return gap > 20.5; });
+    state.counters["gap_over_20_5ms_percent"] = gapMs.empty() ? 0 : 100.0 * static_cast<double>(late) / static_cast<double>(gapMs.size());
 }
 BENCHMARK(BM_ReplyToReturn)->Iterations(150)->Unit(benchmark::kMillisecond);
 
