@@ -144,6 +144,17 @@ TEST_F(ConsoleWindowTest, PollingShowsTheInstrumentStatus) {
     EXPECT_TRUE(Child<QCheckBox>("eocLight")->isChecked());
     EXPECT_EQ(Child<QLabel>("measure1Unit")->text(), "mbar");
     EXPECT_EQ(window->Console().lampState, kLampGreen);
+
+    // With VEXLO_SCREENSHOT_DIR set, leave pictures of a running cycle for a person to look at.
+    const QString pictures = qEnvironmentVariable("VEXLO_SCREENSHOT_DIR");
+    if (pictures.isEmpty()) return;
+    QTest::mouseClick(Child<QPushButton>("startButton"), Qt::LeftButton);
+    QTest::qWait(1500);
+    window->grab().save(pictures + "/console-running.png");
+    Child<QCheckBox>("erdCheck")->setChecked(true);
+    QTest::qWait(4000);
+    QTest::mouseClick(Child<QPushButton>("readLastResultButton"), Qt::LeftButton);
+    window->grab().save(pictures + "/console-result.png");
 }
 
 TEST_F(ConsoleWindowTest, EnterClosesOnlyWhenTheEntriesPass) {
