@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <random>
 
 #include "modbus/ModbusRtuMaster.h"
@@ -33,6 +34,22 @@ TEST(SimulatorRobustnessTest, StaysResponsiveAfterGarbage) {
         ASSERT_EQ(master.ReadRegisters(0x0030, 13, status), 1) << "round " << round;
         EXPECT_FALSE(master.exceptionReply);
     }
+}
+
+// Paced replies can never arrive faster than the line carries them (11 bits a character).
+TEST(SimulatorRobustnessTest, RepliesLeaveAtTheLinesPace) {
+    test::ScopedWorkDir dir;
+    test::SimulatorThread simulator({1, false}, {}, {}, {9600, 30});
+    dir.MapPort(1, simulator.PortPath());
+    ModbusRtuMaster master;
+    master.SelectStation(1);
+    master.linkEnabled = true;
+    ASSERT_TRUE(master.Open());
+    std::uint8_t status[26];
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(master.ReadRegisters(0x0030, 13, status), 1);
+    const double elapsedMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GE(elapsedMs, 30.0 + 31 * 11 * 1000.0 / 9600 - 1.0);  // turnaround, then 31 bytes at 9600 baud
 }
 
 TEST(SimulatorRobustnessTest, InjectedFaultsShowInTheCounters) {

@@ -3,8 +3,8 @@
 namespace vexlo::test {
 
 SimulatorThread::SimulatorThread(sim::SlaveIdentity identity, sim::InstrumentConfig config,
-                                 std::vector<sim::FaultRule> rules)
-    : model(config), protocol(model, identity), slave(pty.MasterFd(), protocol, faults, {}) {
+                                 std::vector<sim::FaultRule> rules, sim::LineTiming timing)
+    : model(config), protocol(model, identity), slave(pty.MasterFd(), protocol, faults, timing) {
     for (const auto& rule : rules) faults.Add(rule);
     worker = std::thread([this] { slave.Run(stopping); });
 }

@@ -16,7 +16,7 @@ namespace vexlo::test {
 class SimulatorThread {
 public:
     explicit SimulatorThread(sim::SlaveIdentity identity = {}, sim::InstrumentConfig config = {},
-                             std::vector<sim::FaultRule> faults = {});
+                             std::vector<sim::FaultRule> faults = {}, sim::LineTiming timing = {});
     ~SimulatorThread();
     const std::string& PortPath() const { return pty.SlavePath(); }
     // Only while the caller knows the slave is idle (between transactions of the master).
