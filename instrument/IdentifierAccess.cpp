@@ -1,0 +1,81 @@
+#include "instrument/IdentifierAccess.h"
+
+#include <cstdlib>
+
+#include "common/TextFormat.h"
+#include "common/TextParse.h"
+#include "instrument/ByteImage.h"
+#include "instrument/ParameterAccess.h"
+
+namespace vexlo {
+namespace {
+
+// The checks before any traffic, in order; the first that fails is the operator's message.
+std::optional<std::string> Refusal(const std::string& programText, const std::string& idText,
+                                   const std::string* valueText) {
+    if (!ParseProgramNumber(programText).valid) return std::string(kBadProgramMessage);
+    if (idText.empty()) return std::string("ID = ?");
+    if (valueText != nullptr && valueText->empty()) return std::string("Value = ?");
+    return std::nullopt;
+}
+
+bool UsesDirectRegisters(const TesterDevice& device) { return device.accessMode != 0; }
+
+}  // namespace
+
+IdentifierOutcome ReadIdentifier(TesterDevice& device, ConsoleReport& report, const std::string& programText,
+                                 const std::string& idText) {
+    if (auto message = Refusal(programText, idText, nullptr)) return {message, std::nullopt};
+    const int programIndex = ParseProgramNumber(programText).Index();
+    const auto id = static_cast<std::uint16_t>(ParseLeadingInt(idText));
+    std::uint8_t data[6] = {};
+    std::int32_t value = 0;
+    if (UsesDirectRegisters(device)) {
+        (void)WriteWord(device, kParameterProgramRegister, static_cast<std::uint16_t>(programIndex));
+        const DeviceStatus status =
+            ToDeviceStatus(device.ReadRegisters((kParameterProgramRegister + id) & 0xFFFF, 2, data));
+        value = LoadLe32(data);
+        report.ClearTrace();
+        report.TraceExchange(status);
+    } else {
+        (void)WriteWord(device, kListProgramRegister, static_cast<std::uint16_t>(programIndex));
+        std::uint8_t request[4];
+        StoreLe16(request, 1);
+        StoreLe16(request + 2, id);
+        const DeviceStatus written = ToDeviceStatus(device.WriteRegisters(kReadListRegister, 2, request));
+        report.ClearTrace();
+        report.TraceExchange(written);
+        const DeviceStatus status = ToDeviceStatus(device.ReadRegisters(kReadListRegister, 3, data));
+        report.TraceExchange(status);
+        value = LoadLe32(data + 2);
+    }
+    // Rewritten even after a failed read: it then shows zero.
+    return {std::nullopt, FormatText("%.3f", value * 0.001)};
+}
+
+IdentifierOutcome WriteIdentifier(TesterDevice& device, ConsoleReport& report, const std::string& programText,
+                                  const std::string& idText, const std::string& valueText) {
+    if (auto message = Refusal(programText, idText, &valueText)) return {message, std::nullopt};
+    const int programIndex = ParseProgramNumber(programText).Index();
+    const auto id = static_cast<std::uint16_t>(ParseLeadingInt(idText));
+    const std::int32_t thousandths = ToThousandths(std::atof(valueText.c_str()));
+    DeviceStatus status = kDeviceFailed;
+    if (UsesDirectRegisters(device)) {
+        (void)WriteWord(device, kParameterProgramRegister, static_cast<std::uint16_t>(programIndex));
+        std::uint8_t data[4];
+        StoreLe32(data, thousandths);
+        status = ToDeviceStatus(device.WriteRegisters((kParameterProgramRegister + id) & 0xFFFF, 2, data));
+    } else {
+        (void)WriteWord(device, kListProgramRegister, static_cast<std::uint16_t>(programIndex));
+        std::uint8_t list[8];
+        StoreLe16(list, 1);
+        StoreLe16(list + 2, id);
+        StoreLe32(list + 4, thousandths);
+        status = ToDeviceStatus(device.WriteRegisters(kWriteListRegister, 4, list));
+    }
+    report.ClearTrace();
+    report.TraceExchange(status);
+    return {};
+}
+
+}  // namespace vexlo

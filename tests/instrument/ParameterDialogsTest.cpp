@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include "instrument/IdentifierAccess.h"
+#include "instrument/TimeSetup.h"
+#include "tests/support/RecordingReport.h"
+#include "tests/support/SimulatedDeviceFixture.h"
+
+namespace vexlo {
+namespace {
+
+class ParameterDialogsTest : public test::SimulatedDeviceFixture {
+protected:
+    test::RecordingReport report{device};
+};
+
+TEST(TimeSetupParseTest, RangesAndNumbers) {
+    TimeSetupTexts texts = {"650", "0.5", "0", "9999", "0"};
+    ASSERT_TRUE(std::holds_alternative<TimeSetupValues>(ParseTimeSetup(texts)));
+    texts[1] = "0.4";
+    auto result = ParseTimeSetup(texts);
+    ASSERT_TRUE(std::holds_alternative<TimeSetupRefusal>(result));
+    EXPECT_EQ(std::get<TimeSetupRefusal>(result).field, TimeSetupField::StabTime);
+    EXPECT_EQ(std::get<TimeSetupRefusal>(result).message, "Please enter a number between 0.5 and 650.");
+    texts[1] = "1";
+    texts[0] = "650.1";
+    EXPECT_EQ(std::get<TimeSetupRefusal>(ParseTimeSetup(texts)).field, TimeSetupField::FillTime);
+    texts[0] = " 12 ";
+    texts[3] = "abc";
+    result = ParseTimeSetup(texts);
+    EXPECT_EQ(std::get<TimeSetupRefusal>(result).field, TimeSetupField::RejectTest);
+    EXPECT_EQ(std::get<TimeSetupRefusal>(result).message, "Please enter a number.");
+    EXPECT_EQ(TimeSetupText(2.3f), "2.3");
+    EXPECT_EQ(TimeSetupText(1234.5f), "1234.5");
+}
+
+TEST_F(ParameterDialogsTest, TimeSetupReadsTheDirectRegistersInBothModes) {
+    StartSimulator();
+    for (AccessMode mode : {kStandardAccess, kDirectAccess}) {
+        device.accessMode = mode;
+        const TimeSetupValues values = ReadTimeSetup(device, 1);
+        EXPECT_FLOAT_EQ(values[0], 1.1f);
+        EXPECT_FLOAT_EQ(values[2], 2.2f);  // 2250 ms read with one decimal
+        EXPECT_FLOAT_EQ(values[3], 5.0f);
+        EXPECT_EQ(LastRequestHex().substr(0, 17), "01 03 20 3e 00 02");
+    }
+    EXPECT_TRUE(report.trace.empty());
+}
+
+TEST_F(ParameterDialogsTest, TimeSetupWritesDirectlyOrByList) {
+    StartSimulator();
+    const TimeSetupValues values = {2.3f, 1.5f, 0.0f, 1.2345f, 7.0f};
+    device.accessMode = kDirectAccess;
+    WriteTimeSetup(device, report, 2, values);
+    EXPECT_EQ(report.trace.size(), 10u);
+    auto& model = simulator->Model();
+    EXPECT_EQ(model.Parameter(2, 1), 2300);
+    EXPECT_EQ(model.Parameter(2, 2), 1500);
+    EXPECT_EQ(model.Parameter(2, 3), 0);
+    EXPECT_EQ(model.Parameter(2, 60), 1234);
+    EXPECT_EQ(model.Parameter(2, 62), 7000);
+
+    device.accessMode = kStandardAccess;
+    WriteTimeSetup(device, report, 4, {9.0f, 8.0f, 7.0f, 6.0f, 5.0f});
+    ASSERT_EQ(report.trace.size(), 2u);
+    EXPECT_EQ(report.trace[0].substr(0, 29), "<S>: 01 10 00 7f 00 10 20 05 ");
+    EXPECT_EQ(model.Parameter(4, 1), 9000);
+    EXPECT_EQ(model.Parameter(4, 62), 5000);
+    EXPECT_EQ(model.Parameter(2, 1), 2300);  // the other program is untouched
+}
+
+TEST_F(ParameterDialogsTest, IdentifierChecksComeFirst) {
+    StartSimulator();
+    EXPECT_EQ(ReadIdentifier(device, report, "0", "").message, "Program numero does not exist!!!");
+    EXPECT_EQ(ReadIdentifier(device, report, "1", "").message, "ID = ?");
+    EXPECT_EQ(WriteIdentifier(device, report, "1", "5", "").message, "Value = ?");
+    EXPECT_EQ(device.Counters().requests, 0);
+}
+
+TEST_F(ParameterDialogsTest, IdentifierDirectAccess) {
+    StartSimulator();
+    device.accessMode = 2;  // any non-zero mode takes the direct registers in this dialog
+    EXPECT_EQ(ReadIdentifier(device, report, "1", "1").valueText, "1.000");
+    ASSERT_EQ(report.trace.size(), 2u);
+    EXPECT_EQ(report.trace[0].substr(0, 23), "<S>: 01 03 20 01 00 02 ");
+    // ID 0 reads from 0x2000: the selection (2), then the low half of parameter 1 (1200).
+    EXPECT_EQ(ReadIdentifier(device, report, "3", "0").valueText, "78643.202");
+    WriteIdentifier(device, report, "4", "20", "-1.5");
+    EXPECT_EQ(simulator->Model().Parameter(3, 20), -1500);
+    WriteIdentifier(device, report, "4", "20", "letters");
+    EXPECT_EQ(simulator->Model().Parameter(3, 20), 0);
+}
+
+TEST_F(ParameterDialogsTest, IdentifierStandardAccess) {
+    StartSimulator();
+    device.accessMode = kStandardAccess;
+    WriteIdentifier(device, report, "2", "62", "1.2345");
+    EXPECT_EQ(simulator->Model().Parameter(1, 62), 1234);
+    EXPECT_EQ(report.trace[0].substr(0, 38), "<S>: 01 10 00 7f 00 04 08 01 00 3e 00 ");
+    const int before = device.Counters().requests;
+    EXPECT_EQ(ReadIdentifier(device, report, "2", "62").valueText, "1.234");
+    EXPECT_EQ(device.Counters().requests - before, 3);  // selection, request, answer
+    EXPECT_EQ(report.trace.size(), 4u);                  // the request and the answer only
+}
+
+}  // namespace
+}  // namespace vexlo
