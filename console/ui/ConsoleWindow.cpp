@@ -9,6 +9,9 @@
 #include <QSettings>
 
 #include "config/WindowPlacementRecord.h"
+#include "config/ui/ProgramSetupDialog.h"
+#include "console/ui/IdentifierDialog.h"
+#include "console/ui/TimeSetupDialog.h"
 #include "ui_ConsoleWindow.h"
 
 namespace vexlo {
@@ -235,17 +238,19 @@ void ConsoleWindow::BeginWait() { QApplication::setOverrideCursor(Qt::WaitCursor
 
 void ConsoleWindow::EndWait() { QApplication::restoreOverrideCursor(); }
 
-bool ConsoleWindow::RunProgramSetup(AppSettings&) {
-    ShowMessage("The program setup dialog is not part of this build yet.", MessageKind::Information);
-    return false;
+bool ConsoleWindow::RunProgramSetup(AppSettings& settings) {
+    ProgramSetupDialog dialog(settings, this);
+    return dialog.exec() == QDialog::Accepted;
 }
 
-void ConsoleWindow::RunTimeSetup(int) {
-    ShowMessage("The Time Setup dialog is not part of this build yet.", MessageKind::Information);
+void ConsoleWindow::RunTimeSetup(int programNumber) {
+    TimeSetupDialog dialog(console->device, *console, programNumber, this);
+    dialog.exec();
 }
 
 void ConsoleWindow::RunIdentifierDialog() {
-    ShowMessage("The Identifiants dialog is not part of this build yet.", MessageKind::Information);
+    IdentifierDialog dialog(console->device, *console, this);
+    dialog.exec();
 }
 
 void ConsoleWindow::keyPressEvent(QKeyEvent* event) {

@@ -23,11 +23,15 @@ namespace {
 // Answers every message box that opens while it lives, and keeps their texts.
 class ModalCloser {
 public:
-    ModalCloser() {
+    explicit ModalCloser(QWidget* owner = nullptr) : mainWindow(owner) {
         QObject::connect(&poll, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
                 texts << box->text();
                 box->done(answer);
+            } else if (auto* dialog = qobject_cast<QDialog*>(modal); dialog != nullptr && dialog != mainWindow) {
+                texts << dialog->windowTitle();
+                dialog->reject();
             }
         });
         poll.start(20);
@@ -36,6 +40,7 @@ public:
     int answer = QMessageBox::Ok;
 
 private:
+    QWidget* mainWindow;
     QTimer poll;
 };
 
@@ -131,8 +136,9 @@ TEST_F(ConsoleWindowTest, TimerRunsAtItsPeriods) {
     QTest::qWait(1150);
     EXPECT_EQ(timer.interval(), 100);
     EXPECT_EQ(Child<QLineEdit>("requestsEdit")->text(), "0");
-    ModalCloser closer;
+    ModalCloser closer(window.get());
     QTest::mouseClick(Child<QPushButton>("setupButton"), Qt::LeftButton);
+    EXPECT_EQ(closer.texts, QStringList{"Program setup"});  // cancelled
     EXPECT_EQ(timer.interval(), 500);
     EXPECT_TRUE(timer.isActive());
 }
@@ -158,7 +164,7 @@ TEST_F(ConsoleWindowTest, PollingShowsTheInstrumentStatus) {
 }
 
 TEST_F(ConsoleWindowTest, EnterClosesOnlyWhenTheEntriesPass) {
-    ModalCloser closer;
+    ModalCloser closer(window.get());
     auto* count = Child<QLineEdit>("wordCountEdit");
     count->setFocus();
     count->setText("0");

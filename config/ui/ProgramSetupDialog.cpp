@@ -1,0 +1,57 @@
+#include "config/ui/ProgramSetupDialog.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include "config/ui/SerialPortSetupDialog.h"
+#include "serial/PortTable.h"
+#include "ui_ProgramSetupDialog.h"
+
+namespace vexlo {
+
+ProgramSetupDialog::ProgramSetupDialog(AppSettings& settings, QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::ProgramSetupDialog>()), settings(settings), ports(FillPortList()) {
+    ui->setupUi(this);
+    if (ports.found) {
+        ui->portCombo->clear();
+        for (const auto& name : ports.names) ui->portCombo->addItem(QString::fromStdString(name));
+    }
+    ui->portCombo->setCurrentIndex(PositionOfPort(ports, settings.comPort));
+    ui->accessModeCombo->setCurrentIndex(settings.accessMode == 0 || settings.accessMode == 1 ? settings.accessMode : -1);
+    ui->stationEdit->setText(QString::number(settings.station));
+    ui->usbCheck->setChecked(settings.usbEmulation != 0);
+    connect(ui->okButton, &QPushButton::clicked, this, &ProgramSetupDialog::Accept);
+    connect(ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ui->rs232Button, &QPushButton::clicked, this, &ProgramSetupDialog::EditPortSettings);
+}
+
+ProgramSetupDialog::~ProgramSetupDialog() = default;
+
+void ProgramSetupDialog::Accept() {
+    bool isNumber = false;
+    const int station = ui->stationEdit->text().trimmed().toInt(&isNumber);
+    if (!isNumber || station < 1 || station > 255) {
+        QMessageBox::warning(this, QApplication::applicationName(),
+                             isNumber ? tr("Please enter an integer between 1 and 255.") : tr("Please enter an integer."));
+        ui->stationEdit->setFocus();
+        ui->stationEdit->selectAll();
+        return;
+    }
+    // A list left without a selection keeps the stored value.
+    const int port = SelectedPortIndex(ports, ui->portCombo->currentIndex());
+    if (port >= 0) settings.comPort = port;
+    settings.station = station;
+    if (ui->accessModeCombo->currentIndex() >= 0) settings.accessMode = ui->accessModeCombo->currentIndex();
+    settings.usbEmulation = ui->usbCheck->isChecked() ? 1 : 0;
+    accept();
+}
+
+void ProgramSetupDialog::EditPortSettings() {
+    const int index = SelectedPortIndex(ports, ui->portCombo->currentIndex());
+    SerialPortSetupDialog dialog(GetPortSettings(index), this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    SetPortSettings(index, dialog.Settings());
+    SavePortTable();
+}
+
+}  // namespace vexlo

@@ -1,0 +1,44 @@
+#include "console/ui/IdentifierDialog.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QRegularExpressionValidator>
+
+#include "instrument/IdentifierAccess.h"
+#include "ui_IdentifierDialog.h"
+
+namespace vexlo {
+
+IdentifierDialog::IdentifierDialog(TesterDevice& device, ConsoleReport& report, QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::IdentifierDialog>()), device(device), report(report) {
+    ui->setupUi(this);
+    ui->programField->setText(QStringLiteral("1"));
+    ui->idEdit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), ui->idEdit));
+    connect(ui->readButton, &QPushButton::clicked, this, &IdentifierDialog::Read);
+    connect(ui->writeButton, &QPushButton::clicked, this, &IdentifierDialog::Write);
+    connect(ui->exitButton, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+IdentifierDialog::~IdentifierDialog() = default;
+
+bool IdentifierDialog::Refused(const std::optional<std::string>& message) {
+    if (!message) return false;
+    QMessageBox::warning(this, QApplication::applicationName(), QString::fromStdString(*message));
+    return true;
+}
+
+void IdentifierDialog::Read() {
+    const IdentifierOutcome outcome =
+        ReadIdentifier(device, report, ui->programField->text().toStdString(), ui->idEdit->text().toStdString());
+    if (Refused(outcome.message)) return;
+    if (outcome.valueText) ui->valueEdit->setText(QString::fromStdString(*outcome.valueText));
+}
+
+void IdentifierDialog::Write() {
+    const IdentifierOutcome outcome = WriteIdentifier(device, report, ui->programField->text().toStdString(),
+                                                      ui->idEdit->text().toStdString(),
+                                                      ui->valueEdit->text().toStdString());
+    (void)Refused(outcome.message);
+}
+
+}  // namespace vexlo

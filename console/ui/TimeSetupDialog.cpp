@@ -1,0 +1,43 @@
+#include "console/ui/TimeSetupDialog.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <variant>
+
+#include "instrument/TimeSetup.h"
+#include "ui_TimeSetupDialog.h"
+
+namespace vexlo {
+
+TimeSetupDialog::TimeSetupDialog(TesterDevice& device, ConsoleReport& report, int programNumber, QWidget* parent)
+    : QDialog(parent),
+      ui(std::make_unique<Ui::TimeSetupDialog>()),
+      device(device),
+      report(report),
+      programIndex(programNumber - 1) {
+    ui->setupUi(this);
+    setWindowTitle(windowTitle() + QStringLiteral(" - P%1").arg(programNumber));
+    fields = {ui->fillTimeEdit, ui->stabTimeEdit, ui->testTimeEdit, ui->rejectTestEdit, ui->rejectRefEdit};
+    const TimeSetupValues values = ReadTimeSetup(device, programIndex);
+    for (size_t i = 0; i < fields.size(); ++i) fields[i]->setText(QString::fromStdString(TimeSetupText(values[i])));
+    connect(ui->okButton, &QPushButton::clicked, this, &TimeSetupDialog::Write);
+    connect(ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TimeSetupDialog::~TimeSetupDialog() = default;
+
+void TimeSetupDialog::Write() {
+    TimeSetupTexts texts;
+    for (size_t i = 0; i < fields.size(); ++i) texts[i] = fields[i]->text().toStdString();
+    const auto parsed = ParseTimeSetup(texts);
+    if (const auto* refusal = std::get_if<TimeSetupRefusal>(&parsed)) {
+        QMessageBox::warning(this, QApplication::applicationName(), QString::fromStdString(refusal->message));
+        QLineEdit* field = fields[static_cast<size_t>(refusal->field)];
+        field->setFocus();
+        field->selectAll();
+        return;
+    }
+    WriteTimeSetup(device, report, programIndex, std::get<TimeSetupValues>(parsed));
+}
+
+}  // namespace vexlo
