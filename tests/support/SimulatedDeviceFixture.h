@@ -15,8 +15,8 @@ namespace vexlo::test {
 class SimulatedDeviceFixture : public ::testing::Test {
 protected:
     void StartSimulator(sim::SlaveIdentity identity = {}, sim::InstrumentConfig config = {},
-                        std::vector<sim::FaultRule> faults = {}) {
-        simulator = std::make_unique<SimulatorThread>(identity, config, std::move(faults));
+                        std::vector<sim::FaultRule> faults = {}, sim::LineTiming timing = {}) {
+        simulator = std::make_unique<SimulatorThread>(identity, config, std::move(faults), timing);
         dir.MapPort(1, simulator->PortPath());
         device.SelectStation(identity.station);
         device.linkEnabled = true;
