@@ -26,7 +26,7 @@ std::string SimulatorUsage() {
            "  --block-size L     bytes in one program's parameter block (default 300)\n"
            "  --baud B           send replies at the pace of B baud, 11 bits a character\n"
            "  --turnaround MS    pause before each reply (default 0)\n"
-           "  --fault SPEC       kind[:rate][@address]; kinds noreply, truncate, badcrc, exception,\n"
+           "  --fault RULE       kind[:rate][@address]; kinds noreply, truncate, badcrc, exception,\n"
            "                     otherstation, pause, garbage (repeatable)\n"
            "  --pause-ms MS      length of the 'pause' fault inside a reply (default 80)\n"
            "  --seed N           seed for measured leaks and fault rates (default 1)\n"
