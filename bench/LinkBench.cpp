@@ -73,11 +73,12 @@ private:
     std::thread worker;
 };
 
-// The platform device with the moment of every write noted.
+// The platform device with the moment of every write and of the end of every read noted.
 class TimedDevice final : public SerialDevice {
 public:
-    TimedDevice(std::unique_ptr<SerialDevice> inner, std::vector<Clock::time_point>* writes)
-        : inner(std::move(inner)), writes(writes) {}
+    TimedDevice(std::unique_ptr<SerialDevice> inner, std::vector<Clock::time_point>* writes,
+                std::vector<Clock::time_point>* readEnds)
+        : inner(std::move(inner)), writes(writes), readEnds(readEnds) {}
     bool Configure(const PortSettings& s, const SerialTimeouts& t) override { return inner->Configure(s, t); }
     void Purge() override { inner->Purge(); }
     bool Write(const std::uint8_t* data, std::size_t count, std::size_t* written) override {
@@ -85,12 +86,15 @@ public:
         return inner->Write(data, count, written);
     }
     bool Read(std::uint8_t* buffer, std::size_t count, std::size_t* received) override {
-        return inner->Read(buffer, count, received);
+        const bool ok = inner->Read(buffer, count, received);
+        readEnds->push_back(Clock::now());
+        return ok;
     }
 
 private:
     std::unique_ptr<SerialDevice> inner;
     std::vector<Clock::time_point>* writes;
+    std::vector<Clock::time_point>* readEnds;
 };
 
 struct BenchLink {
@@ -102,7 +106,7 @@ struct BenchLink {
         SetSerialDeviceOpener([this](const std::string& name, std::string* error) -> std::unique_ptr<SerialDevice> {
             auto device = OpenPlatformSerialDevice(name, error);
             if (!device) return device;
-            return std::make_unique<TimedDevice>(std::move(device), &writes);
+            return std::make_unique<TimedDevice>(std::move(device), &writes, &readEnds);
         });
         // Built only now, inside the scratch directory, so that "Serial.cfg" lands there.
         master = std::make_unique<ModbusRtuMaster>();
@@ -117,6 +121,7 @@ struct BenchLink {
     }
     InstantResponder responder;
     std::vector<Clock::time_point> writes;
+    std::vector<Clock::time_point> readEnds;
     std::filesystem::path directory;
     std::unique_ptr<ModbusRtuMaster> master;
 };
@@ -126,9 +131,9 @@ void BM_ReplyToReturn(benchmark::State& state) {
     std::uint8_t data[8];
     std::vector<double> latencyUs;
     std::vector<double> gapMs;
-    Clock::time_point previousReturn{};
     for (auto _ : state) {
         const std::size_t writesBefore = link.writes.size();
+        const std::size_t readsBefore = link.readEnds.size();
         const int ok = link.master->ReadRegisters(0x2301, 1, data);
         const auto returned = Clock::now();
         if (!ok) {
@@ -136,10 +141,11 @@ void BM_ReplyToReturn(benchmark::State& state) {
             break;
         }
         latencyUs.push_back(static_cast<double>(returned.time_since_epoch().count() - link.responder.lastReplySentNs) / 1e3);
-        if (previousReturn != Clock::time_point{} && link.writes.size() > writesBefore) {
-            gapMs.push_back(std::chrono::duration<double, std::milli>(link.writes[writesBefore] - previousReturn).count());
+        // The silence on the line: from the end of the previous reply to the start of this request.
+        if (readsBefore > 0 && link.writes.size() > writesBefore) {
+            gapMs.push_back(
+                std::chrono::duration<double, std::milli>(link.writes[writesBefore] - link.readEnds[readsBefore - 1]).count());
         }
-        previousReturn = returned;
     }
     state.counters["reply_to_return_median_us"] = Median(latencyUs);
     state.counters["gap_median_ms"] = Median(gapMs);
