@@ -50,8 +50,6 @@ SerialPort::~SerialPort() {
     --liveObjects;
 }
 
-int SerialPort::LiveObjectCount() { return liveObjects; }
-
 int SerialPort::UseCount(int index) { return HandleOf(index).useCount; }
 
 std::string SerialPort::DeviceName(int index) {

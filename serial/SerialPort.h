@@ -20,7 +20,6 @@ public:
     int PortIndex() const { return portIndex; }
     // The switch becomes the negation of the argument; the console always passes 1 (purge off).
     void SetPurgeAfterWrite(bool flag) { purgeAfterWrite = !flag; }
-    bool PurgeAfterWrite() const { return purgeAfterWrite; }
 
     // Constant part of the read time-out; reaches the device at the next open.
     std::uint32_t replyTimeoutMs = 500;
@@ -38,9 +37,8 @@ public:
     // True only when exactly count bytes arrived; received tells how many did.
     bool ReadBytes(std::uint8_t* buffer, int count, int* received);
 
-    // Process-wide use count of a port index (for the console's and the tests' view).
+    // Process-wide use count of a port index.
     static int UseCount(int index);
-    static int LiveObjectCount();
 
 private:
     int portIndex = 0;

@@ -61,7 +61,6 @@ public:
     std::int32_t Parameter(int program, int number) const;
     void SetParameter(int program, int number, std::int32_t value);
     Registers StatusBlock() const;
-    std::optional<Registers> LastResult() const { return lastResult; }
     // Test cycle length at speed 1, from the running program's times.
     std::int64_t CycleLengthMs(int program) const;
 
