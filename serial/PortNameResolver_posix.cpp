@@ -47,12 +47,6 @@ bool IsRealPort(const std::string& sysRoot, const std::string& name) {
 
 }  // namespace
 
-int ComPortNumber(const std::string& name) {
-    size_t i = 0;
-    while (i < name.size() && (name[i] == 'C' || name[i] == 'O' || name[i] == 'M')) ++i;
-    return ParseLeadingInt(name.substr(i));
-}
-
 std::vector<std::string> MachineSerialDevices(const std::string& sysRoot) {
     std::vector<std::string> names;
     DIR* dir = opendir(sysRoot.c_str());

@@ -1,8 +1,15 @@
 #include "serial/SerialPortList.h"
 
+#include "common/TextParse.h"
 #include "serial/PortNameResolver.h"
 
 namespace vexlo {
+
+int ComPortNumber(const std::string& name) {
+    size_t i = 0;
+    while (i < name.size() && (name[i] == 'C' || name[i] == 'O' || name[i] == 'M')) ++i;
+    return ParseLeadingInt(name.substr(i));
+}
 
 SerialPortList::SerialPortList() { EnumeratePorts(); }
 

@@ -14,35 +14,12 @@
 #include "config/AppSettings.h"
 #include "config/WindowPlacementRecord.h"
 #include "console/ui/ConsoleWindow.h"
+#include "tests/gui/ModalCloser.h"
 #include "tests/support/ScopedWorkDir.h"
 #include "tests/support/SimulatorThread.h"
 
 namespace vexlo {
 namespace {
-
-// Answers every message box that opens while it lives, and keeps their texts.
-class ModalCloser {
-public:
-    explicit ModalCloser(QWidget* owner = nullptr) : mainWindow(owner) {
-        QObject::connect(&poll, &QTimer::timeout, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-                texts << box->text();
-                box->done(answer);
-            } else if (auto* dialog = qobject_cast<QDialog*>(modal); dialog != nullptr && dialog != mainWindow) {
-                texts << dialog->windowTitle();
-                dialog->reject();
-            }
-        });
-        poll.start(20);
-    }
-    QStringList texts;
-    int answer = QMessageBox::Ok;
-
-private:
-    QWidget* mainWindow;
-    QTimer poll;
-};
 
 class ConsoleWindowTest : public ::testing::Test {
 protected:
@@ -135,7 +112,7 @@ TEST_F(ConsoleWindowTest, TimerRunsAtItsPeriods) {
     EXPECT_EQ(timer.interval(), 1000);
     EXPECT_TRUE(QTest::qWaitFor([&] { return timer.interval() == 100; }, 5000));
     EXPECT_EQ(Child<QLineEdit>("requestsEdit")->text(), "0");
-    ModalCloser closer(window.get());
+    test::ModalCloser closer(window.get());
     QTest::mouseClick(Child<QPushButton>("setupButton"), Qt::LeftButton);
     EXPECT_EQ(closer.texts, QStringList{"Program setup"});  // cancelled
     EXPECT_EQ(timer.interval(), 500);
@@ -164,7 +141,7 @@ TEST_F(ConsoleWindowTest, PollingShowsTheInstrumentStatus) {
 }
 
 TEST_F(ConsoleWindowTest, EnterClosesOnlyWhenTheEntriesPass) {
-    ModalCloser closer(window.get());
+    test::ModalCloser closer(window.get());
     auto* count = Child<QLineEdit>("wordCountEdit");
     count->setFocus();
     count->setText("0");

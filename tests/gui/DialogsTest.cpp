@@ -15,29 +15,12 @@
 #include "console/ui/IdentifierDialog.h"
 #include "console/ui/TimeSetupDialog.h"
 #include "serial/PortTable.h"
+#include "tests/gui/ModalCloser.h"
 #include "tests/support/ScopedWorkDir.h"
 #include "tests/support/SimulatorThread.h"
 
 namespace vexlo {
 namespace {
-
-// Closes every message box that opens while it lives and keeps their texts.
-class MessageCloser {
-public:
-    MessageCloser() {
-        QObject::connect(&poll, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                texts << box->text();
-                box->done(QMessageBox::Ok);
-            }
-        });
-        poll.start(20);
-    }
-    QStringList texts;
-
-private:
-    QTimer poll;
-};
 
 // With VEXLO_SCREENSHOT_DIR set, leaves a picture of the dialog for a person to look at.
 void Picture(QWidget* dialog, const char* name) {
@@ -75,7 +58,7 @@ TEST_F(DialogsTest, ProgramSetupShowsAndStoresTheChoices) {
     EXPECT_TRUE(ports->currentText().startsWith("COM1"));  // the simulator's port, mapped in the INI file
     Picture(&dialog, "program-setup");
 
-    MessageCloser closer;
+    test::ModalCloser closer;
     auto* station = Child<QLineEdit>(&dialog, "stationEdit");
     for (const char* refused : {"0", "256", "x"}) {
         station->setText(refused);
@@ -114,7 +97,7 @@ TEST_F(DialogsTest, TimeSetupReadsOnOpeningAndWritesOnOk) {
     EXPECT_EQ(Child<QLineEdit>(&dialog, "fillTimeEdit")->text(), "1.1");
     EXPECT_EQ(Child<QLineEdit>(&dialog, "rejectTestEdit")->text(), "5");
     Picture(&dialog, "time-setup");
-    MessageCloser closer;
+    test::ModalCloser closer;
     Child<QLineEdit>(&dialog, "stabTimeEdit")->setText("0.4");
     QTest::mouseClick(Child<QPushButton>(&dialog, "okButton"), Qt::LeftButton);
     EXPECT_EQ(closer.texts, QStringList{"Please enter a number between 0.5 and 650."});
@@ -126,7 +109,7 @@ TEST_F(DialogsTest, TimeSetupReadsOnOpeningAndWritesOnOk) {
 
 TEST_F(DialogsTest, IdentifierReadsAndWrites) {
     IdentifierDialog dialog(window->Console().device, window->Console(), window.get());
-    MessageCloser closer;
+    test::ModalCloser closer;
     QTest::mouseClick(Child<QPushButton>(&dialog, "readButton"), Qt::LeftButton);
     EXPECT_EQ(closer.texts, QStringList{"ID = ?"});
     Child<QLineEdit>(&dialog, "idEdit")->setText("1");
