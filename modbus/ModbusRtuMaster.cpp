@@ -84,12 +84,14 @@ int ModbusRtuMaster::WriteCoil(int address, int value) {
 }
 
 int ModbusRtuMaster::Transact(const RtuFrame& request, std::uint8_t* destination, int expected) {
-    WaitForGap();
     const std::uint8_t function = request.bytes[1];
     const bool isRead = function == 3 || function == 4;
     bool accepted = false;
     {
+        // The gap is waited and re-armed under the lock, so that transactions from two threads can
+        // neither overlap nor come closer than the gap.
         std::lock_guard<std::recursive_mutex> lock(BusLock());
+        WaitForGap();
         lastRequest = request;
         // Writes receive into a scratch buffer: only read replies carry data for the caller.
         std::uint8_t scratch[kFrameBufferSize] = {};
@@ -105,8 +107,8 @@ int ModbusRtuMaster::Transact(const RtuFrame& request, std::uint8_t* destination
                 ++counters.errors;
             }
         }
+        GapTimer().Arm(kGapMs);
     }
-    GapTimer().Arm(kGapMs);
     return accepted ? 1 : 0;
 }
 
@@ -124,6 +126,9 @@ int ModbusRtuMaster::ReceiveReply(std::uint8_t* destination, int expected) {
     lastReply.length = received;
 
     // The station and the function are not compared with the request.
+    // Data bytes reach the caller only once the CRC has vouched for them.
+    std::uint8_t data[kFrameBufferSize] = {};
+    int copied = 0;
     int crcPosition = 0;
     const std::uint8_t function = reply[1];
     if (function & 0x80) {
@@ -136,9 +141,8 @@ int ModbusRtuMaster::ReceiveReply(std::uint8_t* destination, int expected) {
         // that matches the expected size modulo 256 as that size, or a full reply fails its CRC.
         if (byteCount == ((expected - 5) & 0xFF)) byteCount = expected - 5;
         if (byteCount > expected) byteCount = expected;
-        int copied = 0;
         while (copied < byteCount && copied < expected - 5) {
-            destination[copied] = reply[3 + copied];
+            data[copied] = reply[3 + copied];
             ++copied;
         }
         crcPosition = 3 + copied;
@@ -146,7 +150,10 @@ int ModbusRtuMaster::ReceiveReply(std::uint8_t* destination, int expected) {
         crcPosition = 6;
     }
     const std::uint16_t crc = Crc16(reply, static_cast<std::uint16_t>(crcPosition));
-    if (reply[crcPosition] == (crc & 0xFF) && reply[crcPosition + 1] == (crc >> 8)) return 1;
+    if (reply[crcPosition] == (crc & 0xFF) && reply[crcPosition + 1] == (crc >> 8)) {
+        if (copied > 0) std::memcpy(destination, data, static_cast<size_t>(copied));
+        return 1;
+    }
     ++counters.crcErrors;
     return 0;
 }

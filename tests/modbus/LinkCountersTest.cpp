@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <thread>
+
 #include "modbus/ModbusRtuMaster.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/ScopedWorkDir.h"
@@ -70,11 +73,20 @@ TEST_F(LinkCountersTest, ReadOutcomes) {
     EXPECT_EQ(ReadOne(), 1);
     EXPECT_EQ(master.Counters(), Counts(6, 4, 1, 3, 0));
 
+    // Rejected replies never reach the caller's buffer, not even their data bytes.
+    data[0] = 0x5A;
+    data[1] = 0xA5;
+    for (int i = 0; i < 3; ++i) link.Add({false, FromHex("01 03 02 77 66 00 00")});
+    EXPECT_EQ(ReadOne(), 0);
+    EXPECT_EQ(data[0], 0x5A);
+    EXPECT_EQ(data[1], 0xA5);
+    EXPECT_EQ(master.Counters(), Counts(9, 7, 4, 3, 0));
+
     // A failed send adds nothing beyond the request.
     for (int i = 0; i < 3; ++i) link.Add({true, {}});
     EXPECT_EQ(ReadOne(), 0);
-    EXPECT_EQ(master.Counters(), Counts(9, 4, 1, 3, 0));
-    EXPECT_EQ(link.Script().reads, 6);  // no read after a failed send
+    EXPECT_EQ(master.Counters(), Counts(12, 7, 4, 3, 0));
+    EXPECT_EQ(link.Script().reads, 9);  // no read after a failed send
 }
 
 TEST_F(LinkCountersTest, ExceptionReplies) {
@@ -183,6 +195,36 @@ TEST_F(LinkCountersTest, TransactionsKeepTheGap) {
         EXPECT_GE(at[i] - at[i - 1], 20000);  // microseconds on the manual clock
         EXPECT_LE(at[i] - at[i - 1], 20500);
     }
+}
+
+}  // namespace
+}  // namespace vexlo
+
+namespace vexlo {
+namespace {
+
+// Two threads on one master: the bus lock covers the gap, so no request follows another closer
+// than 20 ms, whichever thread sent it.
+TEST(MasterThreadsTest, TwoThreadsKeepTheGapBetweenThem) {
+    test::ScopedWorkDir dir;
+    test::ScriptedLink link;
+    for (int i = 0; i < 8; ++i) link.Add({false, WithCrc(FromHex("01 03 02 34 12"))});
+    ModbusRtuMaster master;
+    master.SelectStation(1);
+    master.linkEnabled = true;
+    ASSERT_TRUE(master.Open());
+    const auto reads = [&master] {
+        std::uint8_t buffer[2] = {};
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(master.ReadRegisters(0x2301, 1, buffer), 1);
+    };
+    std::thread other(reads);
+    reads();
+    other.join();
+    auto at = link.Script().sentAt;
+    ASSERT_EQ(at.size(), 8u);
+    std::sort(at.begin(), at.end());
+    const std::int64_t perMs = CurrentClock().PerformanceFrequency() / 1000;
+    for (size_t i = 1; i < at.size(); ++i) EXPECT_GE(at[i] - at[i - 1], 20 * perMs) << "request " << i;
 }
 
 }  // namespace
