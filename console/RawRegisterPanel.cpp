@@ -11,6 +11,7 @@ namespace vexlo {
 namespace {
 
 constexpr const char* kIntegerPrompt = "Please enter an integer.";
+constexpr const char* kAddressPrompt = "Please enter a hexadecimal address from 0 to FFFF.";
 
 }  // namespace
 
@@ -32,52 +33,61 @@ std::optional<long long> ParseWholeNumber(const std::string& text) {
     return negative ? -value : value;
 }
 
-RawRegisterPanel::Refused RawRegisterPanel::Exchange() {
+bool RawRegisterPanel::ExchangeEntries() {
     realTimeStatus = view.IsChecked(Option::RealTimeStatus) ? 1 : 0;
-    readAddressText = view.EntryText(Entry::ReadAddress);
-    writeAddressText = view.EntryText(Entry::WriteAddress);
+    const auto exchangeAddress = [this](Entry entry, std::string& text, std::uint16_t& address) {
+        const std::string entered = view.EntryText(entry);
+        const auto parsed = ParseHexAddress(entered);
+        if (!parsed) {
+            view.ShowValidationPrompt(entry, kAddressPrompt);
+            return false;
+        }
+        text = entered;
+        address = *parsed;
+        return true;
+    };
+    if (!exchangeAddress(Entry::ReadAddress, readAddressText, readAddress)) return false;
+    if (!exchangeAddress(Entry::WriteAddress, writeAddressText, writeAddress)) return false;
 
     const auto count = ParseWholeNumber(view.EntryText(Entry::WordCount));
     if (!count || *count < 0 || *count > UINT_MAX) {
         view.ShowValidationPrompt(Entry::WordCount, kIntegerPrompt);
-        return Refused::WordCount;
+        return false;
     }
     wordCount = static_cast<unsigned>(*count);
     if (wordCount < 1 || wordCount > kMaxWords) {
         view.ShowValidationPrompt(Entry::WordCount, FormatText("Please enter an integer between 1 and %u.", kMaxWords));
-        return Refused::WordCount;
+        return false;
     }
     const auto longValue = ParseWholeNumber(view.EntryText(Entry::WriteLong));
     if (!longValue || *longValue < INT32_MIN || *longValue > INT32_MAX) {
         view.ShowValidationPrompt(Entry::WriteLong, kIntegerPrompt);
-        return Refused::Other;
+        return false;
     }
     writeLongValue = static_cast<std::int32_t>(*longValue);
     const auto wordValue = ParseWholeNumber(view.EntryText(Entry::WriteWord));
     if (!wordValue || *wordValue < INT_MIN || *wordValue > INT_MAX) {
         view.ShowValidationPrompt(Entry::WriteWord, kIntegerPrompt);
-        return Refused::Other;
+        return false;
     }
     writeWordValue = static_cast<int>(*wordValue);
-    return Refused::None;
+    return true;
 }
 
-bool RawRegisterPanel::ExchangeEntries() { return Exchange() == Refused::None; }
-
+// Every command sends nothing after a refused entry: the screen no longer shows the value the
+// member still holds.
 void RawRegisterPanel::ReadWordsCommand() {
-    // A count outside 1 to 128 never reaches the master: the read is not sent at all.
-    if (Exchange() == Refused::WordCount) return;
+    if (!ExchangeEntries()) return;
     const bool inputRegisters = view.IsChecked(Option::ReadInputRegister);
     results.Clear();
-    const std::uint32_t address = ParseHexAddress(readAddressText);
     const int count = static_cast<int>(wordCount);
     view.SetDisplayText(Display::ReadWord, "");
     view.SetDisplayText(Display::ReadLong, "");
     view.SetDisplayText(Display::ReadHex, "");
     std::uint8_t buffer[256] = {};
     pollEnabled = 0;
-    const int ok = inputRegisters ? device.ReadInputRegisters(static_cast<int>(address), count, buffer)
-                                  : device.ReadRegisters(static_cast<int>(address), count, buffer);
+    const int ok = inputRegisters ? device.ReadInputRegisters(readAddress, count, buffer)
+                                  : device.ReadRegisters(readAddress, count, buffer);
     pollEnabled = 1;
     showExchange(ToDeviceStatus(ok));
     if (!ok) return;
@@ -89,32 +99,30 @@ void RawRegisterPanel::ReadWordsCommand() {
 }
 
 void RawRegisterPanel::WriteWordCommand() {
-    (void)Exchange();
+    if (!ExchangeEntries()) return;
     results.Clear();
-    const std::uint32_t address = ParseHexAddress(writeAddressText);
     int ok = 0;
     if (view.IsChecked(Option::WriteBit)) {
-        ok = device.WriteCoil(static_cast<int>(address), 1);
+        ok = device.WriteCoil(writeAddress, 1);
     } else {
         auto value = static_cast<std::uint16_t>(writeWordValue & 0xFFFF);
         if (view.IsChecked(Option::SwapWord)) value = static_cast<std::uint16_t>(value >> 8 | value << 8);
         std::uint8_t buffer[256] = {};
         StoreLe16(buffer, value);
         pollEnabled = 0;
-        ok = device.WriteRegisters(static_cast<int>(address), 1, buffer);
+        ok = device.WriteRegisters(writeAddress, 1, buffer);
         pollEnabled = 1;
     }
     showExchange(ToDeviceStatus(ok));
 }
 
 void RawRegisterPanel::WriteLongCommand() {
-    (void)Exchange();
+    if (!ExchangeEntries()) return;
     results.Clear();
-    const std::uint32_t address = ParseHexAddress(writeAddressText);
     std::uint8_t buffer[256] = {};
     StoreLe32(buffer, writeLongValue);
     pollEnabled = 0;
-    const int ok = device.WriteRegisters(static_cast<int>(address), 2, buffer);
+    const int ok = device.WriteRegisters(writeAddress, 2, buffer);
     pollEnabled = 1;
     showExchange(ToDeviceStatus(ok));
 }

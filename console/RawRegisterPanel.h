@@ -31,7 +31,7 @@ public:
 
     // Takes the entry fields into the members in the window's order: the real-time check state, read
     // address, write address, "Num. of words" and its range, write Long, write Word. Stops at the
-    // first refused field with its prompt; false then.
+    // first refused field with its prompt; false then, and the command sends nothing.
     bool ExchangeEntries();
 
     void ReadWordsCommand();
@@ -40,14 +40,13 @@ public:
 
     std::string readAddressText = "2301";
     std::string writeAddressText = "6000";
+    std::uint16_t readAddress = 0x2301;
+    std::uint16_t writeAddress = 0x6000;
     unsigned wordCount = 1;
     int writeWordValue = 0;
     std::int32_t writeLongValue = 0;
 
 private:
-    enum class Refused { None, WordCount, Other };
-    Refused Exchange();
-
     TesterDevice& device;
     ConsoleView& view;
     TraceList& results;

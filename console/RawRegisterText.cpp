@@ -22,17 +22,24 @@ unsigned long AsUnsignedLong(std::int32_t value) { return static_cast<unsigned l
 
 }  // namespace
 
-std::uint32_t ParseHexAddress(const std::string& text) {
-    std::uint32_t value = 0;
-    for (char c : text) {
-        const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+std::optional<std::uint16_t> ParseHexAddress(const std::string& text) {
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && text[begin] == ' ') ++begin;
+    while (end > begin && text[end - 1] == ' ') --end;
+    if (end == begin || end - begin > 4) return std::nullopt;
+    std::uint16_t value = 0;
+    for (size_t i = begin; i < end; ++i) {
+        const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
+        int digit = 0;
         if (lower >= '0' && lower <= '9') {
-            value = value * 16u + static_cast<std::uint32_t>(lower - '0');
+            digit = lower - '0';
         } else if (lower >= 'a' && lower <= 'f') {
-            value = value * 16u + static_cast<std::uint32_t>(lower - 'a' + 10);
+            digit = lower - 'a' + 10;
         } else {
-            break;
+            return std::nullopt;
         }
+        value = static_cast<std::uint16_t>(value * 16 + digit);
     }
     return value;
 }

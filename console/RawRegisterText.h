@@ -1,14 +1,16 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace vexlo {
 
-// Hexadecimal address as the raw register panel reads it: digits and a to f (any case) until the
-// first other character; 32-bit arithmetic that wraps. Empty text gives 0.
-std::uint32_t ParseHexAddress(const std::string& text);
+// A register address as the raw register panel takes it: one to four hexadecimal digits (any
+// case), spaces around them allowed. Anything else, an empty text included, is refused: a prefix
+// such as "0x" or a fifth digit would otherwise address a register the operator never typed.
+std::optional<std::uint16_t> ParseHexAddress(const std::string& text);
 
 // The first two registers read, shown six ways, plus the three read result fields.
 struct RawReadText {

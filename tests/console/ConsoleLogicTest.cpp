@@ -200,25 +200,61 @@ TEST_F(ConsoleLogicTest, RawPanelReadsAndWrites) {
     console->RawPanel().WriteWordCommand();
     EXPECT_EQ(Trace()[10], "<S>: " + ToHex(WithCrc(FromHex("01 05 60 00 ff 00"))) + " ");
 
-    // 0x2301 read as input registers: the instrument serves both tables alike.
+    // Input registers: the instrument serves both tables alike.
     view.checked.insert(Option::ReadInputRegister);
-    entries[Entry::ReadAddress] = "0x2301";
+    entries[Entry::ReadAddress] = " 30 ";
     console->RawPanel().ReadWordsCommand();
-    EXPECT_EQ(Trace()[12].substr(0, 23), "<S>: 01 04 00 00 00 01 ");
+    EXPECT_EQ(Trace()[12].substr(0, 23), "<S>: 01 04 00 30 00 01 ");
 }
 
-TEST_F(ConsoleLogicTest, WordCountOutsideItsRangeSendsNothing) {
+// A refused entry stops the command: the value the screen no longer shows is never written.
+TEST_F(ConsoleLogicTest, RawPanelSendsNothingAfterARefusal) {
     StartConsole();
-    view.entries[Entry::WriteLong] = "0";
-    view.entries[Entry::WriteWord] = "0";
-    for (const char* count : {"0", "129", "abc"}) {
-        view.entries[Entry::WordCount] = count;
-        console->RawPanel().ReadWordsCommand();
+    auto& entries = view.entries;
+    entries[Entry::ReadAddress] = "6000";
+    entries[Entry::WriteAddress] = "6000";
+    entries[Entry::WordCount] = "2";
+    entries[Entry::WriteLong] = "7";
+    entries[Entry::WriteWord] = "5";
+    ASSERT_TRUE(console->AcceptCommand());  // the members now hold the good values
+
+    struct Case {
+        Entry entry;
+        const char* text;
+        const char* prompt;
+    };
+    const Case cases[] = {
+        {Entry::WriteWord, "abc", "Please enter an integer."},
+        {Entry::WriteLong, "1.5", "Please enter an integer."},
+        {Entry::WordCount, "129", "Please enter an integer between 1 and 128."},
+        {Entry::WordCount, "0", "Please enter an integer between 1 and 128."},
+        {Entry::WriteAddress, "zz", "Please enter a hexadecimal address from 0 to FFFF."},
+        {Entry::WriteAddress, "", "Please enter a hexadecimal address from 0 to FFFF."},
+        {Entry::WriteAddress, "1FFFF", "Please enter a hexadecimal address from 0 to FFFF."},
+        {Entry::ReadAddress, "0x2301", "Please enter a hexadecimal address from 0 to FFFF."},
+    };
+    for (const Case& c : cases) {
+        const std::string good = entries[c.entry];
+        entries[c.entry] = c.text;
+        for (const bool coil : {false, true}) {
+            if (coil) view.checked.insert(Option::WriteBit);
+            else view.checked.erase(Option::WriteBit);
+            view.prompts.clear();
+            console->RawPanel().ReadWordsCommand();
+            console->RawPanel().WriteWordCommand();
+            console->RawPanel().WriteLongCommand();
+            ASSERT_EQ(view.prompts.size(), 3u) << c.text;
+            EXPECT_EQ(view.prompts[0], std::make_pair(c.entry, std::string(c.prompt))) << c.text;
+        }
+        entries[c.entry] = good;
     }
     EXPECT_EQ(console->device.Counters().requests, 0);
-    ASSERT_EQ(view.prompts.size(), 3u);
-    EXPECT_EQ(view.prompts[0].second, "Please enter an integer between 1 and 128.");
-    EXPECT_EQ(view.prompts[2].second, "Please enter an integer.");
+    EXPECT_TRUE(console->trace.Empty());  // coil writes count no request: the trace tells
+}
+
+TEST_F(ConsoleLogicTest, WordCountOf128IsTheLargestRead) {
+    StartConsole();
+    view.entries[Entry::WordCount] = "129";
     EXPECT_FALSE(console->AcceptCommand());  // Enter keeps the console open
     view.entries[Entry::WordCount] = "128";
     EXPECT_TRUE(console->AcceptCommand());
