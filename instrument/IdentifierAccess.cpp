@@ -1,6 +1,8 @@
 #include "instrument/IdentifierAccess.h"
 
+#include <cmath>
 #include <cstdlib>
+#include <variant>
 
 #include "common/TextFormat.h"
 #include "common/TextParse.h"
@@ -17,6 +19,17 @@ std::optional<std::string> Refusal(const std::string& programText, const std::st
     if (idText.empty()) return std::string("ID = ?");
     if (valueText != nullptr && valueText->empty()) return std::string("Value = ?");
     return std::nullopt;
+}
+
+// The value text as the operator meant it, in thousandths: it must start with a number (as atof
+// reads one) and fit 32 bits once scaled; otherwise the prompt that refuses it.
+std::variant<std::int32_t, std::string> ValueThousandths(const std::string& valueText) {
+    const char* begin = valueText.c_str();
+    char* end = nullptr;
+    const double value = std::strtod(begin, &end);
+    if (end == begin || !std::isfinite(value)) return std::string("Please enter a number.");
+    if (const auto thousandths = ThousandthsInRange(value)) return *thousandths;
+    return std::string(kThousandthsRangePrompt);
 }
 
 bool UsesDirectRegisters(const TesterDevice& device) { return device.accessMode != 0; }
@@ -58,15 +71,17 @@ IdentifierOutcome WriteIdentifier(TesterDevice& device, ConsoleReport& report, c
     if (auto message = Refusal(programText, idText, &valueText)) return {message, std::nullopt};
     const int programIndex = ParseProgramNumber(programText).Index();
     const auto id = static_cast<std::uint16_t>(ParseLeadingInt(idText));
-    const std::int32_t thousandths = ToThousandths(std::atof(valueText.c_str()));
+    const auto converted = ValueThousandths(valueText);
+    if (const auto* prompt = std::get_if<std::string>(&converted)) return {*prompt, std::nullopt};
+    const std::int32_t thousandths = std::get<std::int32_t>(converted);
     DeviceStatus status = kDeviceFailed;
     if (UsesDirectRegisters(device)) {
-        (void)WriteWord(device, kParameterProgramRegister, static_cast<std::uint16_t>(programIndex));
+        if (!SelectProgramBeforeWrite(device, kParameterProgramRegister, programIndex, report)) return {};
         std::uint8_t data[4];
         StoreLe32(data, thousandths);
         status = ToDeviceStatus(device.WriteRegisters((kParameterProgramRegister + id) & 0xFFFF, 2, data));
     } else {
-        (void)WriteWord(device, kListProgramRegister, static_cast<std::uint16_t>(programIndex));
+        if (!SelectProgramBeforeWrite(device, kListProgramRegister, programIndex, report)) return {};
         std::uint8_t list[8];
         StoreLe16(list, 1);
         StoreLe16(list + 2, id);

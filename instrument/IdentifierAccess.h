@@ -17,7 +17,9 @@ struct IdentifierOutcome {
 
 // Any parameter of any program by its number (ID). Direct registers whenever the access mode is not
 // 0 (this dialog's own rule), the indirect lists when it is 0. The program is selected again each
-// time; each traced transaction follows one clearing of the console's trace.
+// time; each traced transaction follows one clearing of the console's trace. A write is refused
+// before any traffic when its value is not a number or does not fit 32 bits in thousandths, and is
+// not sent when its program selection failed.
 IdentifierOutcome ReadIdentifier(TesterDevice& device, ConsoleReport& report, const std::string& programText,
                                  const std::string& idText);
 IdentifierOutcome WriteIdentifier(TesterDevice& device, ConsoleReport& report, const std::string& programText,

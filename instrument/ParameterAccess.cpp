@@ -1,5 +1,7 @@
 #include "instrument/ParameterAccess.h"
 
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 #include "common/TextFormat.h"
@@ -19,10 +21,23 @@ std::int32_t ToThousandths(double value) {
     return ParseLeadingInt(FormatText("%.1f", value * 1000.0));
 }
 
+std::optional<std::int32_t> ThousandthsInRange(double value) {
+    const double whole = std::trunc(std::strtod(FormatText("%.1f", value * 1000.0).c_str(), nullptr));
+    if (!(whole >= INT32_MIN && whole <= INT32_MAX)) return std::nullopt;
+    return static_cast<std::int32_t>(whole);
+}
+
 DeviceStatus WriteWord(TesterDevice& device, int address, std::uint16_t value) {
     std::uint8_t data[2];
     StoreLe16(data, value);
     return ToDeviceStatus(device.WriteRegisters(address, 1, data));
+}
+
+bool SelectProgramBeforeWrite(TesterDevice& device, int selectionRegister, int programIndex, ConsoleReport& report) {
+    if (WriteWord(device, selectionRegister, static_cast<std::uint16_t>(programIndex)) == kDeviceOk) return true;
+    report.ClearTrace();
+    report.TraceExchange(kDeviceFailed);
+    return false;
 }
 
 DeviceStatus SelectRunningProgram(TesterDevice& device, int programIndex, ConsoleReport* traceTo) {

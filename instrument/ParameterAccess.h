@@ -29,8 +29,18 @@ inline constexpr const char* kBadProgramMessage = "Program numero does not exist
 // An entered decimal value to thousandths: x 1000, formatted "%.1f", integer part of that text.
 std::int32_t ToThousandths(double value);
 
+// The same, or nothing when the integer part does not fit a signed 32-bit value (the plain
+// conversion would wrap it and flip its sign).
+std::optional<std::int32_t> ThousandthsInRange(double value);
+inline constexpr const char* kThousandthsRangePrompt = "Please enter a number between -2147483.648 and 2147483.647.";
+
 // One register (16 bits, low byte first) or a 32-bit value (two registers) as register data.
 DeviceStatus WriteWord(TesterDevice& device, int address, std::uint16_t value);
+
+// Selects the program whose parameters the following writes change (at 0x2000 or 0x3004). When the
+// selection fails the trace is cleared and shows it, and false tells the caller to write nothing:
+// the values would otherwise land in whichever program was selected before.
+bool SelectProgramBeforeWrite(TesterDevice& device, int selectionRegister, int programIndex, ConsoleReport& report);
 
 // Writes the running program index at 0x0200; traced when asked.
 DeviceStatus SelectRunningProgram(TesterDevice& device, int programIndex, ConsoleReport* traceTo);

@@ -69,7 +69,7 @@ std::variant<TimeSetupValues, TimeSetupRefusal> ParseTimeSetup(const TimeSetupTe
 
 void WriteTimeSetup(TesterDevice& device, ConsoleReport& report, int programIndex, const TimeSetupValues& values) {
     if (device.IsDirectAccess()) {
-        (void)WriteWord(device, kParameterProgramRegister, static_cast<std::uint16_t>(programIndex));
+        if (!SelectProgramBeforeWrite(device, kParameterProgramRegister, programIndex, report)) return;
         report.ClearTrace();
         for (int i = 0; i < kTimeSetupFields; ++i) {
             WriteParameterValue(device, kParameterProgramRegister + kFields[i].parameter,
@@ -77,7 +77,7 @@ void WriteTimeSetup(TesterDevice& device, ConsoleReport& report, int programInde
         }
         return;
     }
-    (void)WriteWord(device, kListProgramRegister, static_cast<std::uint16_t>(programIndex));
+    if (!SelectProgramBeforeWrite(device, kListProgramRegister, programIndex, report)) return;
     std::uint8_t list[32] = {};
     StoreLe16(list, kTimeSetupFields);
     for (int i = 0; i < kTimeSetupFields; ++i) {

@@ -29,7 +29,7 @@ TimeSetupValues ReadTimeSetup(TesterDevice& device, int programIndex);
 std::variant<TimeSetupValues, TimeSetupRefusal> ParseTimeSetup(const TimeSetupTexts& texts);
 
 // "OK": the direct registers one by one in Direct Access, else one indirect write list; each write
-// traced after the console's trace is cleared.
+// traced after the console's trace is cleared. Nothing is written when the program selection fails.
 void WriteTimeSetup(TesterDevice& device, ConsoleReport& report, int programIndex, const TimeSetupValues& values);
 
 // A field's value as the dialog shows it: general notation, six significant digits.

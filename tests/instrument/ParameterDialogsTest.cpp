@@ -86,8 +86,73 @@ TEST_F(ParameterDialogsTest, IdentifierDirectAccess) {
     EXPECT_EQ(ReadIdentifier(device, report, "3", "0").valueText, "78643.202");
     WriteIdentifier(device, report, "4", "20", "-1.5");
     EXPECT_EQ(simulator->Model().Parameter(3, 20), -1500);
-    WriteIdentifier(device, report, "4", "20", "letters");
-    EXPECT_EQ(simulator->Model().Parameter(3, 20), 0);
+}
+
+// A value the operator did not mean is refused before any traffic: letters are not 0, and
+// 3000000 would wrap to a negative thousandths value.
+TEST_F(ParameterDialogsTest, IdentifierWriteRefusesValuesItCannotSend) {
+    StartSimulator();
+    for (AccessMode mode : {kStandardAccess, kDirectAccess}) {
+        device.accessMode = mode;
+        EXPECT_EQ(WriteIdentifier(device, report, "4", "20", "letters").message, "Please enter a number.");
+        EXPECT_EQ(WriteIdentifier(device, report, "4", "20", "nan").message, "Please enter a number.");
+        EXPECT_EQ(WriteIdentifier(device, report, "4", "20", "3000000").message,
+                  "Please enter a number between -2147483.648 and 2147483.647.");
+        EXPECT_EQ(WriteIdentifier(device, report, "4", "20", "-2147483.649").message,
+                  "Please enter a number between -2147483.648 and 2147483.647.");
+    }
+    EXPECT_EQ(device.Counters().requests, 0);
+    EXPECT_FALSE(WriteIdentifier(device, report, "4", "20", " -2147483.648").message);
+    EXPECT_EQ(simulator->Model().Parameter(3, 20), INT32_MIN);
+}
+
+// Selections fail with a bad CRC on their register: the writes that depend on them stay unsent and
+// the trace shows the failed selection.
+class FailedSelectionTest : public ParameterDialogsTest {
+protected:
+    void StartWithBrokenSelection(std::uint16_t selectionRegister) {
+        StartSimulator({}, {}, {sim::FaultRule{sim::FaultKind::BadCrc, 1.0, selectionRegister}});
+        simulator->Model().SetParameter(2, 1, 4321);
+        simulator->Model().SetParameter(2, 60, 8765);
+    }
+    void ExpectOnlyTheSelectionSent(const char* selectionRequest) {
+        EXPECT_EQ(device.Counters().requests, 3);  // the selection's three attempts, nothing after
+        ASSERT_EQ(report.trace.size(), 2u);
+        EXPECT_EQ(report.trace[0].substr(0, 23), selectionRequest);
+        EXPECT_EQ(report.trace[1], "<R>:<none>");
+        EXPECT_EQ(simulator->Model().Parameter(2, 1), 4321);
+        EXPECT_EQ(simulator->Model().Parameter(2, 60), 8765);
+    }
+};
+
+TEST_F(FailedSelectionTest, DirectWritesAreNotSent) {
+    StartWithBrokenSelection(0x2000);
+    device.accessMode = kDirectAccess;
+    report.trace = {"earlier"};
+    EXPECT_FALSE(WriteIdentifier(device, report, "3", "1", "9").message);
+    ExpectOnlyTheSelectionSent("<S>: 01 10 20 00 00 01 ");
+    device.ResetCounters();
+    WriteTimeSetup(device, report, 2, {9.0f, 8.0f, 7.0f, 6.0f, 5.0f});
+    ExpectOnlyTheSelectionSent("<S>: 01 10 20 00 00 01 ");
+}
+
+TEST_F(FailedSelectionTest, ListWritesAreNotSent) {
+    StartWithBrokenSelection(0x3004);
+    device.accessMode = kStandardAccess;
+    EXPECT_FALSE(WriteIdentifier(device, report, "3", "1", "9").message);
+    ExpectOnlyTheSelectionSent("<S>: 01 10 30 04 00 01 ");
+    device.ResetCounters();
+    WriteTimeSetup(device, report, 2, {9.0f, 8.0f, 7.0f, 6.0f, 5.0f});
+    ExpectOnlyTheSelectionSent("<S>: 01 10 30 04 00 01 ");
+}
+
+// A read whose reply fails its CRC shows zero, never the rejected bytes.
+TEST_F(ParameterDialogsTest, IdentifierReadShowsZeroWhenTheReplyIsRejected) {
+    StartSimulator({}, {}, {sim::FaultRule{sim::FaultKind::BadCrc, 1.0, 0x2001}});
+    device.accessMode = kDirectAccess;
+    EXPECT_EQ(ReadIdentifier(device, report, "1", "1").valueText, "0.000");
+    EXPECT_EQ(report.trace.back(), "<R>:<none>");
+    EXPECT_EQ(ReadTimeSetup(device, 0)[0], 0.0f);
 }
 
 TEST_F(ParameterDialogsTest, IdentifierStandardAccess) {
