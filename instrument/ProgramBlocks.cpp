@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/TextFormat.h"
+#include "common/Windows1252.h"
 #include "instrument/ByteImage.h"
 
 namespace vexlo {
@@ -21,7 +22,8 @@ void ShowCurve(ConsoleReport& report, const char* title, const std::uint8_t (&re
 }  // namespace
 
 std::vector<std::string> CurveLines(const std::uint8_t (&record)[52]) {
-    const std::string unit(reinterpret_cast<const char*>(record + 26), strnlen(reinterpret_cast<const char*>(record + 26), 26));
+    const auto* unitBytes = reinterpret_cast<const char*>(record + 26);
+    const std::string unit = Windows1252ToUtf8(std::string_view(unitBytes, strnlen(unitBytes, 26)));
     return {
         FormatText("%-10s = %d", "Periode", LoadLe16(record)),
         FormatText("%-10s = %d", "Max_Pts", LoadLe16(record + 2)),
