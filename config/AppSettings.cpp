@@ -9,34 +9,34 @@ AppSettings::AppSettings() : AppSettings(ConsoleIniPath()) {}
 
 AppSettings::AppSettings(std::string iniPath) : filePath(std::move(iniPath)) { TransferSettings(true); }
 
-void AppSettings::TransferSettings(bool load) {
+bool AppSettings::TransferSettings(bool load) {
     IniProfile profile(filePath, true);
     struct Key {
         const char* name;
         std::int32_t* field;
         std::int32_t fallback;
     };
-    const Key keys[] = {{"ComPort", &comPort, 0}, {"Station", &station, 255}, {"AccessMode", &accessMode, 0},
+    const Key keys[] = {{"ComPort", &comPort, 0}, {"Station", &station, kDefaultStation}, {"AccessMode", &accessMode, 0},
                         {"USB_RS232", &usbEmulation, 0}};
+    bool written = true;
     for (const auto& key : keys) {
         if (load) {
             *key.field = profile.ReadInt(kSection, key.name, key.fallback);
         } else {
-            // A write that fails (read-only file, missing directory) leaves the fields as they are.
-            (void)profile.WriteInt(kSection, key.name, *key.field);
+            written = profile.WriteInt(kSection, key.name, *key.field) && written;
         }
     }
+    return written;
 }
 
-bool AppSettings::EditSettings(const std::function<bool(AppSettings&)>& dialog) {
-    const bool confirmed = dialog(*this);
-    if (confirmed) TransferSettings(false);
-    return confirmed;
+AppSettings::Edit AppSettings::EditSettings(const std::function<bool(AppSettings&)>& dialog) {
+    if (!dialog(*this)) return Edit::Cancelled;
+    return TransferSettings(false) ? Edit::Saved : Edit::NotSaved;
 }
 
-void AppSettings::SetStation(std::int32_t newStation) {
+bool AppSettings::SetStation(std::int32_t newStation) {
     station = newStation;
-    TransferSettings(false);
+    return TransferSettings(false);
 }
 
 }  // namespace vexlo

@@ -19,16 +19,25 @@ public:
     const std::string& FilePath() const { return filePath; }
 
     std::int32_t comPort = 0;
-    std::int32_t station = 255;
+    std::int32_t station = kDefaultStation;
     std::int32_t accessMode = 0;
     std::int32_t usbEmulation = 0;
 
-    // load true reads the four keys (a missing key keeps the default); false writes all four.
-    void TransferSettings(bool load);
-    // Runs the setup dialog on this object; when it confirms, saves. Returns the dialog's answer.
-    bool EditSettings(const std::function<bool(AppSettings&)>& dialog);
-    // Stores the station and rewrites the file.
-    void SetStation(std::int32_t newStation);
+    // The station put on the line: the stored one when it is a real station (1 to 255), else the
+    // default. A stored 0 would broadcast and an unanswerable station would only time out.
+    static constexpr std::int32_t kDefaultStation = 255;
+    static bool IsLineStation(std::int32_t value) { return value >= 1 && value <= 255; }
+    std::int32_t LineStation() const { return IsLineStation(station) ? station : kDefaultStation; }
+
+    // load true reads the four keys (a missing key keeps the default); false writes all four and
+    // tells whether the file took them. The in-memory fields keep their values either way.
+    bool TransferSettings(bool load);
+
+    enum class Edit { Cancelled, Saved, NotSaved };
+    // Runs the setup dialog on this object; when it confirms, saves.
+    Edit EditSettings(const std::function<bool(AppSettings&)>& dialog);
+    // Stores the station and rewrites the file; false when the file could not be written.
+    bool SetStation(std::int32_t newStation);
 
 private:
     std::string filePath;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 #include <vector>
 
 #include "common/ProgramFile.h"
@@ -17,6 +18,9 @@ namespace {
 constexpr size_t kMaxValueLength = 255;
 // A profile is a few lines; refuse to rewrite anything absurdly large instead of loading it whole.
 constexpr std::uintmax_t kMaxFileBytes = 16u * 1024u * 1024u;
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+// More links than this in a chain is a loop.
+constexpr int kMaxLinkDepth = 40;
 
 bool IsAbsolute(const std::string& path) {
 #if defined(_WIN32)
@@ -64,6 +68,12 @@ std::optional<std::vector<Line>> LoadLines(const std::string& path) {
     std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     std::vector<Line> lines;
     size_t start = 0;
+    // An editor's UTF-8 byte-order mark is kept as a line of its own without an ending, so that the
+    // first section header is still found and the mark is written back as it was.
+    if (content.compare(0, kUtf8Bom.size(), kUtf8Bom) == 0) {
+        lines.push_back({std::string(kUtf8Bom), ""});
+        start = kUtf8Bom.size();
+    }
     while (start < content.size()) {
         const size_t newline = content.find('\n', start);
         if (newline == std::string::npos) {
@@ -121,7 +131,20 @@ std::string PreferredEnding(const std::vector<Line>& lines) {
 #endif
 }
 
-bool ReplaceFile(const std::string& path, const std::vector<Line>& lines) {
+// The file a chain of symbolic links ends at (it may not exist yet): a save replaces that file and
+// leaves the links in place.
+std::filesystem::path FinalTarget(std::filesystem::path path) {
+    std::error_code error;
+    for (int depth = 0; depth < kMaxLinkDepth && std::filesystem::is_symlink(path, error); ++depth) {
+        const std::filesystem::path target = std::filesystem::read_symlink(path, error);
+        if (error) break;
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    return path;
+}
+
+bool ReplaceFile(const std::string& linkOrFile, const std::vector<Line>& lines) {
+    const std::string path = FinalTarget(linkOrFile).string();
     const std::string temporary = path + ".tmp";
     {
         std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
@@ -135,6 +158,11 @@ bool ReplaceFile(const std::string& path, const std::vector<Line>& lines) {
         }
     }
     std::error_code error;
+    // The new file keeps the mode of the one it replaces.
+    const auto previous = std::filesystem::status(path, error);
+    if (!error && std::filesystem::exists(previous)) {
+        std::filesystem::permissions(temporary, previous.permissions(), error);
+    }
     std::filesystem::rename(temporary, path, error);
     if (error) {
         std::remove(temporary.c_str());
@@ -206,7 +234,7 @@ bool IniProfile::WriteString(const std::string& section, const std::string& key,
         lines = std::move(*loaded);
     }
     const std::string ending = PreferredEnding(lines);
-    if (!lines.empty() && lines.back().ending.empty()) lines.back().ending = ending;
+    if (!lines.empty() && lines.back().ending.empty() && lines.back().text != kUtf8Bom) lines.back().ending = ending;
     const std::string newLine = key + "=" + value;
 
     const auto range = FindSection(lines, section);

@@ -46,6 +46,12 @@ void TesterConsole::Initialise() {
     statusCaption = view.StatusCaption();
     view.SetLamp(kLampYellow, 0, 0);
     lampState = kLampYellow;
+    if (!AppSettings::IsLineStation(settings.station)) {
+        view.ShowMessage(FormatText("Station %d in %s is not a station from 1 to 255: station %d is used until Setup "
+                                    "sets one.",
+                                    settings.station, settings.FilePath().c_str(), AppSettings::kDefaultStation),
+                         MessageKind::Warning);
+    }
     ApplyLinkSettings();
     RefreshLinkDisplay();
     view.StartTimer(kFirstTickMs);
@@ -58,13 +64,13 @@ void TesterConsole::Shutdown() {
 
 bool TesterConsole::ApplyLinkSettings() {
     device.SetPurgeAfterWrite(true);
-    device.SelectStation(settings.station);
+    device.SelectStation(settings.LineStation());
     device.SetPortIndex(settings.comPort);
     device.linkEnabled = true;
     const bool opened = device.Open();
     device.accessMode = settings.accessMode;
     view.SetDisplayText(Display::ComNumber, FormatText("%d", settings.comPort + 1));
-    view.SetDisplayText(Display::Station, FormatText("%d", settings.station));
+    view.SetDisplayText(Display::Station, FormatText("%d", settings.LineStation()));
     return opened;
 }
 
@@ -257,11 +263,14 @@ void TesterConsole::CopyTraceToFileCommand() {
 
 void TesterConsole::SetupCommand() {
     view.StopTimer();
-    if (settings.EditSettings([this](AppSettings& edited) { return view.RunProgramSetup(edited); })) {
+    const AppSettings::Edit edit =
+        settings.EditSettings([this](AppSettings& edited) { return view.RunProgramSetup(edited); });
+    if (edit != AppSettings::Edit::Cancelled) {
         device.Close();
         ApplyLinkSettings();
         RefreshLinkDisplay();
     }
+    if (edit == AppSettings::Edit::NotSaved) ReportUnsavedSettings();
     view.StartTimer(kAfterDialogTickMs);
 }
 
@@ -273,18 +282,25 @@ void TesterConsole::SearchCommand() {
     device.replyTimeoutMs = 50;
     ApplyLinkSettings();
     int station = 0;
+    bool saved = true;
     if (device.FindStation(station) == kDeviceOk) {
         view.SetDisplayText(Display::Station, FormatText("%d", station));
         message = FormatText("Station found = %d", station);
-        settings.SetStation(station);
+        saved = settings.SetStation(station);
     }
     device.Close();
     device.replyTimeoutMs = 500;
     ApplyLinkSettings();
     view.ShowMessage(message, MessageKind::Information);
+    if (!saved) ReportUnsavedSettings();
     RefreshLinkDisplay();
     view.StartTimer(kAfterDialogTickMs);
     view.EndWait();
+}
+
+void TesterConsole::ReportUnsavedSettings() {
+    view.ShowMessage(FormatText("The settings could not be saved to %s.", settings.FilePath().c_str()),
+                     MessageKind::Stop);
 }
 
 void TesterConsole::ReadTimeCommand() {

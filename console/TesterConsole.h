@@ -100,6 +100,7 @@ private:
     void PollStatus();
     void ShowStatus();
     void DecodeResult();
+    void ReportUnsavedSettings();
 
     // SequencerHost
     TesterDevice& Device() override { return device; }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "config/AppSettings.h"
 #include "config/ConsoleIniPath.h"
 #include "config/IniProfile.h"
@@ -71,11 +73,53 @@ TEST(AppSettingsTest, SavingRewritesAllFourKeysAndKeepsOtherSections) {
     EXPECT_EQ(ReadWholeFile(dir.File("VexloModbusTester.ini")),
               "[Ports]\nCOM1=/dev/pts/9\n[Modbus]\nComPort=2\nAccessMode=1\nStation=63\nUSB_RS232=0\n");
     settings.comPort = 5;
-    EXPECT_FALSE(settings.EditSettings([](AppSettings& s) {
+    EXPECT_EQ(settings.EditSettings([](AppSettings& s) {
         s.station = 1;
         return false;
-    }));
+    }),
+              AppSettings::Edit::Cancelled);
     EXPECT_EQ(AppSettings().comPort, 2);  // a cancelled dialog writes nothing
+}
+
+// An editor's byte-order mark must not hide the first section ([Ports] would be lost and another,
+// real port opened); a save keeps the mark.
+TEST(IniProfileTest, ByteOrderMarkIsReadAsIfAbsent) {
+    ScopedWorkDir dir;
+    const std::string path = dir.File("a.ini");
+    WriteWholeFile(path, "\xEF\xBB\xBF[Ports]\r\nCOM1=/dev/ttyUSB3\r\n");
+    IniProfile profile(path, true);
+    EXPECT_EQ(profile.ReadString("Ports", "COM1"), "/dev/ttyUSB3");
+    ASSERT_TRUE(profile.WriteInt("Ports", "COM2", 4));
+    EXPECT_EQ(ReadWholeFile(path), "\xEF\xBB\xBF[Ports]\r\nCOM1=/dev/ttyUSB3\r\nCOM2=4\r\n");
+    WriteWholeFile(path, "\xEF\xBB\xBF");
+    ASSERT_TRUE(profile.WriteInt("Modbus", "Station", 3));
+    EXPECT_EQ(profile.ReadInt("Modbus", "Station", 0), 3);
+}
+
+TEST(IniProfileTest, SavingThroughALinkUpdatesItsTargetAndKeepsTheMode) {
+    ScopedWorkDir dir;
+    std::filesystem::create_directory(dir.File("shared"));
+    const std::string target = dir.File("shared/real.ini");
+    WriteWholeFile(target, "[Modbus]\nStation=4\n");
+    std::filesystem::permissions(target, std::filesystem::perms(0640));
+    std::filesystem::create_symlink("shared/real.ini", dir.File("VexloModbusTester.ini"));
+    AppSettings settings;
+    ASSERT_TRUE(settings.SetStation(9));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("VexloModbusTester.ini")));
+    EXPECT_EQ(AppSettings().station, 9);
+    EXPECT_EQ(std::filesystem::status(target).permissions(), std::filesystem::perms(0640));
+}
+
+TEST(AppSettingsTest, AFileThatCannotBeWrittenIsReported) {
+    ScopedWorkDir dir;
+    // The save's temporary name taken by a directory: refused even for root, unlike a read-only folder.
+    std::filesystem::create_directory(dir.File("VexloModbusTester.ini.tmp"));
+    AppSettings settings;
+    EXPECT_FALSE(settings.SetStation(9));
+    EXPECT_EQ(settings.station, 9);
+    EXPECT_EQ(settings.EditSettings([](AppSettings&) { return true; }), AppSettings::Edit::NotSaved);
+    std::filesystem::remove(dir.File("VexloModbusTester.ini.tmp"));
+    EXPECT_EQ(settings.EditSettings([](AppSettings&) { return true; }), AppSettings::Edit::Saved);
 }
 
 TEST(AppSettingsTest, RootDirectoryGivesOneSeparator) {

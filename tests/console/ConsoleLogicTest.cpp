@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "tests/support/ConsoleFixture.h"
@@ -297,6 +298,36 @@ TEST_F(ConsoleLogicTest, SetupAndSearchRestartTheTimerAt500) {
     console->SetupCommand();
     EXPECT_EQ(view.accessModeLabel, "Direct Access");
     EXPECT_EQ(AppSettings().accessMode, 1);
+}
+
+// A stored station of 0 would broadcast: the console says so once and talks to station 255.
+TEST_F(ConsoleLogicTest, StoredStationOutsideItsRangeIsNeverUsed) {
+    storedStation = 0;
+    StartConsole({255, false});
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0], "Station 0 in " + dir.File("VexloModbusTester.ini") +
+                                    " is not a station from 1 to 255: station 255 is used until Setup sets one.");
+    EXPECT_EQ(view.displays[Display::Station], "255");
+    console->StartCommand();
+    EXPECT_EQ(Trace()[0].substr(0, 8), "<S>: ff ");
+    view.setupDialog = [](AppSettings& s) {
+        s.station = 255;
+        return true;
+    };
+    console->SetupCommand();
+    EXPECT_EQ(view.messages.size(), 1u);
+}
+
+TEST_F(ConsoleLogicTest, SettingsThatCannotBeSavedAreReported) {
+    StartConsole({63, false});
+    std::filesystem::create_directory(dir.File("VexloModbusTester.ini.tmp"));
+    const std::string unsaved = "The settings could not be saved to " + dir.File("VexloModbusTester.ini") + ".";
+    console->SearchCommand();
+    EXPECT_EQ(view.messages, (Lines{"Station found = 63", unsaved}));
+    view.setupDialog = [](AppSettings&) { return true; };
+    console->SetupCommand();
+    EXPECT_EQ(view.messages.back(), unsaved);
+    EXPECT_EQ(console->device.Station(), 63);  // the link still follows the confirmed choice
 }
 
 TEST_F(ConsoleLogicTest, ProgramFieldsAndDialogs) {

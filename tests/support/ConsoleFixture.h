@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 
 #include "config/AppSettings.h"
 #include "console/TesterConsole.h"
@@ -21,7 +22,7 @@ protected:
         dir.MapPort(1, simulator->PortPath());
         settings = std::make_unique<AppSettings>();
         settings->comPort = 0;
-        settings->station = identity.station;
+        settings->station = storedStation.value_or(identity.station);
         console = std::make_unique<TesterConsole>(*settings, view);
         console->device.replyTimeoutMs = static_cast<std::uint32_t>(replyTimeoutMs);
         TesterConsole::cycleShown = 0;
@@ -43,6 +44,8 @@ protected:
         return lines;
     }
 
+    // The station as the INI file gave it, when a test wants another than the instrument's.
+    std::optional<int> storedStation;
     ScopedWorkDir dir;
     RecordingView view;
     std::unique_ptr<SimulatorThread> simulator;
