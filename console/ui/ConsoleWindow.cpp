@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QSettings>
 
+#include "config/PlacementFit.h"
 #include "config/WindowPlacementRecord.h"
 #include "config/ui/ProgramSetupDialog.h"
 #include "console/ui/IdentifierDialog.h"
@@ -284,10 +285,16 @@ void ConsoleWindow::LoadWindowPlacement() {
     store.endGroup();
     const auto record = WindowPlacementRecord::Decode(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
     if (!record) return;
-    const QRect normal(record->left, record->top, record->right - record->left, record->bottom - record->top);
     // A record from another screen layout must not put the window out of reach.
-    const QScreen* screen = QGuiApplication::screenAt(normal.center());
-    if (normal.isValid() && screen != nullptr) setGeometry(normal);
+    std::vector<EdgeRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect area = screen->availableGeometry();
+        screens.push_back({area.left(), area.top(), area.left() + area.width(), area.top() + area.height()});
+    }
+    if (const auto fitted = FitOntoScreens(*record, screens)) {
+        setGeometry(static_cast<int>(fitted->left), static_cast<int>(fitted->top), static_cast<int>(fitted->Width()),
+                    static_cast<int>(fitted->Height()));
+    }
     if (record->showCommand == 3) setWindowState(windowState() | Qt::WindowMaximized);
 }
 

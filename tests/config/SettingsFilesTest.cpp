@@ -6,6 +6,7 @@
 #include "config/AppSettings.h"
 #include "config/ConsoleIniPath.h"
 #include "config/IniProfile.h"
+#include "config/PlacementFit.h"
 #include "config/WindowPlacementRecord.h"
 #include "tests/support/ScopedWorkDir.h"
 
@@ -150,6 +151,34 @@ TEST(WindowPlacementRecordTest, ExactLayoutAndLength) {
     auto longer = bytes;
     longer.push_back(0);
     EXPECT_FALSE(WindowPlacementRecord::Decode(longer));
+}
+
+WindowPlacementRecord Normal(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom) {
+    WindowPlacementRecord record;
+    record.left = left;
+    record.top = top;
+    record.right = right;
+    record.bottom = bottom;
+    return record;
+}
+
+TEST(PlacementFitTest, RectanglesComeBackOntoTheNearestScreen) {
+    const std::vector<EdgeRect> screens = {{0, 0, 1920, 1040}, {1920, 100, 3200, 1124}};
+    // On a screen: unchanged.
+    EXPECT_EQ(FitOntoScreens(Normal(100, 50, 900, 650), screens), (EdgeRect{100, 50, 900, 650}));
+    // Mostly on the second screen, hanging off its bottom: moved up onto it.
+    EXPECT_EQ(FitOntoScreens(Normal(2000, 900, 2600, 1300), screens), (EdgeRect{2000, 724, 2600, 1124}));
+    // Far right of everything: onto the second screen's right edge.
+    EXPECT_EQ(FitOntoScreens(Normal(9000, 200, 9400, 500), screens), (EdgeRect{2800, 200, 3200, 500}));
+    // Larger than the first screen: shrunk to it.
+    EXPECT_EQ(FitOntoScreens(Normal(-50, -50, 2000, 1200), screens), (EdgeRect{0, 0, 1920, 1040}));
+    // Extreme values are plain numbers, not overflows.
+    EXPECT_EQ(FitOntoScreens(Normal(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX), screens),
+              (EdgeRect{0, 0, 1920, 1040}));
+    EXPECT_EQ(FitOntoScreens(Normal(INT32_MAX - 10, 0, INT32_MAX, 10), screens), (EdgeRect{3190, 100, 3200, 110}));
+    EXPECT_FALSE(FitOntoScreens(Normal(INT32_MAX, 0, INT32_MIN, 10), screens));
+    EXPECT_FALSE(FitOntoScreens(Normal(0, 0, 0, 10), screens));
+    EXPECT_FALSE(FitOntoScreens(Normal(0, 0, 10, 10), {}));
 }
 
 }  // namespace

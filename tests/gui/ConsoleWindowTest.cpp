@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
@@ -168,6 +169,30 @@ TEST_F(ConsoleWindowTest, PlacementIsSavedAsA44ByteRecord) {
     store.setValue(QString(ConsoleWindow::kPlacementSection) + "/WindowPlacement", bytes.left(43));
     ConsoleWindow second(settings);
     EXPECT_NE(second.size(), QSize(1200, 800));
+}
+
+TEST_F(ConsoleWindowTest, PlacementIsRestoredOntoTheScreen) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QSize size = window->minimumSize().expandedTo(QSize(300, 200)) + QSize(3, 5);
+    ASSERT_LE(size.width() + 20, screen.width());
+    const auto restored = [&](const QRect& stored) {
+        WindowPlacementRecord record;
+        record.left = stored.left();
+        record.top = stored.top();
+        record.right = stored.left() + stored.width();
+        record.bottom = stored.top() + stored.height();
+        const auto bytes = record.Encode();
+        QSettings().setValue(QString(ConsoleWindow::kPlacementSection) + "/WindowPlacement",
+                             QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size())));
+        ConsoleWindow reopened(settings);
+        return reopened.geometry();
+    };
+    const QRect inside(screen.left() + 7, screen.top() + 11, size.width(), size.height());
+    EXPECT_EQ(restored(inside), inside);
+    // Hanging off the right edge: back against it, same size.
+    const QRect offRight(screen.right() - 5, screen.top() + 11, size.width(), size.height());
+    EXPECT_EQ(restored(offRight), QRect(screen.left() + screen.width() - size.width(), screen.top() + 11,
+                                        size.width(), size.height()));
 }
 
 }  // namespace
