@@ -17,6 +17,10 @@ std::vector<std::string> MachineSerialDevices(const std::string& sysRoot = "/sys
 // Empty when nothing is known by that name.
 std::string ResolveDevicePath(const std::string& deviceName);
 
+// The COM number a hand-written [Ports] key names: "COM" in any case, then decimal digits, leading
+// zeros allowed ("com7" gives 7, "COM05" gives 5). 0 for any other key.
+int PortsKeyNumber(const std::string& key);
+
 // The number after the leading run of C, O and M ("COM12" gives 12; no digits give 0).
 int ComPortNumber(const std::string& name);
 

@@ -68,10 +68,14 @@ std::string ResolveDevicePath(const std::string& deviceName) {
     if (name.rfind("\\\\.\\", 0) == 0) name = name.substr(4);
     if (name.rfind("COM", 0) != 0) return name;
 
-    const IniProfile profile(ConsoleIniPath(), true);
-    if (auto mapped = profile.ReadString(kPortsSection, name); mapped && !mapped->empty()) return *mapped;
-
     const int number = ComPortNumber(name);
+    const IniProfile profile(ConsoleIniPath(), true);
+    for (const auto& key : profile.Keys(kPortsSection)) {
+        if (PortsKeyNumber(key) != number) continue;
+        if (auto mapped = profile.ReadString(kPortsSection, key); mapped && !mapped->empty()) return *mapped;
+        break;
+    }
+
     const auto devices = MachineSerialDevices();
     if (number < 1 || static_cast<size_t>(number) > devices.size()) return {};
     return devices[static_cast<size_t>(number - 1)];

@@ -1,5 +1,7 @@
 #include "serial/SerialPortList.h"
 
+#include <cctype>
+
 #include "common/TextParse.h"
 #include "serial/PortNameResolver.h"
 
@@ -9,6 +11,17 @@ int ComPortNumber(const std::string& name) {
     size_t i = 0;
     while (i < name.size() && (name[i] == 'C' || name[i] == 'O' || name[i] == 'M')) ++i;
     return ParseLeadingInt(name.substr(i));
+}
+
+int PortsKeyNumber(const std::string& key) {
+    if (key.size() < 4 || key.size() > 12) return 0;
+    for (size_t i = 0; i < 3; ++i) {
+        if (std::toupper(static_cast<unsigned char>(key[i])) != "COM"[i]) return 0;
+    }
+    for (size_t i = 3; i < key.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(key[i]))) return 0;
+    }
+    return ParseLeadingInt(key.substr(3));
 }
 
 SerialPortList::SerialPortList() { EnumeratePorts(); }

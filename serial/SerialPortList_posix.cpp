@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "common/TextFormat.h"
 #include "config/ConsoleIniPath.h"
 #include "config/IniProfile.h"
@@ -14,10 +16,11 @@ std::vector<std::string> CollectSerialDeviceNames() {
     for (size_t i = 0; i < devices.size(); ++i) names.push_back(FormatText("COM%d", static_cast<int>(i + 1)));
     const IniProfile profile(ConsoleIniPath(), true);
     for (const auto& key : profile.Keys(kPortsSection)) {
-        if (key.compare(0, 3, "COM") != 0) continue;
-        bool known = false;
-        for (const auto& name : names) known = known || name == key;
-        if (!known) names.push_back(key);
+        const int number = PortsKeyNumber(key);
+        if (number < 1) continue;
+        // Listed under the name the opener resolves, whatever the key's spelling.
+        const std::string name = FormatText("COM%d", number);
+        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
     }
     return names;
 }

@@ -71,5 +71,20 @@ TEST(SerialPortListTest, IniMappingWinsOverTheMachineList) {
     EXPECT_FALSE(list.PortNameAt(list.PortCount()).has_value());
 }
 
+// Keys written by hand: the port list and the opener agree on which COM number each one maps.
+TEST(SerialPortListTest, HandWrittenKeysIgnoreCaseAndLeadingZeros) {
+    test::ScopedWorkDir dir;
+    test::WriteWholeFile(dir.File("VexloModbusTester.ini"),
+                         "[Ports]\ncom37=/dev/lower\nCOM038=/dev/zeros\nCOM39x=/dev/not-a-port\nCOMPORT=/dev/none\n");
+    EXPECT_EQ(ResolveDevicePath("COM37"), "/dev/lower");
+    EXPECT_EQ(ResolveDevicePath("COM38"), "/dev/zeros");
+    const Names listed = SerialPortList::FilterAndSort(CollectSerialDeviceNames());
+    EXPECT_NE(std::find(listed.begin(), listed.end(), "COM37"), listed.end());
+    EXPECT_NE(std::find(listed.begin(), listed.end(), "COM38"), listed.end());
+    EXPECT_EQ(std::find(listed.begin(), listed.end(), "COM39"), listed.end());
+    EXPECT_EQ(PortsKeyNumber("cOm0012"), 12);
+    EXPECT_EQ(PortsKeyNumber("COM"), 0);
+}
+
 }  // namespace
 }  // namespace vexlo
