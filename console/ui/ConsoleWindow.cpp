@@ -94,6 +94,8 @@ ConsoleWindow::ConsoleWindow(AppSettings& settings, QWidget* parent)
               {StatusLight::EndOfCycle, ui->eocLight}};
 
     timer.setSingleShot(true);
+    // A coarse timer may fire up to 5 % early; the idle time between ticks is a floor, not a target.
+    timer.setTimerType(Qt::PreciseTimer);
     console = std::make_unique<TesterConsole>(settings, *this);
     connect(&timer, &QTimer::timeout, this, [this] { console->TimerTick(); });
     ConnectCommands();

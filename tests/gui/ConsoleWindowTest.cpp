@@ -110,6 +110,7 @@ TEST_F(ConsoleWindowTest, TimerRunsAtItsPeriods) {
     QTimer& timer = window->StatusTimer();
     EXPECT_TRUE(timer.isActive());
     EXPECT_TRUE(timer.isSingleShot());
+    EXPECT_EQ(timer.timerType(), Qt::PreciseTimer);  // never early
     EXPECT_EQ(timer.interval(), 1000);
     EXPECT_TRUE(QTest::qWaitFor([&] { return timer.interval() == 100; }, 5000));
     EXPECT_EQ(Child<QLineEdit>("requestsEdit")->text(), "0");
