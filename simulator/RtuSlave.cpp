@@ -90,7 +90,7 @@ void RtuSlave::Run(const std::atomic<bool>& stop) {
 }
 
 void RtuSlave::Answer(const Frame& request) {
-    const auto reply = protocol.HandleRequest(request, SteadyNowMs());
+    const auto reply = protocol.HandleRequest(request, instrumentNowMs());
     if (!reply) {
         ++statistics.framesIgnored;
         return;

@@ -3,11 +3,14 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 
 #include "simulator/FaultPlan.h"
 #include "simulator/SlaveProtocol.h"
 
 namespace vexlo::sim {
+
+std::int64_t SteadyNowMs();
 
 struct LineTiming {
     std::uint32_t paceBaud = 0;  // 0: bytes leave at once; else at the line's rate, 11 bits a character
@@ -30,6 +33,9 @@ public:
 
     // Serves until stop is set (checked at least every 50 ms).
     void Run(const std::atomic<bool>& stop);
+    // The instrument's own time in milliseconds, which moves its test cycle: the steady clock unless
+    // replaced (tests drive it by hand). Line timing stays on the steady clock.
+    void SetInstrumentClock(std::function<std::int64_t()> now) { instrumentNowMs = std::move(now); }
     const SlaveStatistics& Statistics() const { return statistics; }
 
     // 3.5 character times of 11 bits; 1.75 ms above 19200 baud (and when not pacing).
@@ -45,8 +51,7 @@ private:
     FaultPlan& faults;
     LineTiming timing;
     SlaveStatistics statistics;
+    std::function<std::int64_t()> instrumentNowMs = SteadyNowMs;
 };
-
-std::int64_t SteadyNowMs();
 
 }  // namespace vexlo::sim

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "tests/support/ConsoleFixture.h"
 #include "tests/support/Hex.h"
@@ -25,21 +23,17 @@ protected:
         }
         console->RealTimeStatusCommand();
     }
-    // Ticks until the status shows the end-of-cycle bit as wanted (real time: the instrument's cycle).
-    bool TickUntilEndOfCycle(bool wanted) {
-        for (int i = 0; i < 200; ++i) {
-            console->TimerTick();
-            if (console->statusRecord.EndOfCycle() == wanted) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return false;
-    }
     Lines Trace() const { return Lines(console->trace.Lines().begin(), console->trace.Lines().end()); }
     Lines Results() const { return Lines(console->results.Lines().begin(), console->results.Lines().end()); }
+    // The instrument's time moves by hand (instrumentTime = ByHand): start, one polled tick with the
+    // cycle running, then the whole cycle's time and the tick that sees its end.
     void RunOneCycle() {
         console->StartCommand();
-        ASSERT_TRUE(TickUntilEndOfCycle(false) || console->statusRecord.EndOfCycle());
-        ASSERT_TRUE(TickUntilEndOfCycle(true));
+        console->TimerTick();
+        ASSERT_FALSE(console->statusRecord.EndOfCycle());
+        simulator->AdvanceMs(simulator->Model().CycleLengthMs(simulator->Model().RunningProgram()) + 1);
+        console->TimerTick();
+        ASSERT_TRUE(console->statusRecord.EndOfCycle());
     }
 };
 
@@ -108,14 +102,15 @@ TEST_F(ConsoleLogicTest, CountersAreWrittenOnlyWhenTheyChange) {
 }
 
 TEST_F(ConsoleLogicTest, ProgressAnimationRunsOncePerCycle) {
-    sim::InstrumentConfig config;
-    config.speed = 100;
-    StartConsole({}, config);
+    instrumentTime = test::SimulatorThread::Time::ByHand;
+    StartConsole();
     SwitchPolling(true);
     console->TimerTick();
     EXPECT_EQ(view.animation, std::vector<bool>{false});  // the bit seen set: bar empty
     RunOneCycle();
     EXPECT_EQ(view.animation, (std::vector<bool>{false, true, false}));
+    console->TimerTick();
+    EXPECT_EQ(view.animation.size(), 3u);  // nothing new while the bit stays
 }
 
 TEST_F(ConsoleLogicTest, CommandsWriteTheirTraceLines) {
@@ -146,20 +141,28 @@ TEST_F(ConsoleLogicTest, AFailedCommandShowsTwoLines) {
     EXPECT_EQ(console->Sequencer().startOk, 0);
 }
 
+// Two cycles of different programs: the last result is the second, the FIFO gives the first first.
 TEST_F(ConsoleLogicTest, ResultsDecodeWithAndWithoutErd) {
-    sim::InstrumentConfig config;
-    config.speed = 100;
-    StartConsole({}, config);
+    instrumentTime = test::SimulatorThread::Time::ByHand;
+    StartConsole();
     SwitchPolling(true);
+    RunOneCycle();
+    view.entries[Entry::RunningProgram] = "3";
+    console->SelectProgCommand();
     RunOneCycle();
     console->ReadLastResultCommand();
     ASSERT_EQ(console->results.Size(), 12u);
-    EXPECT_EQ(console->results.Lines()[0], "Program n\xC2\xB0: 1");
-    EXPECT_EQ(console->results.Lines()[8], "Pressure: 500.000");
+    EXPECT_EQ(console->results.Lines()[0], "Program n\xC2\xB0: 3");
+    EXPECT_EQ(console->results.Lines()[8], "Pressure: 600.000");
     view.checked.insert(Option::VexloErd);
     console->ReadFifoCommand();  // polling on: the count from the last poll
     ASSERT_EQ(console->results.Size(), 25u);
+    EXPECT_EQ(console->results.Lines()[0], "Program n\xC2\xB0: 1");
+    EXPECT_EQ(console->results.Lines()[8], "Pressure: 500.000");
     EXPECT_EQ(console->results.Lines()[12], "...ERD...");
+    console->TimerTick();
+    console->ReadFifoCommand();
+    EXPECT_EQ(console->results.Lines()[0], "Program n\xC2\xB0: 3");
 }
 
 TEST_F(ConsoleLogicTest, ReadFifoWhenEmpty) {

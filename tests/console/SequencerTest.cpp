@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
 #include "tests/support/ConsoleFixture.h"
 #include "tests/support/ManualClock.h"
 
@@ -11,20 +8,22 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// The sequencer's time-outs and pauses run on the manual clock; the instrument runs in real time.
+// The sequencer's time-outs and pauses run on the manual clock, and the instrument's cycle on time
+// moved by hand: nothing depends on how fast the machine is.
 class SequencerTest : public test::ConsoleFixture {
 protected:
+    SequencerTest() { instrumentTime = test::SimulatorThread::Time::ByHand; }
     void SwitchOn() {
         view.entries[Entry::InterCycle] = "0";
         console->RunningCommand(true);
     }
-    // Ticks (advancing the sequencer's clock) until the sequencer reaches the state, within a bound.
-    bool TickUntil(std::int32_t state, int maxTicks = 300, int advanceMs = 100) {
+    // Ticks (moving both clocks a tick's time) until the sequencer reaches the state, within a bound.
+    bool TickUntil(std::int32_t state, int maxTicks = 300) {
         for (int i = 0; i < maxTicks; ++i) {
             console->TimerTick();
             if (console->Sequencer().sequencerState == state) return true;
-            clock.AdvanceMs(advanceMs);
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            clock.AdvanceMs(TesterConsole::kTickMs);
+            simulator->AdvanceMs(TesterConsole::kTickMs);
         }
         return false;
     }
@@ -32,9 +31,7 @@ protected:
 };
 
 TEST_F(SequencerTest, AGoodCycleWithTheFifoRead) {
-    sim::InstrumentConfig config;
-    config.speed = 100;
-    StartConsole({}, config);
+    StartConsole();
     view.checked.insert(Option::ReadFifo);
     const std::int32_t before = CycleSequencer::nextProgram;
     SwitchOn();
@@ -76,9 +73,7 @@ TEST_F(SequencerTest, AGoodCycleWithTheFifoRead) {
 }
 
 TEST_F(SequencerTest, AnInstrumentThatIsNeverReady) {
-    sim::InstrumentConfig config;
-    config.speed = 0.0001;  // a started cycle runs for hours
-    StartConsole({}, config);
+    StartConsole();  // the instrument's time stands still: a started cycle never ends
     simulator->Model().WriteCoil(1, 0xFF00, 0);
     SwitchOn();
     console->TimerTick();  // arm
@@ -97,11 +92,10 @@ TEST_F(SequencerTest, AnInstrumentThatIsNeverReady) {
 }
 
 TEST_F(SequencerTest, ACycleThatNeverEnds) {
-    sim::InstrumentConfig config;
-    config.speed = 0.0001;
-    StartConsole({}, config);
+    StartConsole();
     SwitchOn();
     ASSERT_TRUE(TickUntil(CycleSequencer::WaitingEndOfCycle, 20));
+    // From here only the sequencer's clock moves: the instrument's cycle never ends.
     clock.AdvanceMs(9900);
     console->TimerTick();
     EXPECT_EQ(console->Sequencer().sequencerState, CycleSequencer::WaitingEndOfCycle);

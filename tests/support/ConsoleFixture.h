@@ -18,7 +18,8 @@ class ConsoleFixture : public ::testing::Test {
 protected:
     void StartConsole(sim::SlaveIdentity identity = {}, sim::InstrumentConfig config = {},
                       std::vector<sim::FaultRule> faults = {}, int replyTimeoutMs = 500) {
-        simulator = std::make_unique<SimulatorThread>(identity, config, std::move(faults));
+        simulator = std::make_unique<SimulatorThread>(identity, config, std::move(faults), sim::LineTiming{},
+                                                      instrumentTime);
         dir.MapPort(1, simulator->PortPath());
         settings = std::make_unique<AppSettings>();
         settings->comPort = 0;
@@ -46,6 +47,8 @@ protected:
 
     // The station as the INI file gave it, when a test wants another than the instrument's.
     std::optional<int> storedStation;
+    // ByHand: the instrument's cycle moves only with simulator->AdvanceMs.
+    SimulatorThread::Time instrumentTime = SimulatorThread::Time::Real;
     ScopedWorkDir dir;
     RecordingView view;
     std::unique_ptr<SimulatorThread> simulator;
