@@ -156,6 +156,27 @@ TEST_F(ConsoleWindowTest, EnterClosesOnlyWhenTheEntriesPass) {
     EXPECT_EQ(window->result(), QDialog::Accepted);
 }
 
+// Distinct values, one bit at a time: a widget wired to its neighbour's value shows.
+TEST_F(ConsoleWindowTest, CountersAndLightsReachTheirOwnWidgets) {
+    window->Console().ShowLinkCounters(LinkCounters{11, 22, 33, 44, 55, 66});
+    EXPECT_EQ(Child<QLineEdit>("requestsEdit")->text(), "11");
+    EXPECT_EQ(Child<QLineEdit>("errorsEdit")->text(), "22");
+    EXPECT_EQ(Child<QLineEdit>("crcErrorsEdit")->text(), "33");
+    EXPECT_EQ(Child<QLineEdit>("timeoutsEdit")->text(), "44");
+    EXPECT_EQ(Child<QLineEdit>("negativeEdit")->text(), "55-66");
+    const std::pair<StatusLight, const char*> lights[] = {{StatusLight::Ok, "okLight"},
+                                                          {StatusLight::TestReject, "rtLight"},
+                                                          {StatusLight::ReferenceReject, "rrLight"},
+                                                          {StatusLight::Alarm, "alLight"},
+                                                          {StatusLight::EndOfCycle, "eocLight"}};
+    for (const auto& [light, name] : lights) {
+        for (const auto& [other, unused] : lights) window->SetLight(other, other == light);
+        for (const auto& [other, otherName] : lights) {
+            EXPECT_EQ(Child<QCheckBox>(otherName)->isChecked(), other == light) << name << " lit, " << otherName;
+        }
+    }
+}
+
 TEST_F(ConsoleWindowTest, PlacementIsSavedAsA44ByteRecord) {
     window->setGeometry(100, 120, 1200, 800);
     window->reject();

@@ -18,6 +18,7 @@ public:
     bool Write(const std::uint8_t* data, std::size_t count, std::size_t* written) override {
         script->sent.emplace_back(data, data + count);
         script->sentAt.push_back(CurrentClock().PerformanceCounter());
+        if (script->onWrite) script->onWrite(script->sent.back());
         current = script->attempts.empty() ? ScriptedAttempt{} : script->attempts.front();
         if (!script->attempts.empty()) script->attempts.pop_front();
         *written = current.sendFails ? 0 : count;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@ struct LinkScript {
     std::vector<Bytes> sent;
     std::vector<std::int64_t> sentAt;  // process clock's counter at each write
     int reads = 0;
+    std::function<void(const Bytes&)> onWrite;  // called as each frame goes out
 };
 
 // Installs an opener that hands out scripted devices for every port while alive.

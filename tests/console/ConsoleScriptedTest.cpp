@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include "config/AppSettings.h"
+#include "console/TesterConsole.h"
+#include "instrument/ByteImage.h"
+#include "tests/support/ManualClock.h"
+#include "tests/support/RecordingView.h"
+#include "tests/support/ScopedWorkDir.h"
+#include "tests/support/ScriptedDevice.h"
+
+namespace vexlo {
+namespace {
+
+using test::Bytes;
+using test::FromHex;
+using test::WithCrc;
+
+struct StatusValues {
+    std::uint16_t program = 0;
+    std::uint16_t fifo = 0;
+    std::uint16_t testType = 0;
+    std::uint16_t relays = 0;
+    std::uint16_t step = 0;
+    std::int32_t measure1 = 0;
+    std::int32_t unit1 = 0;
+    std::int32_t measure2 = 0;
+    std::int32_t unit2 = 0;
+};
+
+Bytes StatusReply(const StatusValues& v) {
+    Bytes reply = FromHex("01 03 1a");
+    std::uint8_t data[26] = {};
+    const std::uint16_t words[5] = {v.program, v.fifo, v.testType, v.relays, v.step};
+    for (int i = 0; i < 5; ++i) StoreLe16(data + 2 * i, words[i]);
+    const std::int32_t longs[4] = {v.measure1, v.unit1, v.measure2, v.unit2};
+    for (int i = 0; i < 4; ++i) StoreLe32(data + 10 + 4 * i, longs[i]);
+    reply.insert(reply.end(), data, data + sizeof data);
+    return WithCrc(reply);
+}
+
+const Bytes kCoilEcho = WithCrc(FromHex("01 05 00 01 ff 00"));
+
+// The console on a scripted link: every reply is chosen by the test, so each field, light and
+// step of a tick can be told apart from its neighbours.
+class ConsoleScriptedTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        settings.station = 1;
+        TesterConsole::cycleShown = 0;
+        console = std::make_unique<TesterConsole>(settings, view);
+        console->Initialise();
+        view.checked.insert(Option::RealTimeStatus);
+        console->RealTimeStatusCommand();
+    }
+    void TearDown() override { console->Shutdown(); }
+
+    test::ScopedWorkDir dir;
+    test::ManualClock clock;
+    test::ScriptedLink link;
+    AppSettings settings{dir.File("VexloModbusTester.ini")};
+    test::RecordingView view;
+    std::unique_ptr<TesterConsole> console;
+};
+
+TEST_F(ConsoleScriptedTest, EachStatusFieldLandsInItsOwnPlace) {
+    link.Add({false, StatusReply({3, 5, 7, 0x0002, 0x0104, 1234, 14000, -5678, 6000})});
+    console->TimerTick();
+    EXPECT_EQ(view.displays[Display::RunningProgram], "3");
+    EXPECT_EQ(view.displays[Display::FifoCount], "5");
+    EXPECT_EQ(view.displays[Display::TestType], "7");
+    EXPECT_EQ(view.displays[Display::RelayStatus], "0x0002");
+    EXPECT_EQ(view.displays[Display::StepCode], "0x0104");
+    EXPECT_EQ(view.displays[Display::Measure1], "1.234");
+    EXPECT_EQ(view.displays[Display::Measure1Unit], "mbar");
+    EXPECT_EQ(view.displays[Display::Measure2], "-5.678");
+    EXPECT_EQ(view.displays[Display::Measure2Unit], "Pa");
+    EXPECT_EQ(view.statusText, "0003 0005 0007 0002 0104 04d2 0000 36b0 0000 e9d2 ffff 1770 0000");
+}
+
+TEST_F(ConsoleScriptedTest, EachRelayBitLightsItsOwnLight) {
+    const std::pair<std::uint16_t, StatusLight> bits[] = {{0x01, StatusLight::Ok},
+                                                          {0x02, StatusLight::TestReject},
+                                                          {0x04, StatusLight::ReferenceReject},
+                                                          {0x08, StatusLight::Alarm},
+                                                          {0x20, StatusLight::EndOfCycle}};
+    for (const auto& [bit, light] : bits) {
+        StatusValues status;
+        status.relays = bit;
+        link.Add({false, StatusReply(status)});
+        console->TimerTick();
+        for (const auto& [otherBit, other] : bits) EXPECT_EQ(view.lights[other], other == light) << "bit " << bit;
+    }
+    link.Add({false, StatusReply({0, 0, 0, 0x10, 0, 0, 0, 0, 0})});  // bit 4 has no light
+    console->TimerTick();
+    for (const auto& [bit, light] : bits) EXPECT_FALSE(view.lights[light]);
+}
+
+TEST_F(ConsoleScriptedTest, EachCounterShowsInItsOwnField) {
+    console->ShowLinkCounters(LinkCounters{11, 22, 33, 44, 55, 66});
+    EXPECT_EQ(view.displays[Display::Requests], "11");
+    EXPECT_EQ(view.displays[Display::Errors], "22");
+    EXPECT_EQ(view.displays[Display::CrcErrors], "33");
+    EXPECT_EQ(view.displays[Display::TimeoutErrors], "44");
+    EXPECT_EQ(view.displays[Display::NegativeResponses], "55-66");
+}
+
+// One tick: the timer stops, the sequencer steps (here: its start), the status is polled, the
+// counters show both, and the timer restarts at 100 ms.
+TEST_F(ConsoleScriptedTest, ATickRunsItsStepsInOrder) {
+    std::vector<std::string> events;
+    link.Script().onWrite = [&](const Bytes& frame) {
+        events.push_back((view.timerRunning ? "timer on, fn " : "fn ") + std::to_string(frame[1]));
+    };
+    console->Sequencer().sequencerState = CycleSequencer::ProgramSelected;
+    link.Add({false, kCoilEcho});
+    link.Add({false, StatusReply({})});
+    console->TimerTick();
+    EXPECT_EQ(events, (std::vector<std::string>{"fn 5", "fn 3"}));
+    EXPECT_EQ(view.displays[Display::Requests], "1");  // the status read, counted before display
+    EXPECT_TRUE(view.timerRunning);
+    EXPECT_EQ(view.timerPeriods.back(), 100);
+    EXPECT_EQ(console->Sequencer().sequencerState, CycleSequencer::WaitingEndOfCycle);
+}
+
+// The sequencer's failure paths: each ends in the cycle report, with the line that says why.
+TEST_F(ConsoleScriptedTest, SequencerFailurePaths) {
+    view.checked.erase(Option::RealTimeStatus);
+    console->RealTimeStatusCommand();
+    auto& sequencer = console->Sequencer();
+    const auto lastLine = [&] { return console->trace.Lines().back(); };
+
+    // The end-of-cycle wait: a failed read goes straight to the report, before the time-out test.
+    sequencer.sequencerState = CycleSequencer::WaitingEndOfCycle;
+    console->TimerTick();  // three silent attempts
+    EXPECT_EQ(sequencer.sequencerState, CycleSequencer::CycleReport);
+    EXPECT_TRUE(console->trace.Empty());
+
+    // The time-out is tested before the end-of-cycle bit: an expired wait is a time-out even when
+    // the cycle has just ended.
+    sequencer.sequencerState = CycleSequencer::WaitingEndOfCycle;
+    link.Add({false, StatusReply({0, 0, 0, 0x20, 0, 0, 0, 0, 0})});
+    console->TimerTick();
+    EXPECT_EQ(lastLine(), "*** Timeout cycle ***");
+    EXPECT_EQ(sequencer.sequencerState, CycleSequencer::CycleReport);
+
+    // Ready, but the program selection fails: counted as a cycle, traced as failed, no start.
+    const int cycles = sequencer.cycleCount;
+    sequencer.sequencerState = CycleSequencer::WaitingReady;
+    link.Add({false, StatusReply({0, 0, 0, 0x20, 0, 0, 0, 0, 0})});
+    console->TimerTick();
+    EXPECT_EQ(lastLine(), "<R>:<none>");
+    EXPECT_EQ(sequencer.cycleCount, cycles + 1);
+    EXPECT_EQ(sequencer.sequencerState, CycleSequencer::CycleReport);
+
+    // The start is refused: no count of started cycles, straight to the report.
+    sequencer.sequencerState = CycleSequencer::ProgramSelected;
+    const int started = sequencer.startedOkCount;
+    console->TimerTick();
+    EXPECT_EQ(sequencer.startedOkCount, started);
+    EXPECT_EQ(sequencer.sequencerState, CycleSequencer::CycleReport);
+    EXPECT_EQ(lastLine(), "<R>:<none>");
+}
+
+}  // namespace
+}  // namespace vexlo
