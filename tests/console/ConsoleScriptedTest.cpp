@@ -122,6 +122,19 @@ TEST_F(ConsoleScriptedTest, ATickRunsItsStepsInOrder) {
     EXPECT_EQ(console->Sequencer().sequencerState, CycleSequencer::WaitingEndOfCycle);
 }
 
+// The station search asks the port for the short reply time-out, and gives the normal one back.
+TEST_F(ConsoleScriptedTest, SearchRunsOnTheShortReplyTimeout) {
+    const auto& configured = link.Script().configured;
+    ASSERT_EQ(configured.size(), 1u);
+    EXPECT_EQ(configured[0].readConstantMs, 500u);
+    console->SearchCommand();  // nobody answers
+    ASSERT_EQ(configured.size(), 3u);
+    EXPECT_EQ(configured[1].readConstantMs, 50u);
+    EXPECT_EQ(configured[1].readIntervalMs, 50u);
+    EXPECT_EQ(configured[2].readConstantMs, 500u);
+    EXPECT_EQ(view.messages.back(), "Station not found !!!");
+}
+
 // The sequencer's failure paths: each ends in the cycle report, with the line that says why.
 TEST_F(ConsoleScriptedTest, SequencerFailurePaths) {
     view.checked.erase(Option::RealTimeStatus);

@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
 
+#include "serial/PortTable.h"
 #include "serial/SerialPort.h"
 #include "serial/SerialUi.h"
 #include "tests/support/PtyResponder.h"
@@ -54,6 +56,50 @@ protected:
     PtyResponder peer;
     SerialPort port;
 };
+
+// What each "Serial.cfg" record shape leaves on the device, read back from the terminal itself
+// through a second descriptor opened before the port took it. A pseudo-terminal forces eight data
+// bits and no parity, but keeps the speed, odd or even, and the stop bits.
+TEST(SerialLineSettingsTest, EachRecordShapeReachesTheDevice) {
+    test::ScopedWorkDir dir;
+    PtyResponder peer;
+    dir.MapPort(2, peer.DevicePath());
+    const int watcher = ::open(peer.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(watcher, 0);
+    struct Shape {
+        std::uint32_t baud;
+        std::uint8_t dataBits, parity, stopBits;
+        speed_t speed;
+        bool odd, twoStops;
+    };
+    const Shape shapes[] = {
+        {9600, 8, 2, 0, B9600, false, false},
+        {19200, 7, 1, 2, B19200, true, true},
+        {38400, 8, 1, 1, B38400, true, true},  // one and a half stop bits: two here
+        {115200, 7, 2, 0, B115200, false, false},
+    };
+    for (const Shape& shape : shapes) {
+        PortSettings settings = GetPortSettings(1);
+        settings.SetBaud(shape.baud);
+        settings.dataBits = shape.dataBits;
+        settings.parity = shape.parity;
+        settings.stopBits = shape.stopBits;
+        SetPortSettings(1, settings);
+        SavePortTable();  // the next port reads "Serial.cfg" over the table
+        SerialPort port;
+        port.SetPortIndex(1);
+        ASSERT_TRUE(port.Open());
+        termios tio{};
+        ASSERT_EQ(tcgetattr(watcher, &tio), 0);
+        EXPECT_EQ(cfgetospeed(&tio), shape.speed) << shape.baud;
+        EXPECT_EQ(cfgetispeed(&tio), shape.speed) << shape.baud;
+        EXPECT_EQ((tio.c_cflag & PARODD) != 0, shape.odd) << shape.baud;
+        EXPECT_EQ((tio.c_cflag & CSTOPB) != 0, shape.twoStops) << shape.baud;
+        EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), 0u);  // raw
+        port.Close();
+    }
+    ::close(watcher);
+}
 
 TEST_F(SerialPortPtyTest, ExactLengthReplyReturnsAtOnce) {
     peer.ScriptReply(FromHex("01 03 02 12 34 b5 33"));

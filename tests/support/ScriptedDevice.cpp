@@ -12,7 +12,10 @@ class ScriptedDevice final : public SerialDevice {
 public:
     explicit ScriptedDevice(std::shared_ptr<LinkScript> script) : script(std::move(script)) {}
 
-    bool Configure(const PortSettings&, const SerialTimeouts&) override { return true; }
+    bool Configure(const PortSettings&, const SerialTimeouts& timeouts) override {
+        script->configured.push_back(timeouts);
+        return true;
+    }
     void Purge() override {}
 
     bool Write(const std::uint8_t* data, std::size_t count, std::size_t* written) override {
