@@ -20,7 +20,7 @@ using test::RunCommand;
 std::string Mbpoll(const std::string& port, const std::string& arguments, const std::string& values = "") {
     int status = -1;
     const std::string output = RunCommand(
-        "mbpoll -m rtu -b 9600 -P even -0 -1 -o 1 " + arguments + " " + port + " " + values + " 2>&1", &status);
+        std::string(MBPOLL_PROGRAM) + " -m rtu -b 9600 -P even -0 -1 -o 1 " + arguments + " " + port + " " + values + " 2>&1", &status);
     EXPECT_EQ(status, 0) << output;
     return output;
 }
@@ -48,7 +48,7 @@ TEST(SimulatorPeerTest, MbpollReadsTheStatusAndWritesCoils) {
 
     // Another station gets no answer.
     int status = 0;
-    RunCommand("mbpoll -m rtu -b 9600 -P even -0 -1 -o 0.2 -a 8 -r 48 " + link + " 2>&1", &status);
+    RunCommand(std::string(MBPOLL_PROGRAM) + " -m rtu -b 9600 -P even -0 -1 -o 0.2 -a 8 -r 48 " + link + " 2>&1", &status);
     EXPECT_NE(status, 0);
 
     EXPECT_EQ(simulator.Stop(), 0);  // clean exit on SIGTERM
