@@ -60,6 +60,24 @@ TEST(InstrumentModelTest, CycleRunsThroughItsPhasesAndLeavesAResult) {
     EXPECT_EQ(model.FifoSize(), 0u);
 }
 
+// Results of three programs leave the FIFO oldest first; the last result is the newest.
+TEST(InstrumentModelTest, FifoGivesTheOldestResultFirst) {
+    InstrumentModel model;
+    std::int64_t now = 0;
+    for (const std::uint16_t program : {2, 0, 5}) {
+        ASSERT_EQ(model.WriteRegisters(0x0200, {program}, now), Refusal::None);
+        ASSERT_EQ(model.WriteCoil(1, 0xFF00, now), Refusal::None);
+        now += model.CycleLengthMs(program) + 1;
+        model.Advance(now);
+    }
+    EXPECT_EQ(Read(model, 0x0011, 36, now)[0], 5);
+    EXPECT_EQ(Read(model, 0x0010, 36, now)[0], 2);
+    EXPECT_EQ(Read(model, 0x0010, 36, now)[0], 0);
+    EXPECT_EQ(Read(model, 0x2301, 36, now)[0], 5);
+    EXPECT_EQ(Read(model, 0x0010, 36, now)[0], 5);
+    EXPECT_EQ(model.FifoSize(), 0u);
+}
+
 TEST(InstrumentModelTest, ResetAbortsAndClearFifoEmpties) {
     InstrumentConfig config;
     config.initialFifoResults = 3;
