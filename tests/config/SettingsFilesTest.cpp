@@ -47,10 +47,7 @@ TEST(AppSettingsTest, DefaultsAndWhatAFileHolds) {
     {
         AppSettings settings;
         EXPECT_EQ(settings.FilePath(), dir.File("VexloModbusTester.ini"));
-        EXPECT_EQ(settings.comPort, 0);
         EXPECT_EQ(settings.station, 255);
-        EXPECT_EQ(settings.accessMode, 0);
-        EXPECT_EQ(settings.usbEmulation, 0);
     }
     EXPECT_TRUE(ReadWholeFile(dir.File("VexloModbusTester.ini")).empty());  // nothing written at start-up
 

@@ -52,48 +52,13 @@ protected:
     std::unique_ptr<ConsoleWindow> window;
 };
 
-TEST_F(ConsoleWindowTest, OpensWithEveryControlAndCaption) {
-    const std::vector<std::pair<const char*, const char*>> buttons = {
-        {"startButton", "Start"},           {"resetButton", "Reset"},
-        {"readLastResultButton", "Read Last Result"}, {"readFifoButton", "Read FIFO"},
-        {"clearFifoButton", "Clear FIFO"},  {"idParameterButton", "ID Parameter"},
-        {"curveInfoButton", "Curve Info"},  {"electReg1Button", "Elect. Reg 1(K8)"},
-        {"electReg2Button", "Elect. Reg 2(K8)"}, {"readTimeButton", "Read Time"},
-        {"setTimeButton", "Set Time"},      {"read20Button", "R-20 Para"},
-        {"write20Button", "W-20 Para"},     {"selectProgButton", "Select Prog"},
-        {"readWordsButton", "Read Words"},  {"writeWordButton", "Write one word"},
-        {"writeLongButton", "Write one long"}, {"copyRecordButton", "Copier/Coller(1-6)"},
-        {"setupButton", "Setup"},           {"searchButton", "Search"},
-        {"listboxToFileButton", "Listbox to file"}, {"clearListButton", "Clear list"},
-        {"exitButton", "E&xit"},            {"realTimeStatusButton", "Real time status"},
-        {"runningButton", "Running (P1/P2)"}};
-    for (const auto& [name, text] : buttons) {
-        auto* button = Child<QPushButton>(name);
-        ASSERT_NE(button, nullptr);
-        EXPECT_EQ(button->text(), QString::fromUtf8(text)) << name;
-        EXPECT_FALSE(button->accessibleName().isEmpty()) << name;
+TEST_F(ConsoleWindowTest, OpensWithTheLinkShownAndNothingClipped) {
+    for (auto* button : window->findChildren<QPushButton*>()) {
+        EXPECT_FALSE(button->accessibleName().isEmpty()) << button->objectName().toStdString();
     }
-    for (const char* name : {"realTimeStatusButton", "runningButton"}) EXPECT_TRUE(Child<QPushButton>(name)->isCheckable());
-    EXPECT_EQ(Child<QGroupBox>("communicationGroup")->title(), "[ Communication ] ");
     EXPECT_EQ(Child<QGroupBox>("statusGroup")->title(), "[ Status ] < Standard Access > ");
-    EXPECT_EQ(Child<QGroupBox>("commandGroup")->title(), "[ Vexlo Command ]");
-    EXPECT_EQ(Child<QGroupBox>("rwGroup")->title(), "[ R/W ]");
-    EXPECT_EQ(Child<QGroupBox>("timeParamGroup")->title(), "[ Time Param.]");
-    EXPECT_EQ(Child<QGroupBox>("runningProgGroup")->title(), "[ Running Prog ]");
-    for (const char* name : {"okLight", "rtLight", "rrLight", "alLight", "eocLight", "erdCheck", "readFifoCheck",
-                             "inputRegisterCheck", "swapWordCheck", "writeBitCheck"}) {
-        Child<QCheckBox>(name);
-    }
-    EXPECT_EQ(Child<QLineEdit>("readAddressEdit")->text(), "2301");
-    EXPECT_EQ(Child<QLineEdit>("writeAddressEdit")->text(), "6000");
-    EXPECT_EQ(Child<QLineEdit>("interCycleEdit")->text(), "5");
-    EXPECT_EQ(Child<QListWidget>("traceList")->accessibleName(), "Send/Receive frames");
-    EXPECT_EQ(Child<QListWidget>("resultList")->accessibleName(), "Results");
-    EXPECT_EQ(Child<QLineEdit>("comNumberEdit")->text(), "1");
-    EXPECT_EQ(Child<QLineEdit>("stationEdit")->text(), "1");
-    EXPECT_EQ(Child<QLabel>("accessModeLabel")->text(), "Standard Access");
     EXPECT_EQ(Child<QLabel>("statusPanel")->text(), "1 : 9600, 8, E, 1, None");
-    // Nothing is clipped at the opening size.
+    EXPECT_EQ(Child<QLineEdit>("stationEdit")->text(), "1");
     EXPECT_GE(window->width(), window->minimumSizeHint().width());
     EXPECT_GE(window->height(), window->minimumSizeHint().height());
 }

@@ -1,10 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
 #include "instrument/ProgramBlocks.h"
-#include "instrument/ResultText.h"
 #include "tests/support/SimulatedDeviceFixture.h"
 
 namespace vexlo {
@@ -54,30 +50,6 @@ TEST_F(TesterDeviceTest, EachOperationSendsItsFrameInBothMaps) {
     EXPECT_EQ(LastRequestHex(), "01 05 00 01 ff 00 dd fa");
     EXPECT_EQ(device.ResetCycle(), kDeviceOk);
     EXPECT_EQ(LastRequestHex(), "01 05 00 00 ff 00 8c 3a");
-}
-
-TEST_F(TesterDeviceTest, ResultOfACycleDecodes) {
-    sim::InstrumentConfig config;
-    config.speed = 100;  // a cycle of 4.5 s takes 45 ms
-    StartSimulator({}, config);
-    ASSERT_EQ(device.StartCycle(), kDeviceOk);
-    StatusRecord status;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    do {
-        ASSERT_EQ(device.ReadStatus(status), kDeviceOk);
-    } while (!status.EndOfCycle() && std::chrono::steady_clock::now() < deadline);
-    ASSERT_TRUE(status.EndOfCycle());
-    EXPECT_EQ(status.FifoCount(), 1);
-    ResultRecord result;
-    ASSERT_EQ(device.ReadLastResult(36, result.bytes.data()), kDeviceOk);
-    EXPECT_FALSE(device.exceptionReply);
-    const auto lines = ResultLines(result, false);
-    EXPECT_EQ(lines[0], "Program n\xC2\xB0: 1");
-    EXPECT_EQ(lines[8], "Pressure: 500.000");
-    EXPECT_EQ(lines[9], "Pressure unit: mbar");
-    EXPECT_EQ(lines[11], "Leak unit: Pa");
-    // The relay bits of the status match the result's verdict.
-    EXPECT_EQ(status.RelayStatus() & 0x03, result.RelayImage() & 0x03);
 }
 
 TEST_F(TesterDeviceTest, BlockPartsAndTheirAddresses) {

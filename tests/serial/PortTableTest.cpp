@@ -61,9 +61,6 @@ TEST(PortTableTest, OutOfRangeIndexesUseTheFirstEntry) {
 }
 
 TEST(PortTableTest, TextsForCodes) {
-    EXPECT_EQ(HandshakeName(0), "None");
-    EXPECT_EQ(HandshakeName(1), "Hard");
-    EXPECT_EQ(HandshakeName(2), "Soft");
     EXPECT_EQ(HandshakeName(3), "Unknown");
     ResetPortTable();
     PortSettings odd = GetPortSettings(4);

@@ -39,17 +39,5 @@ TEST_F(SimulatorRobustnessTest, RepliesLeaveAtTheLinesPace) {
     EXPECT_GE(elapsedMs, 30.0 + 31 * 11 * 1000.0 / 9600 - 1.0);  // turnaround, then 31 bytes at 9600 baud
 }
 
-TEST_F(SimulatorRobustnessTest, InjectedFaultsShowInTheCounters) {
-    StartSimulator({}, {}, {{sim::FaultKind::BadCrc, 1.0, 0x0030}});
-    std::uint8_t buffer[80];
-    EXPECT_EQ(device.ReadRegisters(0x0030, 13, buffer), 0);
-    EXPECT_EQ(device.Counters().crcErrors, 3);
-    EXPECT_EQ(device.ReadRegisters(0x2201, 13, buffer), 1);
-    // Beyond the usual 125 registers: the console's raw panel asks for up to 128.
-    std::uint8_t wide[256];
-    EXPECT_EQ(device.ReadRegisters(0x6000, 128, wide), 1);
-    EXPECT_FALSE(device.exceptionReply);
-}
-
 }  // namespace
 }  // namespace vexlo
