@@ -8,6 +8,7 @@
 
 #include "config/AppSettings.h"
 #include "config/IniProfile.h"
+#include "config/PlacementFit.h"
 #include "config/WindowPlacementRecord.h"
 #include "serial/PortTable.h"
 
@@ -34,6 +35,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)profile.WriteInt("Modbus", "Station", settings.station);
     (void)profile.ReadString("Modbus", "Station");
 
-    (void)vexlo::WindowPlacementRecord::Decode(std::vector<std::uint8_t>(data, data + size));
+    // Any 44 bytes decode; fitting the result onto two screens must stay defined for every value.
+    std::vector<std::uint8_t> record(data, data + size);
+    record.resize(vexlo::WindowPlacementRecord::kSize);
+    if (const auto placement = vexlo::WindowPlacementRecord::Decode(record)) {
+        (void)vexlo::FitOntoScreens(*placement, {{0, 0, 1920, 1040}, {-1280, -200, 0, 824}});
+    }
     return 0;
 }
