@@ -106,44 +106,31 @@ TEST_F(ParameterDialogsTest, IdentifierWriteRefusesValuesItCannotSend) {
     EXPECT_EQ(simulator->Model().Parameter(3, 20), INT32_MIN);
 }
 
-// Selections fail with a bad CRC on their register: the writes that depend on them stay unsent and
-// the trace shows the failed selection.
-class FailedSelectionTest : public ParameterDialogsTest {
-protected:
-    void StartWithBrokenSelection(std::uint16_t selectionRegister) {
+// The selection fails with a bad CRC on its register (0x2000 direct, 0x3004 for the lists): the
+// writes that depend on it stay unsent and the trace shows the failed selection.
+TEST_F(ParameterDialogsTest, WritesAreNotSentAfterAFailedSelection) {
+    const std::pair<AccessMode, std::uint16_t> selections[] = {{kDirectAccess, 0x2000}, {kStandardAccess, 0x3004}};
+    for (const auto& [mode, selectionRegister] : selections) {
         StartSimulator({}, {}, {sim::FaultRule{sim::FaultKind::BadCrc, 1.0, selectionRegister}});
         simulator->Model().SetParameter(2, 1, 4321);
-        simulator->Model().SetParameter(2, 60, 8765);
+        device.accessMode = mode;
+        const std::string request = test::ToHex(test::FromHex(mode == kDirectAccess ? "01 10 20 00 00 01" : "01 10 30 04 00 01"));
+        for (int write = 0; write < 2; ++write) {
+            device.ResetCounters();
+            report.trace = {"earlier"};
+            if (write == 0) {
+                EXPECT_FALSE(WriteIdentifier(device, report, "3", "1", "9").message);
+            } else {
+                WriteTimeSetup(device, report, 2, {9.0f, 8.0f, 7.0f, 6.0f, 5.0f});
+            }
+            EXPECT_EQ(device.Counters().requests, 3);  // the selection's three attempts, nothing after
+            ASSERT_EQ(report.trace.size(), 2u);
+            EXPECT_EQ(report.trace[0].substr(0, 23), "<S>: " + request + " ");
+            EXPECT_EQ(report.trace[1], "<R>:<none>");
+            EXPECT_EQ(simulator->Model().Parameter(2, 1), 4321);
+        }
+        device.Close();
     }
-    void ExpectOnlyTheSelectionSent(const char* selectionRequest) {
-        EXPECT_EQ(device.Counters().requests, 3);  // the selection's three attempts, nothing after
-        ASSERT_EQ(report.trace.size(), 2u);
-        EXPECT_EQ(report.trace[0].substr(0, 23), selectionRequest);
-        EXPECT_EQ(report.trace[1], "<R>:<none>");
-        EXPECT_EQ(simulator->Model().Parameter(2, 1), 4321);
-        EXPECT_EQ(simulator->Model().Parameter(2, 60), 8765);
-    }
-};
-
-TEST_F(FailedSelectionTest, DirectWritesAreNotSent) {
-    StartWithBrokenSelection(0x2000);
-    device.accessMode = kDirectAccess;
-    report.trace = {"earlier"};
-    EXPECT_FALSE(WriteIdentifier(device, report, "3", "1", "9").message);
-    ExpectOnlyTheSelectionSent("<S>: 01 10 20 00 00 01 ");
-    device.ResetCounters();
-    WriteTimeSetup(device, report, 2, {9.0f, 8.0f, 7.0f, 6.0f, 5.0f});
-    ExpectOnlyTheSelectionSent("<S>: 01 10 20 00 00 01 ");
-}
-
-TEST_F(FailedSelectionTest, ListWritesAreNotSent) {
-    StartWithBrokenSelection(0x3004);
-    device.accessMode = kStandardAccess;
-    EXPECT_FALSE(WriteIdentifier(device, report, "3", "1", "9").message);
-    ExpectOnlyTheSelectionSent("<S>: 01 10 30 04 00 01 ");
-    device.ResetCounters();
-    WriteTimeSetup(device, report, 2, {9.0f, 8.0f, 7.0f, 6.0f, 5.0f});
-    ExpectOnlyTheSelectionSent("<S>: 01 10 30 04 00 01 ");
 }
 
 // A read whose reply fails its CRC shows zero, never the rejected bytes.
