@@ -1,11 +1,11 @@
 #include "console/RawRegisterPanel.h"
 
-#include <cctype>
 #include <climits>
 
 #include "common/TextFormat.h"
+#include "common/TextParse.h"
 #include "console/RawRegisterText.h"
-#include "instrument/ByteImage.h"
+#include "common/ByteImage.h"
 
 namespace vexlo {
 namespace {
@@ -14,24 +14,6 @@ constexpr const char* kIntegerPrompt = "Please enter an integer.";
 constexpr const char* kAddressPrompt = "Please enter a hexadecimal address from 0 to FFFF.";
 
 }  // namespace
-
-std::optional<long long> ParseWholeNumber(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    const size_t digitsStart = i;
-    long long value = 0;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
-        if (value > (LLONG_MAX - 9) / 10) return std::nullopt;
-        value = value * 10 + (text[i] - '0');
-        ++i;
-    }
-    if (i == digitsStart) return std::nullopt;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    if (i != text.size()) return std::nullopt;
-    return negative ? -value : value;
-}
 
 bool RawRegisterPanel::ExchangeEntries() {
     realTimeStatus = view.IsChecked(Option::RealTimeStatus) ? 1 : 0;

@@ -11,9 +11,6 @@
 
 namespace vexlo {
 
-// A whole decimal integer as the dialog exchange accepts it: blanks around, an optional sign.
-std::optional<long long> ParseWholeNumber(const std::string& text);
-
 // The "[ R/W ]" group: any block of registers read and shown six ways, any register written as a
 // word, a long or a coil.
 class RawRegisterPanel {

@@ -3,18 +3,12 @@
 #include <cctype>
 #include <cstring>
 
+#include "common/ByteImage.h"
 #include "common/TextFormat.h"
 
 namespace vexlo {
 namespace {
 
-float FloatFromImage(std::uint8_t first, std::uint8_t second, std::uint8_t third, std::uint8_t fourth) {
-    const std::uint32_t bits = static_cast<std::uint32_t>(first) | static_cast<std::uint32_t>(second) << 8 |
-                               static_cast<std::uint32_t>(third) << 16 | static_cast<std::uint32_t>(fourth) << 24;
-    float value = 0;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
 
 // "%ld" and "%lx" of a 32-bit value print the same on platforms whose long is 64 bits.
 long AsLong(std::int32_t value) { return static_cast<long>(value); }
@@ -45,14 +39,13 @@ std::optional<std::uint16_t> ParseHexAddress(const std::string& text) {
 }
 
 RawReadText InterpretRegisters(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3) {
-    const auto v = static_cast<std::int32_t>(static_cast<std::uint32_t>(b0) | static_cast<std::uint32_t>(b1) << 8 |
-                                             static_cast<std::uint32_t>(b2) << 16 |
-                                             static_cast<std::uint32_t>(b3) << 24);
-    const unsigned w = b0 + (b1 << 8);
-    const unsigned sw = b1 + (b0 << 8);
-    const auto sv = static_cast<std::int32_t>(static_cast<std::uint32_t>(b3) | static_cast<std::uint32_t>(b2) << 8 |
-                                              static_cast<std::uint32_t>(b1) << 16 |
-                                              static_cast<std::uint32_t>(b0) << 24);
+    // The four bytes as received, and the same image reversed for the "sw_" lines.
+    const std::uint8_t image[4] = {b0, b1, b2, b3};
+    const std::uint8_t swapped[4] = {b3, b2, b1, b0};
+    const std::int32_t v = LoadLe32(image);
+    const unsigned w = LoadLe16(image);
+    const unsigned sw = LoadLe16(swapped + 2);
+    const std::int32_t sv = LoadLe32(swapped);
     RawReadText text;
     text.longField = FormatText("%ld", AsLong(v));
     text.hexField = FormatText("%08lx(H)", AsUnsignedLong(v));
@@ -60,10 +53,10 @@ RawReadText InterpretRegisters(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2
     text.lines = {
         FormatText("word=%d, %04x(H)", static_cast<int>(w), w),
         FormatText("long=%ld, %08x(H)", AsLong(v), static_cast<unsigned>(v)),
-        FormatText("float=%g", static_cast<double>(FloatFromImage(b0, b1, b2, b3))),
+        FormatText("float=%g", static_cast<double>(LoadLeFloat(image))),
         FormatText("sw_word=%d, %04x(H)", static_cast<int>(sw), sw),
         FormatText("sw_long=%ld, %08x(H)", AsLong(sv), static_cast<unsigned>(sv)),
-        FormatText("sw_float=%g", static_cast<double>(FloatFromImage(b3, b2, b1, b0))),
+        FormatText("sw_float=%g", static_cast<double>(LoadLeFloat(swapped))),
     };
     return text;
 }

@@ -6,7 +6,7 @@
 
 #include "common/TextFormat.h"
 #include "common/TextParse.h"
-#include "instrument/ByteImage.h"
+#include "common/ByteImage.h"
 #include "instrument/ParameterAccess.h"
 
 namespace vexlo {

@@ -4,7 +4,7 @@
 
 #include "common/TextFormat.h"
 #include "common/Windows1252.h"
-#include "instrument/ByteImage.h"
+#include "common/ByteImage.h"
 
 namespace vexlo {
 namespace {

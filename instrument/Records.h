@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "instrument/ByteImage.h"
+#include "common/ByteImage.h"
 
 namespace vexlo {
 

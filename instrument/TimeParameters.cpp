@@ -1,7 +1,7 @@
 #include "instrument/TimeParameters.h"
 
 #include "common/TextFormat.h"
-#include "instrument/ByteImage.h"
+#include "common/ByteImage.h"
 #include "instrument/UnitTable.h"
 
 namespace vexlo {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "common/TextFormat.h"
-#include "instrument/ByteImage.h"
+#include "common/ByteImage.h"
 #include "instrument/ParameterAccess.h"
 
 namespace vexlo {

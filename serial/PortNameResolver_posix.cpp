@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "common/ProgramFile.h"
+#include "common/TextParse.h"
 #include "config/ConsoleIniPath.h"
 #include "config/IniProfile.h"
 #include "serial/PortNameResolver.h"
@@ -25,7 +26,7 @@ std::tuple<int, std::string, long> NamingKey(const std::string& name) {
     while (digits > 0 && std::isdigit(static_cast<unsigned char>(name[digits - 1]))) --digits;
     const std::string stem = name.substr(0, digits);
     const std::string number = name.substr(digits);
-    const long value = number.empty() || number.size() > 9 ? 0 : std::stol(number);
+    const long value = ParseLeadingInt(number);
     int family = 3;
     if (stem == "ttyS") family = 0;
     if (stem == "ttyUSB") family = 1;

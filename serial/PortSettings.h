@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "common/ByteImage.h"
+
 namespace vexlo {
 
 constexpr int kPortCount = 40;
@@ -17,13 +19,8 @@ struct PortSettings {
     std::uint8_t stopBits;   // 0 one, 1 one and a half, 2 two
     std::uint8_t parity;     // 0 none, 1 odd, 2 even
 
-    std::uint32_t Baud() const {
-        return static_cast<std::uint32_t>(baud[0]) | static_cast<std::uint32_t>(baud[1]) << 8 |
-               static_cast<std::uint32_t>(baud[2]) << 16 | static_cast<std::uint32_t>(baud[3]) << 24;
-    }
-    void SetBaud(std::uint32_t value) {
-        for (int i = 0; i < 4; ++i) baud[i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
+    std::uint32_t Baud() const { return static_cast<std::uint32_t>(LoadLe32(baud)); }
+    void SetBaud(std::uint32_t value) { StoreLe32(baud, static_cast<std::int32_t>(value)); }
 };
 #pragma pack(pop)
 static_assert(sizeof(PortSettings) == 14, "PortSettings is a 14-byte file record");

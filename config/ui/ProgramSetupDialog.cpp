@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "common/TextParse.h"
 #include "config/ui/SerialPortSetupDialog.h"
 #include "serial/PortTable.h"
 #include "ui_ProgramSetupDialog.h"
@@ -28,9 +29,9 @@ ProgramSetupDialog::ProgramSetupDialog(AppSettings& settings, QWidget* parent)
 ProgramSetupDialog::~ProgramSetupDialog() = default;
 
 void ProgramSetupDialog::Accept() {
-    bool isNumber = false;
-    const int station = ui->stationEdit->text().trimmed().toInt(&isNumber);
-    if (!isNumber || station < 1 || station > 255) {
+    const auto entered = ParseWholeNumber(ui->stationEdit->text().toStdString());
+    const bool isNumber = entered.has_value();
+    if (!isNumber || *entered < 1 || *entered > 255) {
         QMessageBox::warning(this, QApplication::applicationName(),
                              isNumber ? tr("Please enter an integer between 1 and 255.") : tr("Please enter an integer."));
         ui->stationEdit->setFocus();
@@ -40,7 +41,7 @@ void ProgramSetupDialog::Accept() {
     // A list left without a selection keeps the stored value.
     const int port = SelectedPortIndex(ports, ui->portCombo->currentIndex());
     if (port >= 0) settings.comPort = port;
-    settings.station = station;
+    settings.station = static_cast<std::int32_t>(*entered);
     if (ui->accessModeCombo->currentIndex() >= 0) settings.accessMode = ui->accessModeCombo->currentIndex();
     settings.usbEmulation = ui->usbCheck->isChecked() ? 1 : 0;
     accept();

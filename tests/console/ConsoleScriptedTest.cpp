@@ -2,7 +2,7 @@
 
 #include "config/AppSettings.h"
 #include "console/TesterConsole.h"
-#include "instrument/ByteImage.h"
+#include "common/ByteImage.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/RecordingView.h"
 #include "tests/support/ScopedWorkDir.h"

@@ -5,7 +5,8 @@
 
 namespace vexlo {
 
-// The instrument's values lie little-endian inside register data, whatever the host's order.
+// Little-endian values in byte buffers, whatever the host's order: register data of the
+// instrument, "Serial.cfg" records and the window-placement record.
 inline std::uint16_t LoadLe16(const std::uint8_t* bytes) {
     return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
 }
