@@ -15,6 +15,7 @@
 
 #include "modbus/Crc16.h"
 #include "modbus/ModbusRtuMaster.h"
+#include "serial/PortNameResolver.h"
 #include "serial/SerialDevice.h"
 #include "simulator/PseudoTerminal.h"
 
@@ -102,7 +103,7 @@ struct BenchLink {
         directory = std::filesystem::temp_directory_path() / ("vexlo-bench-" + std::to_string(getpid()));
         std::filesystem::create_directories(directory);
         std::filesystem::current_path(directory);
-        std::ofstream("VexloModbusTester.ini") << "[Ports]\nCOM1=" << responder.Path() << "\n";
+        SetPortMappings({{1, responder.Path()}});
         SetSerialDeviceOpener([this](const std::string& name, std::string* error) -> std::unique_ptr<SerialDevice> {
             auto device = OpenPlatformSerialDevice(name, error);
             if (!device) return device;

@@ -5,11 +5,13 @@
 #include <ctime>
 
 #include "common/TextFormat.h"
+#include "config/PortsSection.h"
 #include "console/LogFile.h"
 #include "instrument/ParameterAccess.h"
 #include "instrument/ProgramBlocks.h"
 #include "instrument/ResultText.h"
 #include "instrument/TimeParameters.h"
+#include "serial/PortNameResolver.h"
 #include "serial/PortTable.h"
 
 namespace vexlo {
@@ -63,6 +65,8 @@ void TesterConsole::Shutdown() {
 }
 
 bool TesterConsole::ApplyLinkSettings() {
+    // The ports mapped by hand in the INI file, as they stand now, for the port layer to open.
+    SetPortMappings(ReadPortsSection(settings.FilePath()));
     device.SetPurgeAfterWrite(true);
     device.SelectStation(settings.LineStation());
     device.SetPortIndex(settings.comPort);

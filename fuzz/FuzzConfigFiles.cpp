@@ -9,6 +9,7 @@
 #include "config/AppSettings.h"
 #include "config/IniProfile.h"
 #include "config/PlacementFit.h"
+#include "config/PortsSection.h"
 #include "config/WindowPlacementRecord.h"
 #include "serial/PortTable.h"
 
@@ -31,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     vexlo::AppSettings settings(directory + "/VexloModbusTester.ini");
     vexlo::IniProfile profile(directory + "/VexloModbusTester.ini", true);
-    (void)profile.Keys("Ports");
+    (void)vexlo::ReadPortsSection(directory + "/VexloModbusTester.ini");
     (void)profile.WriteInt("Modbus", "Station", settings.station);
     (void)profile.ReadString("Modbus", "Station");
 

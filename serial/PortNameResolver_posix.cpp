@@ -8,8 +8,6 @@
 
 #include "common/ProgramFile.h"
 #include "common/TextParse.h"
-#include "config/ConsoleIniPath.h"
-#include "config/IniProfile.h"
 #include "serial/PortNameResolver.h"
 
 namespace vexlo {
@@ -70,11 +68,9 @@ std::string ResolveDevicePath(const std::string& deviceName) {
     if (name.rfind("COM", 0) != 0) return name;
 
     const int number = ComPortNumber(name);
-    const IniProfile profile(ConsoleIniPath(), true);
-    for (const auto& key : profile.Keys(kPortsSection)) {
-        if (PortsKeyNumber(key) != number) continue;
-        if (auto mapped = profile.ReadString(kPortsSection, key); mapped && !mapped->empty()) return *mapped;
-        break;
+    const auto& mappings = CurrentPortMappings();
+    if (const auto mapped = mappings.find(number); mapped != mappings.end() && !mapped->second.empty()) {
+        return mapped->second;
     }
 
     const auto devices = MachineSerialDevices();

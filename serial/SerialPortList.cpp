@@ -1,7 +1,5 @@
 #include "serial/SerialPortList.h"
 
-#include <cctype>
-
 #include "common/TextParse.h"
 #include "serial/PortNameResolver.h"
 
@@ -13,16 +11,18 @@ int ComPortNumber(const std::string& name) {
     return ParseLeadingInt(name.substr(i));
 }
 
-int PortsKeyNumber(const std::string& key) {
-    if (key.size() < 4 || key.size() > 12) return 0;
-    for (size_t i = 0; i < 3; ++i) {
-        if (std::toupper(static_cast<unsigned char>(key[i])) != "COM"[i]) return 0;
-    }
-    for (size_t i = 3; i < key.size(); ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(key[i]))) return 0;
-    }
-    return ParseLeadingInt(key.substr(3));
+namespace {
+
+PortMappings& Mappings() {
+    static PortMappings mappings;
+    return mappings;
 }
+
+}  // namespace
+
+void SetPortMappings(PortMappings mappings) { Mappings() = std::move(mappings); }
+
+const PortMappings& CurrentPortMappings() { return Mappings(); }
 
 SerialPortList::SerialPortList() { EnumeratePorts(); }
 

@@ -1,24 +1,18 @@
 #include <algorithm>
 
 #include "common/TextFormat.h"
-#include "config/ConsoleIniPath.h"
-#include "config/IniProfile.h"
 #include "serial/PortNameResolver.h"
 #include "serial/SerialPortList.h"
 
 namespace vexlo {
 
-// The machine's devices are COM1..COMn in naming order; ports mapped by hand in the INI file's
-// [Ports] section (a simulator, a by-id link) are present too.
+// The machine's devices are COM1..COMn in naming order; ports mapped by hand are present too.
 std::vector<std::string> CollectSerialDeviceNames() {
     std::vector<std::string> names;
     const auto devices = MachineSerialDevices();
     for (size_t i = 0; i < devices.size(); ++i) names.push_back(FormatText("COM%d", static_cast<int>(i + 1)));
-    const IniProfile profile(ConsoleIniPath(), true);
-    for (const auto& key : profile.Keys(kPortsSection)) {
-        const int number = PortsKeyNumber(key);
+    for (const auto& [number, device] : CurrentPortMappings()) {
         if (number < 1) continue;
-        // Listed under the name the opener resolves, whatever the key's spelling.
         const std::string name = FormatText("COM%d", number);
         if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
     }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "config/PortsSection.h"
 #include "serial/PortNameResolver.h"
 #include "serial/SerialPortList.h"
 #include "tests/support/ScopedWorkDir.h"
@@ -76,6 +77,7 @@ TEST(SerialPortListTest, HandWrittenKeysIgnoreCaseAndLeadingZeros) {
     test::ScopedWorkDir dir;
     test::WriteWholeFile(dir.File("VexloModbusTester.ini"),
                          "[Ports]\ncom37=/dev/lower\nCOM038=/dev/zeros\nCOM39x=/dev/not-a-port\nCOMPORT=/dev/none\n");
+    SetPortMappings(ReadPortsSection(dir.File("VexloModbusTester.ini")));
     EXPECT_EQ(ResolveDevicePath("COM37"), "/dev/lower");
     EXPECT_EQ(ResolveDevicePath("COM38"), "/dev/zeros");
     const Names listed = SerialPortList::FilterAndSort(CollectSerialDeviceNames());

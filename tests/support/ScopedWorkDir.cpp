@@ -11,6 +11,8 @@
 #include "common/ProgramFile.h"
 #include "config/ConsoleIniPath.h"
 #include "config/IniProfile.h"
+#include "config/PortsSection.h"
+#include "serial/PortNameResolver.h"
 
 namespace vexlo::test {
 
@@ -23,6 +25,7 @@ ScopedWorkDir::ScopedWorkDir() {
 }
 
 ScopedWorkDir::~ScopedWorkDir() {
+    SetPortMappings({});
     if (!previous.empty()) (void)chdir(previous.c_str());
     std::error_code ignored;
     std::filesystem::remove_all(path, ignored);
@@ -30,7 +33,9 @@ ScopedWorkDir::~ScopedWorkDir() {
 
 void ScopedWorkDir::MapPort(int comNumber, const std::string& devicePath) const {
     IniProfile profile(ConsoleIniPath(), true);
-    profile.WriteString("Ports", "COM" + std::to_string(comNumber), devicePath);
+    profile.WriteString(kPortsSection, "COM" + std::to_string(comNumber), devicePath);
+    // As the console does when it applies its link settings.
+    SetPortMappings(ReadPortsSection(ConsoleIniPath()));
 }
 
 std::string ReadWholeFile(const std::string& path) {
