@@ -44,21 +44,21 @@ IdentifierOutcome ReadIdentifier(TesterDevice& device, ConsoleReport& report, co
     std::uint8_t data[6] = {};
     std::int32_t value = 0;
     if (UsesDirectRegisters(device)) {
-        (void)WriteWord(device, kParameterProgramRegister, static_cast<std::uint16_t>(programIndex));
+        (void)WriteWord(device, registers::kParameterProgram, static_cast<std::uint16_t>(programIndex));
         const DeviceStatus status =
-            ToDeviceStatus(device.ReadRegisters((kParameterProgramRegister + id) & 0xFFFF, 2, data));
+            ToDeviceStatus(device.ReadRegisters(registers::ParameterRegister(id), 2, data));
         value = LoadLe32(data);
         report.ClearTrace();
         report.TraceExchange(status);
     } else {
-        (void)WriteWord(device, kListProgramRegister, static_cast<std::uint16_t>(programIndex));
+        (void)WriteWord(device, registers::kListProgram, static_cast<std::uint16_t>(programIndex));
         std::uint8_t request[4];
         StoreLe16(request, 1);
         StoreLe16(request + 2, id);
-        const DeviceStatus written = ToDeviceStatus(device.WriteRegisters(kReadListRegister, 2, request));
+        const DeviceStatus written = ToDeviceStatus(device.WriteRegisters(registers::kReadList, 2, request));
         report.ClearTrace();
         report.TraceExchange(written);
-        const DeviceStatus status = ToDeviceStatus(device.ReadRegisters(kReadListRegister, 3, data));
+        const DeviceStatus status = ToDeviceStatus(device.ReadRegisters(registers::kReadList, 3, data));
         report.TraceExchange(status);
         value = LoadLe32(data + 2);
     }
@@ -76,17 +76,17 @@ IdentifierOutcome WriteIdentifier(TesterDevice& device, ConsoleReport& report, c
     const std::int32_t thousandths = std::get<std::int32_t>(converted);
     DeviceStatus status = kDeviceFailed;
     if (UsesDirectRegisters(device)) {
-        if (!SelectProgramBeforeWrite(device, kParameterProgramRegister, programIndex, report)) return {};
+        if (!SelectProgramBeforeWrite(device, registers::kParameterProgram, programIndex, report)) return {};
         std::uint8_t data[4];
         StoreLe32(data, thousandths);
-        status = ToDeviceStatus(device.WriteRegisters((kParameterProgramRegister + id) & 0xFFFF, 2, data));
+        status = ToDeviceStatus(device.WriteRegisters(registers::ParameterRegister(id), 2, data));
     } else {
-        if (!SelectProgramBeforeWrite(device, kListProgramRegister, programIndex, report)) return {};
+        if (!SelectProgramBeforeWrite(device, registers::kListProgram, programIndex, report)) return {};
         std::uint8_t list[8];
         StoreLe16(list, 1);
         StoreLe16(list + 2, id);
         StoreLe32(list + 4, thousandths);
-        status = ToDeviceStatus(device.WriteRegisters(kWriteListRegister, 4, list));
+        status = ToDeviceStatus(device.WriteRegisters(registers::kWriteList, 4, list));
     }
     report.ClearTrace();
     report.TraceExchange(status);

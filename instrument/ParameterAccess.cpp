@@ -41,7 +41,7 @@ bool SelectProgramBeforeWrite(TesterDevice& device, int selectionRegister, int p
 }
 
 DeviceStatus SelectRunningProgram(TesterDevice& device, int programIndex, ConsoleReport* traceTo) {
-    const DeviceStatus status = WriteWord(device, kRunningProgramRegister, static_cast<std::uint16_t>(programIndex));
+    const DeviceStatus status = WriteWord(device, registers::kRunningProgram, static_cast<std::uint16_t>(programIndex));
     if (traceTo != nullptr) traceTo->TraceExchange(status);
     return status;
 }

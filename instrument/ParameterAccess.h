@@ -9,13 +9,6 @@
 
 namespace vexlo {
 
-// Registers of the program parameters.
-constexpr int kRunningProgramRegister = 0x0200;
-constexpr int kParameterProgramRegister = 0x2000;  // direct access: selection, then 0x2000 + n
-constexpr int kListProgramRegister = 0x3004;       // standard access: program of the lists
-constexpr int kReadListRegister = 0x0000;
-constexpr int kWriteListRegister = 0x007F;
-
 // A program number typed by the operator: converted like atoi and reduced to 16 bits; valid from
 // 1 to 8. The number is kept even when invalid (the console remembers it).
 struct ProgramNumber {

@@ -9,8 +9,6 @@
 namespace vexlo {
 namespace {
 
-constexpr int kTwentyValues = 0x2700;
-constexpr int kRegulatorBlock = 0x0110;
 constexpr int kSourceProgram = 0;
 constexpr int kTargetProgram = 5;
 
@@ -56,8 +54,8 @@ void ShowCurveInfo(TesterDevice& device, ConsoleReport& report) {
 
 void ReadTwentyParameters(TesterDevice& device, ConsoleReport& report) {
     report.ClearResults();
-    std::uint8_t values[80] = {};
-    if (device.ReadRegisters(kTwentyValues, 40, values) == 0) return;
+    std::uint8_t values[2 * registers::kTwentyValues.count] = {};
+    if (device.ReadRegisters(registers::kTwentyValues.address, registers::kTwentyValues.count, values) == 0) return;
     for (const auto& line : TwentyParameterLines(values)) report.AppendResult(line);
 }
 
@@ -71,8 +69,8 @@ CopyOutcome CopyProgramRecord(TesterDevice& device) {
     // than not copying at all.
     if (bytes > kMaxRecordBytes) return CopyOutcome::TooLarge;
     // A tail shorter than one register carries nothing: it is not sent.
-    const bool hasTail = (bytes - TesterDevice::kBlockPartBytes) / 2 > 0;
-    const int part = TesterDevice::kBlockPartBytes;
+    const bool hasTail = (bytes - registers::kBlockPartBytes) / 2 > 0;
+    const int part = registers::kBlockPartBytes;
     if (device.ReadBlockHead(kSourceProgram, bytes, record) != kDeviceOk) return CopyOutcome::Failed;
     if (hasTail && device.ReadBlockTail(kSourceProgram, bytes, record + part) != kDeviceOk) return CopyOutcome::Failed;
     if (device.WriteBlockHead(kTargetProgram, bytes, record) != kDeviceOk) return CopyOutcome::Failed;
@@ -81,8 +79,9 @@ CopyOutcome CopyProgramRecord(TesterDevice& device) {
 }
 
 void ModifyRegulatorControl(TesterDevice& device, ConsoleReport& report, bool set) {
-    std::uint8_t block[12] = {};
-    const DeviceStatus read = ToDeviceStatus(device.ReadRegisters(kRegulatorBlock, 6, block));
+    constexpr registers::Block kBlock = registers::kRegulator;
+    std::uint8_t block[2 * kBlock.count] = {};
+    const DeviceStatus read = ToDeviceStatus(device.ReadRegisters(kBlock.address, kBlock.count, block));
     report.TraceExchange(read);
     if (read != kDeviceOk) return;
     if (set) {
@@ -90,7 +89,7 @@ void ModifyRegulatorControl(TesterDevice& device, ConsoleReport& report, bool se
     } else {
         block[0] &= static_cast<std::uint8_t>(~0x03);
     }
-    report.TraceExchange(ToDeviceStatus(device.WriteRegisters(kRegulatorBlock, 6, block)));
+    report.TraceExchange(ToDeviceStatus(device.WriteRegisters(kBlock.address, kBlock.count, block)));
 }
 
 }  // namespace vexlo

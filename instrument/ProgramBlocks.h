@@ -22,7 +22,7 @@ inline constexpr const char* kWriteTwentyMessage = "CVexloModbusTesterDlg::OnBtn
 
 enum class CopyOutcome { Copied, Failed, TooLarge };
 // Largest record the two block parts carry.
-constexpr int kMaxRecordBytes = 2 * TesterDevice::kBlockPartBytes;
+constexpr int kMaxRecordBytes = 2 * registers::kBlockPartBytes;
 // "Copier/Coller(1-6)": the parameter record of program 1 onto program 6, byte for byte.
 CopyOutcome CopyProgramRecord(TesterDevice& device);
 

@@ -6,28 +6,22 @@
 
 #include "instrument/DeviceStatus.h"
 #include "instrument/Records.h"
+#include "instrument/RegisterMap.h"
 #include "modbus/ModbusRtuMaster.h"
 
 namespace vexlo {
-
-// 1 selects the Direct Access map; every other value means Standard Access.
-using AccessMode = std::int32_t;
-constexpr AccessMode kStandardAccess = 0;
-constexpr AccessMode kDirectAccess = 1;
 
 // The instrument as the console sees it: each operation is one transaction at a fixed address of
 // the register map chosen by the access mode, reported as a DeviceStatus.
 class TesterDevice : public ModbusRtuMaster {
 public:
-    // Largest part of a program parameter block that one frame carries.
-    static constexpr int kBlockPartBytes = 246;
     static constexpr std::array<int, 7> kSearchStations = {255, 63, 95, 127, 159, 191, 223};
 
     TesterDevice() = default;
     ~TesterDevice() override = default;
 
     AccessMode accessMode = kStandardAccess;
-    std::array<std::uint8_t, 20> searchBuffer{};
+    std::array<std::uint8_t, 2 * registers::kStationSearch.count> searchBuffer{};
 
     bool IsDirectAccess() const { return accessMode == kDirectAccess; }
     std::string AccessModeName() const { return IsDirectAccess() ? "Direct Access" : "Standard Access"; }

@@ -7,9 +7,10 @@
 namespace vexlo {
 namespace {
 
-constexpr int kTestTimeRegister = 0x2003;
-// Parameters of the indirect read list, in the order the lines show them.
-constexpr std::uint16_t kTimeList[] = {1, 2, 3, 9, 10, 60, 62, 127};
+// Entries of the indirect read list: the time parameters, then the unit.
+constexpr int kListEntries = kTimeParameterCount + 1;
+
+std::string RejectUnitLine(std::int32_t value) { return kRejectUnitLabel + UnitText(UnitCode(value)); }
 
 }  // namespace
 
@@ -20,20 +21,18 @@ std::string ParameterLine(const std::string& label, std::int32_t value, bool thr
 }
 
 std::vector<std::string> TimeListLines(const std::uint8_t* answer) {
+    // The value of entry i starts at byte 2 + 6 i: each entry is a number register, then the value.
     const auto entry = [answer](int i) { return LoadLe32(answer + 2 + 6 * i); };
-    return {
-        ParameterLine("FILL TIME: ", entry(0), false, false),
-        ParameterLine("STAB TIME: ", entry(1), false, false),
-        ParameterLine("TEST TIME: ", entry(2), false, true),
-        "",
-        ParameterLine("DUMP TIME: ", entry(3), false, false),
-        ParameterLine("WAIT TIME: ", entry(4), false, false),
-        "",
-        ParameterLine("REJECT TEST: ", entry(5), true, false),
-        ParameterLine("REJECT REF: ", entry(6), true, false),
-        "REJECT UNIT: " + UnitText(UnitCode(entry(7))),
-        "",
-    };
+    std::vector<std::string> lines;
+    for (int i = 0; i < kTimeParameterCount; ++i) {
+        const TimeParameter& parameter = kTimeParameters[i];
+        lines.push_back(ParameterLine(parameter.label, entry(i), parameter.threeDecimals,
+                                      parameter.number == kTestTimeParameter));
+        if (parameter.endsGroup) lines.emplace_back();
+    }
+    lines.push_back(RejectUnitLine(entry(kTimeParameterCount)));
+    lines.emplace_back();
+    return lines;
 }
 
 void ReadParameterLine(TesterDevice& device, ConsoleReport& report, int address, const std::string& label,
@@ -42,7 +41,8 @@ void ReadParameterLine(TesterDevice& device, ConsoleReport& report, int address,
     const DeviceStatus status = ToDeviceStatus(device.ReadRegisters(address, 2, data));
     report.TraceExchange(status);
     if (status == kDeviceOk) {
-        report.AppendResult(ParameterLine(label, LoadLe32(data), threeDecimals, address == kTestTimeRegister));
+        report.AppendResult(ParameterLine(label, LoadLe32(data), threeDecimals,
+                                          address == registers::ParameterRegister(kTestTimeParameter)));
     }
 }
 
@@ -51,34 +51,32 @@ void ReadTimeParameters(TesterDevice& device, ConsoleReport& report, const Progr
         report.ShowMessage(kBadProgramMessage);
         return;
     }
-    const DeviceStatus selected = WriteWord(device, kParameterProgramRegister, static_cast<std::uint16_t>(program.Index()));
+    const DeviceStatus selected = WriteWord(device, registers::kParameterProgram, static_cast<std::uint16_t>(program.Index()));
     if (selected == kDeviceOk && device.IsDirectAccess()) {
         report.ClearTrace();
         report.ClearResults();
-        ReadParameterLine(device, report, 0x2001, "FILL TIME: ", false);
-        ReadParameterLine(device, report, 0x2002, "STAB TIME: ", false);
-        ReadParameterLine(device, report, 0x2003, "TEST TIME: ", false);
-        report.AppendResult("");
-        ReadParameterLine(device, report, 0x2009, "DUMP TIME: ", false);
-        ReadParameterLine(device, report, 0x200A, "WAIT TIME: ", false);
-        report.AppendResult("");
-        ReadParameterLine(device, report, 0x203C, "REJECT TEST: ", true);
-        ReadParameterLine(device, report, 0x203E, "REJECT REF: ", true);
+        for (const TimeParameter& parameter : kTimeParameters) {
+            ReadParameterLine(device, report, registers::ParameterRegister(parameter.number), parameter.label,
+                              parameter.threeDecimals);
+            if (parameter.endsGroup) report.AppendResult("");
+        }
         std::uint8_t unit[4] = {};
-        const DeviceStatus status = ToDeviceStatus(device.ReadRegisters(0x207F, 2, unit));
+        const DeviceStatus status =
+            ToDeviceStatus(device.ReadRegisters(registers::ParameterRegister(kRejectUnitParameter), 2, unit));
         report.TraceExchange(status);
-        if (status == kDeviceOk) report.AppendResult("REJECT UNIT: " + UnitText(UnitCode(LoadLe32(unit))));
+        if (status == kDeviceOk) report.AppendResult(RejectUnitLine(LoadLe32(unit)));
         return;
     }
 
     report.ClearResults();
     report.ClearTrace();
-    std::uint8_t list[18];
-    StoreLe16(list, 8);
-    for (int i = 0; i < 8; ++i) StoreLe16(list + 2 + 2 * i, kTimeList[i]);
-    report.TraceExchange(ToDeviceStatus(device.WriteRegisters(kReadListRegister, 9, list)));
-    std::uint8_t answer[48] = {};
-    const DeviceStatus status = ToDeviceStatus(device.ReadRegisters(kReadListRegister, 24, answer));
+    std::uint8_t list[2 * (1 + kListEntries)];
+    StoreLe16(list, kListEntries);
+    for (int i = 0; i < kTimeParameterCount; ++i) StoreLe16(list + 2 + 2 * i, kTimeParameters[i].number);
+    StoreLe16(list + 2 + 2 * kTimeParameterCount, kRejectUnitParameter);
+    report.TraceExchange(ToDeviceStatus(device.WriteRegisters(registers::kReadList, 1 + kListEntries, list)));
+    std::uint8_t answer[2 * 3 * kListEntries] = {};
+    const DeviceStatus status = ToDeviceStatus(device.ReadRegisters(registers::kReadList, 3 * kListEntries, answer));
     report.TraceExchange(status);
     if (status != kDeviceOk) return;
     for (const auto& line : TimeListLines(answer)) report.AppendResult(line);

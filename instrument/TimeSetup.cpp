@@ -1,29 +1,28 @@
 #include "instrument/TimeSetup.h"
 
+#include <array>
 #include <cctype>
 #include <cstdlib>
 
 #include "common/TextFormat.h"
 #include "common/ByteImage.h"
 #include "instrument/ParameterAccess.h"
+#include "instrument/TimeParameters.h"
 
 namespace vexlo {
 namespace {
 
-struct FieldSpec {
-    int parameter;
-    bool threeDecimals;
-    float low;
-    float high;
-};
-
-constexpr FieldSpec kFields[kTimeSetupFields] = {
-    {1, false, 0.0f, 650.0f},   // fill time
-    {2, false, 0.5f, 650.0f},   // stabilisation time
-    {3, false, 0.0f, 650.0f},   // test time
-    {60, true, 0.0f, 9999.0f},  // reject limit of the test
-    {62, true, 0.0f, 9999.0f},  // reject limit of the reference
-};
+// The time parameters the dialog edits, in the order of its fields.
+constexpr std::array<TimeParameter, kTimeSetupFields> EditedParameters() {
+    std::array<TimeParameter, kTimeSetupFields> edited{};
+    size_t next = 0;
+    for (const TimeParameter& parameter : kTimeParameters) {
+        if (parameter.edited) edited[next++] = parameter;
+    }
+    return edited;
+}
+constexpr std::array<TimeParameter, kTimeSetupFields> kFields = EditedParameters();
+static_assert(kFields[4].number == 62, "five edited parameters, the reference reject last");
 
 // The whole text must be a number, blanks around it allowed.
 bool ParseNumber(const std::string& text, float* value) {
@@ -42,11 +41,11 @@ bool ParseNumber(const std::string& text, float* value) {
 std::string TimeSetupText(float value) { return FormatText("%g", static_cast<double>(value)); }
 
 TimeSetupValues ReadTimeSetup(TesterDevice& device, int programIndex) {
-    (void)WriteWord(device, kParameterProgramRegister, static_cast<std::uint16_t>(programIndex));
+    (void)WriteWord(device, registers::kParameterProgram, static_cast<std::uint16_t>(programIndex));
     TimeSetupValues values{};
     for (int i = 0; i < kTimeSetupFields; ++i) {
         values[static_cast<size_t>(i)] = static_cast<float>(
-            ReadParameterValue(device, kParameterProgramRegister + kFields[i].parameter, kFields[i].threeDecimals));
+            ReadParameterValue(device, registers::ParameterRegister(kFields[i].number), kFields[i].threeDecimals));
     }
     return values;
 }
@@ -69,23 +68,25 @@ std::variant<TimeSetupValues, TimeSetupRefusal> ParseTimeSetup(const TimeSetupTe
 
 void WriteTimeSetup(TesterDevice& device, ConsoleReport& report, int programIndex, const TimeSetupValues& values) {
     if (device.IsDirectAccess()) {
-        if (!SelectProgramBeforeWrite(device, kParameterProgramRegister, programIndex, report)) return;
+        if (!SelectProgramBeforeWrite(device, registers::kParameterProgram, programIndex, report)) return;
         report.ClearTrace();
         for (int i = 0; i < kTimeSetupFields; ++i) {
-            WriteParameterValue(device, kParameterProgramRegister + kFields[i].parameter,
+            WriteParameterValue(device, registers::ParameterRegister(kFields[i].number),
                                 static_cast<double>(values[static_cast<size_t>(i)]), report);
         }
         return;
     }
-    if (!SelectProgramBeforeWrite(device, kListProgramRegister, programIndex, report)) return;
-    std::uint8_t list[32] = {};
+    if (!SelectProgramBeforeWrite(device, registers::kListProgram, programIndex, report)) return;
+    // The count, then for each field its number and the two registers of its value.
+    constexpr int kListRegisters = 1 + 3 * kTimeSetupFields;
+    std::uint8_t list[2 * kListRegisters] = {};
     StoreLe16(list, kTimeSetupFields);
     for (int i = 0; i < kTimeSetupFields; ++i) {
         std::uint8_t* entry = list + 2 + 6 * i;
-        StoreLe16(entry, static_cast<std::uint16_t>(kFields[i].parameter));
+        StoreLe16(entry, kFields[i].number);
         StoreLe32(entry + 2, ToThousandths(static_cast<double>(values[static_cast<size_t>(i)])));
     }
-    const DeviceStatus status = ToDeviceStatus(device.WriteRegisters(kWriteListRegister, 16, list));
+    const DeviceStatus status = ToDeviceStatus(device.WriteRegisters(registers::kWriteList, kListRegisters, list));
     report.ClearTrace();
     report.TraceExchange(status);
 }

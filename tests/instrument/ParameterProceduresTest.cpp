@@ -71,7 +71,7 @@ TEST_F(ParameterProceduresTest, RunningProgramAndParameterValues) {
     EXPECT_EQ(report.trace[0].substr(0, 32), "<S>: 01 10 02 00 00 01 02 01 00 ");
     EXPECT_EQ(simulator->Model().RunningProgram(), 1);
 
-    ASSERT_EQ(WriteWord(device, kParameterProgramRegister, 3), kDeviceOk);
+    ASSERT_EQ(WriteWord(device, registers::kParameterProgram, 3), kDeviceOk);
     EXPECT_EQ(WriteParameterValue(device, 0x2002, static_cast<double>(2.3f), report), kDeviceOk);
     EXPECT_EQ(simulator->Model().Parameter(3, 2), 2300);
     EXPECT_DOUBLE_EQ(ReadParameterValue(device, 0x2002, false), 2.3);
