@@ -15,8 +15,7 @@ constexpr const char* kAddressPrompt = "Please enter a hexadecimal address from 
 
 }  // namespace
 
-bool RawRegisterPanel::ExchangeEntries() {
-    realTimeStatus = view.IsChecked(Option::RealTimeStatus) ? 1 : 0;
+bool RawRegisterPanel::ExchangeFields() {
     const auto exchangeAddress = [this](Entry entry, std::string& text, std::uint16_t& address) {
         const std::string entered = view.EntryText(entry);
         const auto parsed = ParseHexAddress(entered);
@@ -59,7 +58,7 @@ bool RawRegisterPanel::ExchangeEntries() {
 // Every command sends nothing after a refused entry: the screen no longer shows the value the
 // member still holds.
 void RawRegisterPanel::ReadWordsCommand() {
-    if (!ExchangeEntries()) return;
+    if (!exchangeEntries()) return;
     const bool inputRegisters = view.IsChecked(Option::ReadInputRegister);
     results.Clear();
     const int count = static_cast<int>(wordCount);
@@ -67,10 +66,12 @@ void RawRegisterPanel::ReadWordsCommand() {
     view.SetDisplayText(Display::ReadLong, "");
     view.SetDisplayText(Display::ReadHex, "");
     std::uint8_t buffer[256] = {};
-    pollEnabled = 0;
-    const int ok = inputRegisters ? device.ReadInputRegisters(readAddress, count, buffer)
-                                  : device.ReadRegisters(readAddress, count, buffer);
-    pollEnabled = 1;
+    int ok = 0;
+    {
+        PollGate::Hold hold(statusPoll);
+        ok = inputRegisters ? device.ReadInputRegisters(readAddress, count, buffer)
+                            : device.ReadRegisters(readAddress, count, buffer);
+    }
     showExchange(ToDeviceStatus(ok));
     if (!ok) return;
     const RawReadText text = InterpretRegisters(buffer[0], buffer[1], buffer[2], buffer[3]);
@@ -81,7 +82,7 @@ void RawRegisterPanel::ReadWordsCommand() {
 }
 
 void RawRegisterPanel::WriteWordCommand() {
-    if (!ExchangeEntries()) return;
+    if (!exchangeEntries()) return;
     results.Clear();
     int ok = 0;
     if (view.IsChecked(Option::WriteBit)) {
@@ -91,21 +92,22 @@ void RawRegisterPanel::WriteWordCommand() {
         if (view.IsChecked(Option::SwapWord)) value = static_cast<std::uint16_t>(value >> 8 | value << 8);
         std::uint8_t buffer[256] = {};
         StoreLe16(buffer, value);
-        pollEnabled = 0;
+        PollGate::Hold hold(statusPoll);
         ok = device.WriteRegisters(writeAddress, 1, buffer);
-        pollEnabled = 1;
     }
     showExchange(ToDeviceStatus(ok));
 }
 
 void RawRegisterPanel::WriteLongCommand() {
-    if (!ExchangeEntries()) return;
+    if (!exchangeEntries()) return;
     results.Clear();
     std::uint8_t buffer[256] = {};
     StoreLe32(buffer, writeLongValue);
-    pollEnabled = 0;
-    const int ok = device.WriteRegisters(writeAddress, 2, buffer);
-    pollEnabled = 1;
+    int ok = 0;
+    {
+        PollGate::Hold hold(statusPoll);
+        ok = device.WriteRegisters(writeAddress, 2, buffer);
+    }
     showExchange(ToDeviceStatus(ok));
 }
 

@@ -2,10 +2,10 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 
 #include "console/ConsoleView.h"
+#include "console/PollGate.h"
 #include "console/TraceList.h"
 #include "instrument/TesterDevice.h"
 
@@ -17,19 +17,21 @@ class RawRegisterPanel {
 public:
     static constexpr unsigned kMaxWords = 128;
 
-    RawRegisterPanel(TesterDevice& device, ConsoleView& view, TraceList& results, int& pollEnabled,
-                     int& realTimeStatus, std::function<void(DeviceStatus)> showExchange)
+    // exchangeEntries is the window's whole data exchange, which ends with ExchangeFields;
+    // showExchange traces a finished transaction.
+    RawRegisterPanel(TesterDevice& device, ConsoleView& view, TraceList& results, PollGate& statusPoll,
+                     std::function<bool()> exchangeEntries, std::function<void(DeviceStatus)> showExchange)
         : device(device),
           view(view),
           results(results),
-          pollEnabled(pollEnabled),
-          realTimeStatus(realTimeStatus),
+          statusPoll(statusPoll),
+          exchangeEntries(std::move(exchangeEntries)),
           showExchange(std::move(showExchange)) {}
 
-    // Takes the entry fields into the members in the window's order: the real-time check state, read
-    // address, write address, "Num. of words" and its range, write Long, write Word. Stops at the
-    // first refused field with its prompt; false then, and the command sends nothing.
-    bool ExchangeEntries();
+    // Takes the panel's entry fields into the members in the window's order: read address, write
+    // address, "Num. of words" and its range, write Long, write Word. Stops at the first refused
+    // field with its prompt; false then, and the command sends nothing.
+    bool ExchangeFields();
 
     void ReadWordsCommand();
     void WriteWordCommand();
@@ -47,8 +49,8 @@ private:
     TesterDevice& device;
     ConsoleView& view;
     TraceList& results;
-    int& pollEnabled;
-    int& realTimeStatus;
+    PollGate& statusPoll;
+    std::function<bool()> exchangeEntries;
     std::function<void(DeviceStatus)> showExchange;
 };
 

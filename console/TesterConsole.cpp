@@ -29,7 +29,7 @@ constexpr const char* kStationNotFound = "Station not found !!!";
 TesterConsole::TesterConsole(AppSettings& settings, ConsoleView& view)
     : settings(settings),
       view(view),
-      rawPanel(device, view, results, pollEnabled, realTimeStatus,
+      rawPanel(device, view, results, statusPoll, [this] { return ExchangeEntries(); },
                [this](DeviceStatus status) { ShowExchange(status, 0); }),
       sequencer(*this) {
     trace.SetObserver(view.TraceObserver());
@@ -86,20 +86,21 @@ void TesterConsole::RefreshLinkDisplay() {
 
 void TesterConsole::ShowLinkCounters(const LinkCounters& counters) {
     view.SetDisplayText(Display::Requests, FormatText("%ld", static_cast<long>(counters.requests)));
-    const auto update = [&](std::size_t slot, std::int32_t value, Display display) {
-        if (shownCounters[slot] == value) return;
-        shownCounters[slot] = value;
-        view.SetDisplayText(display, FormatText("%ld", static_cast<long>(value)));
-    };
-    update(0, counters.errors, Display::Errors);
-    update(2, counters.timeouts, Display::TimeoutErrors);
-    update(1, counters.crcErrors, Display::CrcErrors);
-    if (shownCounters[3] != counters.negativeResponses) {
-        shownCounters[3] = counters.negativeResponses;
-        view.SetDisplayText(Display::NegativeResponses,
-                            FormatText("%ld-%ld", static_cast<long>(counters.negativeResponses),
-                                       static_cast<long>(counters.spare)));
-    }
+    const auto plain = [](std::int32_t value) { return FormatText("%ld", static_cast<long>(value)); };
+    ShowCounterIfChanged(shownCounters.errors, counters.errors, Display::Errors, plain(counters.errors));
+    ShowCounterIfChanged(shownCounters.timeouts, counters.timeouts, Display::TimeoutErrors, plain(counters.timeouts));
+    ShowCounterIfChanged(shownCounters.crcErrors, counters.crcErrors, Display::CrcErrors, plain(counters.crcErrors));
+    // The spare counter rides along with the negative responses.
+    ShowCounterIfChanged(shownCounters.negativeResponses, counters.negativeResponses, Display::NegativeResponses,
+                         FormatText("%ld-%ld", static_cast<long>(counters.negativeResponses),
+                                    static_cast<long>(counters.spare)));
+}
+
+void TesterConsole::ShowCounterIfChanged(std::optional<std::int32_t>& shown, std::int32_t value, Display display,
+                                         const std::string& text) {
+    if (shown == value) return;
+    shown = value;
+    view.SetDisplayText(display, text);
 }
 
 void TesterConsole::ShowExchange(DeviceStatus status, int decode) {
@@ -124,12 +125,13 @@ void TesterConsole::DecodeResult() {
     result = ResultRecord{};
     const int available = std::max(0, std::min<int>(replyLength - 3, static_cast<int>(result.bytes.size())));
     std::memcpy(result.bytes.data(), reply + 3, static_cast<std::size_t>(available));
-    for (const auto& line : ResultLines(result, view.IsChecked(Option::VexloErd))) {
+    const std::vector<std::string> lines = ResultLines(result, view.IsChecked(Option::VexloErd));
+    for (std::size_t i = 0; i < lines.size(); ++i) {
         // The relay heading goes in plainly: no cap test, no selection.
-        if (line == "Image of the relays:") {
-            results.AddLine(line);
+        if (i == kRelayHeadingLine) {
+            results.AddLine(lines[i]);
         } else {
-            results.AppendTraceLine(line);
+            results.AppendTraceLine(lines[i]);
         }
     }
 }
@@ -137,7 +139,7 @@ void TesterConsole::DecodeResult() {
 void TesterConsole::TimerTick() {
     view.StopTimer();
     sequencer.RunSequencerStep();
-    if (realTimeStatus == 1 && pollEnabled == 1) PollStatus();
+    if (realTimeStatus == 1 && statusPoll.PollEnabled()) PollStatus();
     ShowLinkCounters(device.Counters());
     view.StartTimer(kTickMs);
 }
@@ -187,10 +189,8 @@ void TesterConsole::ShowStatus() {
 
 template <typename Operation>
 DeviceStatus TesterConsole::WithoutPolling(Operation operation) {
-    pollEnabled = 0;
-    const DeviceStatus status = operation();
-    pollEnabled = 1;
-    return status;
+    PollGate::Hold hold(statusPoll);
+    return operation();
 }
 
 void TesterConsole::StartCommand() {
@@ -211,8 +211,8 @@ void TesterConsole::ResetCommand() {
 void TesterConsole::ClearFifoCommand() { ShowExchange(WithoutPolling([this] { return device.ClearFifo(); }), 0); }
 
 void TesterConsole::ReadLastResultCommand() {
-    std::uint8_t buffer[2 * kResultRegisters] = {};
-    ShowExchange(WithoutPolling([&] { return device.ReadLastResult(kResultRegisters, buffer); }), 1);
+    std::uint8_t buffer[2 * ResultRecord::kRegisters] = {};
+    ShowExchange(WithoutPolling([&] { return device.ReadLastResult(ResultRecord::kRegisters, buffer); }), 1);
 }
 
 void TesterConsole::ReadFifoCommand() {
@@ -228,12 +228,17 @@ void TesterConsole::ReadFifoCommand() {
         view.ShowMessage(kFifoEmpty, MessageKind::Warning);
         return;
     }
-    std::uint8_t buffer[2 * kResultRegisters] = {};
-    ShowExchange(WithoutPolling([&] { return device.ReadFifoResult(kResultRegisters, buffer); }), 1);
+    std::uint8_t buffer[2 * ResultRecord::kRegisters] = {};
+    ShowExchange(WithoutPolling([&] { return device.ReadFifoResult(ResultRecord::kRegisters, buffer); }), 1);
+}
+
+bool TesterConsole::ExchangeEntries() {
+    realTimeStatus = view.IsChecked(Option::RealTimeStatus) ? 1 : 0;
+    return rawPanel.ExchangeFields();
 }
 
 void TesterConsole::RealTimeStatusCommand() {
-    (void)rawPanel.ExchangeEntries();
+    (void)ExchangeEntries();
     lampState = realTimeStatus == 1 ? kLampRed : kLampYellow;
     view.SetLampRow(lampState);
 }
@@ -352,7 +357,7 @@ void TesterConsole::CurveInfoCommand() { ShowCurveInfo(device, *this); }
 
 void TesterConsole::RegulatorCommand(bool set) { ModifyRegulatorControl(device, *this, set); }
 
-bool TesterConsole::AcceptCommand() { return rawPanel.ExchangeEntries(); }
+bool TesterConsole::AcceptCommand() { return ExchangeEntries(); }
 
 void TesterConsole::ParameterDialogExchange(bool success) { ShowExchange(success ? kDeviceOk : kDeviceFailed, 0); }
 

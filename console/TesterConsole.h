@@ -2,11 +2,13 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "config/AppSettings.h"
 #include "console/ConsoleView.h"
 #include "console/CycleSequencer.h"
+#include "console/PollGate.h"
 #include "console/RawRegisterPanel.h"
 #include "console/TraceList.h"
 #include "instrument/ConsoleReport.h"
@@ -22,7 +24,6 @@ public:
     static constexpr int kFirstTickMs = 1000;
     static constexpr int kTickMs = 100;
     static constexpr int kAfterDialogTickMs = 500;
-    static constexpr int kResultRegisters = 36;
 
     TesterConsole(AppSettings& settings, ConsoleView& view);
     ~TesterConsole() override;
@@ -64,6 +65,17 @@ public:
 
     RawRegisterPanel& RawPanel() { return rawPanel; }
     CycleSequencer& Sequencer() { return sequencer; }
+    // The window's data exchange: the "Real time status" check state, then the raw panel's fields.
+    bool ExchangeEntries();
+
+    // What the window, the dialogs and the tests ask of the console.
+    TesterDevice& Device() override { return device; }
+    TraceList& Trace() { return trace; }
+    TraceList& Results() { return results; }
+    PollGate& StatusPoll() { return statusPoll; }
+    const StatusRecord& LastStatus() const { return statusRecord; }
+    std::uint16_t CurrentProgram() const { return currentProgram; }
+    int LampState() const { return lampState; }
 
     // Link.
     bool ApplyLinkSettings();
@@ -78,18 +90,6 @@ public:
     void AppendResult(const std::string& line) override { results.AppendTraceLine(line); }
     void ShowMessage(const std::string& text) override { view.ShowMessage(text, MessageKind::Warning); }
 
-    TesterDevice device;
-    TraceList trace;
-    TraceList results;
-    int realTimeStatus = 0;
-    int pollEnabled = 1;
-    StatusRecord statusRecord;
-    ResultRecord result;
-    std::uint32_t fifoCount = 0;
-    std::array<std::int32_t, 4> shownCounters = {-1, -1, -1, -1};  // errors, CRC errors, time-outs, negative
-    int lampState = kLampYellow;
-    std::uint16_t currentProgram = 0;
-
     // The end-of-cycle bit as the progress animation last acted on it (process-wide).
     static int cycleShown;
 
@@ -98,12 +98,13 @@ private:
     template <typename Operation>
     DeviceStatus WithoutPolling(Operation operation);
     void PollStatus();
+    void ShowCounterIfChanged(std::optional<std::int32_t>& shown, std::int32_t value, Display display,
+                              const std::string& text);
     void ShowStatus();
     void DecodeResult();
     void ReportUnsavedSettings();
 
     // SequencerHost
-    TesterDevice& Device() override { return device; }
     StatusRecord& SharedStatus() override { return statusRecord; }
     void SetFifoCount(std::uint32_t count) override { fifoCount = count; }
     void AppendTraceLine(const std::string& line) override { trace.AppendTraceLine(line); }
@@ -114,8 +115,27 @@ private:
         view.SetDisplayText(Display::RunningProgram, text);
     }
 
+    // The link counters as the screen shows them; a field is written only when its value changed.
+    struct ShownCounters {
+        std::optional<std::int32_t> errors;
+        std::optional<std::int32_t> crcErrors;
+        std::optional<std::int32_t> timeouts;
+        std::optional<std::int32_t> negativeResponses;
+    };
+
     AppSettings& settings;
     ConsoleView& view;
+    TesterDevice device;
+    TraceList trace;
+    TraceList results;
+    PollGate statusPoll;
+    int realTimeStatus = 0;
+    StatusRecord statusRecord;
+    ResultRecord result;
+    std::uint32_t fifoCount = 0;
+    ShownCounters shownCounters;
+    int lampState = kLampYellow;
+    std::uint16_t currentProgram = 0;
     std::string statusCaption;
     RawRegisterPanel rawPanel;
     CycleSequencer sequencer;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,8 @@ namespace vexlo {
 
 // The lines of a decoded result: 12, or 25 with the ERD values.
 std::vector<std::string> ResultLines(const ResultRecord& result, bool withErd);
+// Which of them is the heading of the relay bits ("Image of the relays:").
+inline constexpr std::size_t kRelayHeadingLine = 2;
 
 // The status block as thirteen "%04x" registers, the console's status text after a poll.
 std::string StatusRegisterLine(const StatusRecord& status);

@@ -247,12 +247,12 @@ bool ConsoleWindow::RunProgramSetup(AppSettings& settings) {
 }
 
 void ConsoleWindow::RunTimeSetup(int programNumber) {
-    TimeSetupDialog dialog(console->device, *console, programNumber, this);
+    TimeSetupDialog dialog(*console, programNumber, this);
     dialog.exec();
 }
 
 void ConsoleWindow::RunIdentifierDialog() {
-    IdentifierDialog dialog(console->device, *console, this);
+    IdentifierDialog dialog(*console, this);
     dialog.exec();
 }
 

@@ -9,8 +9,8 @@
 
 namespace vexlo {
 
-IdentifierDialog::IdentifierDialog(TesterDevice& device, ConsoleReport& report, QWidget* parent)
-    : QDialog(parent), ui(std::make_unique<Ui::IdentifierDialog>()), device(device), report(report) {
+IdentifierDialog::IdentifierDialog(TesterConsole& console, QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::IdentifierDialog>()), console(console) {
     ui->setupUi(this);
     ui->programField->setText(QStringLiteral("1"));
     ui->idEdit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), ui->idEdit));
@@ -28,16 +28,21 @@ bool IdentifierDialog::Refused(const std::optional<std::string>& message) {
 }
 
 void IdentifierDialog::Read() {
-    const IdentifierOutcome outcome =
-        ReadIdentifier(device, report, ui->programField->text().toStdString(), ui->idEdit->text().toStdString());
+    const IdentifierOutcome outcome = [this] {
+        PollGate::Hold hold(console.StatusPoll());
+        return ReadIdentifier(console.Device(), console, ui->programField->text().toStdString(),
+                              ui->idEdit->text().toStdString());
+    }();
     if (Refused(outcome.message)) return;
     if (outcome.valueText) ui->valueEdit->setText(QString::fromStdString(*outcome.valueText));
 }
 
 void IdentifierDialog::Write() {
-    const IdentifierOutcome outcome = WriteIdentifier(device, report, ui->programField->text().toStdString(),
-                                                      ui->idEdit->text().toStdString(),
-                                                      ui->valueEdit->text().toStdString());
+    const IdentifierOutcome outcome = [this] {
+        PollGate::Hold hold(console.StatusPoll());
+        return WriteIdentifier(console.Device(), console, ui->programField->text().toStdString(),
+                               ui->idEdit->text().toStdString(), ui->valueEdit->text().toStdString());
+    }();
     (void)Refused(outcome.message);
 }
 

@@ -3,8 +3,7 @@
 #include <QDialog>
 #include <memory>
 
-#include "instrument/ConsoleReport.h"
-#include "instrument/TesterDevice.h"
+#include "console/TesterConsole.h"
 
 namespace Ui {
 class IdentifierDialog;
@@ -16,7 +15,9 @@ namespace vexlo {
 class IdentifierDialog final : public QDialog {
     Q_OBJECT
 public:
-    IdentifierDialog(TesterDevice& device, ConsoleReport& report, QWidget* parent);
+    // Its transactions run through the console's device with the status poll held off, and are
+    // traced in the console's trace.
+    IdentifierDialog(TesterConsole& console, QWidget* parent);
     ~IdentifierDialog() override;
 
 private:
@@ -25,8 +26,7 @@ private:
     bool Refused(const std::optional<std::string>& message);
 
     std::unique_ptr<Ui::IdentifierDialog> ui;
-    TesterDevice& device;
-    ConsoleReport& report;
+    TesterConsole& console;
 };
 
 }  // namespace vexlo

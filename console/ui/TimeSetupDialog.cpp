@@ -9,16 +9,16 @@
 
 namespace vexlo {
 
-TimeSetupDialog::TimeSetupDialog(TesterDevice& device, ConsoleReport& report, int programNumber, QWidget* parent)
-    : QDialog(parent),
-      ui(std::make_unique<Ui::TimeSetupDialog>()),
-      device(device),
-      report(report),
-      programIndex(programNumber - 1) {
+TimeSetupDialog::TimeSetupDialog(TesterConsole& console, int programNumber, QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TimeSetupDialog>()), console(console), programIndex(programNumber - 1) {
     ui->setupUi(this);
     setWindowTitle(windowTitle() + QStringLiteral(" - P%1").arg(programNumber));
     fields = {ui->fillTimeEdit, ui->stabTimeEdit, ui->testTimeEdit, ui->rejectTestEdit, ui->rejectRefEdit};
-    const TimeSetupValues values = ReadTimeSetup(device, programIndex);
+    TimeSetupValues values{};
+    {
+        PollGate::Hold hold(console.StatusPoll());
+        values = ReadTimeSetup(console.Device(), programIndex);
+    }
     for (size_t i = 0; i < fields.size(); ++i) fields[i]->setText(QString::fromStdString(TimeSetupText(values[i])));
     connect(ui->okButton, &QPushButton::clicked, this, &TimeSetupDialog::Write);
     connect(ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -37,7 +37,8 @@ void TimeSetupDialog::Write() {
         field->selectAll();
         return;
     }
-    WriteTimeSetup(device, report, programIndex, std::get<TimeSetupValues>(parsed));
+    PollGate::Hold hold(console.StatusPoll());
+    WriteTimeSetup(console.Device(), console, programIndex, std::get<TimeSetupValues>(parsed));
 }
 
 }  // namespace vexlo

@@ -4,8 +4,7 @@
 #include <array>
 #include <memory>
 
-#include "instrument/ConsoleReport.h"
-#include "instrument/TesterDevice.h"
+#include "console/TesterConsole.h"
 
 namespace Ui {
 class TimeSetupDialog;
@@ -19,15 +18,16 @@ namespace vexlo {
 class TimeSetupDialog final : public QDialog {
     Q_OBJECT
 public:
-    TimeSetupDialog(TesterDevice& device, ConsoleReport& report, int programNumber, QWidget* parent);
+    // Its transactions run through the console's device with the status poll held off, and are
+    // traced in the console's trace.
+    TimeSetupDialog(TesterConsole& console, int programNumber, QWidget* parent);
     ~TimeSetupDialog() override;
 
 private:
     void Write();
 
     std::unique_ptr<Ui::TimeSetupDialog> ui;
-    TesterDevice& device;
-    ConsoleReport& report;
+    TesterConsole& console;
     int programIndex;
     std::array<QLineEdit*, 5> fields{};
 };

@@ -23,17 +23,17 @@ protected:
         }
         console->RealTimeStatusCommand();
     }
-    Lines Trace() const { return Lines(console->trace.Lines().begin(), console->trace.Lines().end()); }
-    Lines Results() const { return Lines(console->results.Lines().begin(), console->results.Lines().end()); }
+    Lines Trace() const { return Lines(console->Trace().Lines().begin(), console->Trace().Lines().end()); }
+    Lines Results() const { return Lines(console->Results().Lines().begin(), console->Results().Lines().end()); }
     // The instrument's time moves by hand (instrumentTime = ByHand): start, one polled tick with the
     // cycle running, then the whole cycle's time and the tick that sees its end.
     void RunOneCycle() {
         console->StartCommand();
         console->TimerTick();
-        ASSERT_FALSE(console->statusRecord.EndOfCycle());
+        ASSERT_FALSE(console->LastStatus().EndOfCycle());
         simulator->AdvanceMs(simulator->Model().CycleLengthMs(simulator->Model().RunningProgram()) + 1);
         console->TimerTick();
-        ASSERT_TRUE(console->statusRecord.EndOfCycle());
+        ASSERT_TRUE(console->LastStatus().EndOfCycle());
     }
 };
 
@@ -50,12 +50,12 @@ TEST_F(ConsoleLogicTest, LampFollowsThePoll) {
     EXPECT_EQ(view.statusText, "0001 0000 0001 0020 0000 0000 0000 36b0 0000 0000 0000 1770 0000");
 
     // The instrument goes away: red lamp, the port description instead of the registers.
-    console->device.SelectStation(9);
+    console->Device().SelectStation(9);
     console->TimerTick();
     EXPECT_EQ(view.lampRows.back(), 0);
     EXPECT_EQ(view.statusText, "1 : 9600, 8, E, 1, None");
     EXPECT_EQ(view.displays[Display::RelayStatus], "0x0020");  // fields keep their values
-    console->device.SelectStation(1);
+    console->Device().SelectStation(1);
     console->TimerTick();
     EXPECT_EQ(view.lampRows.back(), 16);
     SwitchPolling(false);
@@ -92,23 +92,23 @@ TEST_F(ConsoleLogicTest, ProgressAnimationRunsOncePerCycle) {
 
 TEST_F(ConsoleLogicTest, CommandsWriteTheirTraceLines) {
     StartConsole();
-    console->results.AppendTraceLine("old result");
+    console->Results().AppendTraceLine("old result");
     console->StartCommand();
     EXPECT_EQ(Trace(), (Lines{"<S>: 01 05 00 01 ff 00 dd fa ", "<R>: 01 05 00 01 ff 00 dd fa "}));
-    EXPECT_TRUE(console->results.Empty());
+    EXPECT_TRUE(console->Results().Empty());
     EXPECT_EQ(console->Sequencer().startOk, 1);
     console->ResetCommand();
-    console->results.AppendTraceLine("kept");
+    console->Results().AppendTraceLine("kept");
     console->ClearFifoCommand();
     EXPECT_EQ(Trace().size(), 6u);
     EXPECT_EQ(Trace()[4], "<S>: 01 05 00 02 ff 00 2d fa ");
     EXPECT_EQ(Results(), Lines{"kept"});
     console->ClearListsCommand();
-    EXPECT_TRUE(console->trace.Empty());
-    EXPECT_TRUE(console->results.Empty());
+    EXPECT_TRUE(console->Trace().Empty());
+    EXPECT_TRUE(console->Results().Empty());
 
-    console->device.replyTimeoutMs = 20;
-    console->device.SelectStation(9);
+    console->Device().replyTimeoutMs = 20;
+    console->Device().SelectStation(9);
     console->StartCommand();
     EXPECT_EQ(Trace(), (Lines{"<S>: " + ToHex(WithCrc(FromHex("09 05 00 01 ff 00"))) + " ", "<R>:<none>"}));
     EXPECT_EQ(console->Sequencer().startOk, 0);
@@ -120,26 +120,26 @@ TEST_F(ConsoleLogicTest, ResultsDecodeWithAndWithoutErd) {
     StartConsole();
     console->ReadFifoCommand();  // polling off: the status read tells the FIFO is empty
     EXPECT_EQ(view.messages, Lines{"FIFO empty !!!, Run cycle first"});
-    EXPECT_EQ(console->device.Counters().requests, 1);
-    EXPECT_TRUE(console->trace.Empty());
+    EXPECT_EQ(console->Device().Counters().requests, 1);
+    EXPECT_TRUE(console->Trace().Empty());
     SwitchPolling(true);
     RunOneCycle();
     view.entries[Entry::RunningProgram] = "3";
     console->SelectProgCommand();
     RunOneCycle();
     console->ReadLastResultCommand();
-    ASSERT_EQ(console->results.Size(), 12u);
-    EXPECT_EQ(console->results.Lines()[0], "Program n\xC2\xB0: 3");
-    EXPECT_EQ(console->results.Lines()[8], "Pressure: 600.000");
+    ASSERT_EQ(console->Results().Size(), 12u);
+    EXPECT_EQ(console->Results().Lines()[0], "Program n\xC2\xB0: 3");
+    EXPECT_EQ(console->Results().Lines()[8], "Pressure: 600.000");
     view.checked.insert(Option::VexloErd);
     console->ReadFifoCommand();  // polling on: the count from the last poll
-    ASSERT_EQ(console->results.Size(), 25u);
-    EXPECT_EQ(console->results.Lines()[0], "Program n\xC2\xB0: 1");
-    EXPECT_EQ(console->results.Lines()[8], "Pressure: 500.000");
-    EXPECT_EQ(console->results.Lines()[12], "...ERD...");
+    ASSERT_EQ(console->Results().Size(), 25u);
+    EXPECT_EQ(console->Results().Lines()[0], "Program n\xC2\xB0: 1");
+    EXPECT_EQ(console->Results().Lines()[8], "Pressure: 500.000");
+    EXPECT_EQ(console->Results().Lines()[12], "...ERD...");
     console->TimerTick();
     console->ReadFifoCommand();
-    EXPECT_EQ(console->results.Lines()[0], "Program n\xC2\xB0: 3");
+    EXPECT_EQ(console->Results().Lines()[0], "Program n\xC2\xB0: 3");
 }
 
 TEST_F(ConsoleLogicTest, RawPanelReadsAndWrites) {
@@ -216,8 +216,8 @@ TEST_F(ConsoleLogicTest, RawPanelSendsNothingAfterARefusal) {
         }
         entries[c.entry] = good;
     }
-    EXPECT_EQ(console->device.Counters().requests, 0);
-    EXPECT_TRUE(console->trace.Empty());  // coil writes count no request: the trace tells
+    EXPECT_EQ(console->Device().Counters().requests, 0);
+    EXPECT_TRUE(console->Trace().Empty());  // coil writes count no request: the trace tells
 }
 
 TEST_F(ConsoleLogicTest, WordCountOf128IsTheLargestRead) {
@@ -228,7 +228,7 @@ TEST_F(ConsoleLogicTest, WordCountOf128IsTheLargestRead) {
     EXPECT_TRUE(console->AcceptCommand());
     EXPECT_EQ(console->RawPanel().wordCount, 128u);
     console->RawPanel().ReadWordsCommand();
-    EXPECT_EQ(console->device.Counters().requests, 1);
+    EXPECT_EQ(console->Device().Counters().requests, 1);
 }
 
 TEST_F(ConsoleLogicTest, ListboxToFile) {
@@ -248,14 +248,14 @@ TEST_F(ConsoleLogicTest, SetupAndSearchRestartTheTimerAt500) {
     settings->station = 1;
     console->SetupCommand();  // cancelled
     EXPECT_EQ(view.timerPeriods.back(), 500);
-    EXPECT_EQ(console->device.Station(), 63);
+    EXPECT_EQ(console->Device().Station(), 63);
 
     console->SearchCommand();
     EXPECT_EQ(view.messages.back(), "Station found = 63");
     EXPECT_EQ(settings->station, 63);
     EXPECT_EQ(AppSettings().station, 63);  // saved in the INI file
     EXPECT_EQ(view.displays[Display::Station], "63");
-    EXPECT_EQ(console->device.replyTimeoutMs, 500u);
+    EXPECT_EQ(console->Device().replyTimeoutMs, 500u);
     EXPECT_EQ(view.timerPeriods.back(), 500);
 
     view.setupDialog = [](AppSettings& s) {
@@ -274,7 +274,7 @@ TEST_F(ConsoleLogicTest, SetupAndSearchRestartTheTimerAt500) {
     EXPECT_EQ(view.messages, (Lines{"Station found = 63", unsaved}));
     console->SetupCommand();
     EXPECT_EQ(view.messages.back(), unsaved);
-    EXPECT_EQ(console->device.Station(), 63);
+    EXPECT_EQ(console->Device().Station(), 63);
 }
 
 // A stored station of 0 would broadcast: the console says so once and talks to station 255.
@@ -300,20 +300,20 @@ TEST_F(ConsoleLogicTest, ProgramFieldsAndDialogs) {
     view.entries[Entry::RunningProgram] = "2";
     console->SelectProgCommand();
     EXPECT_EQ(simulator->Model().RunningProgram(), 1);
-    EXPECT_EQ(console->trace.Size(), 2u);
+    EXPECT_EQ(console->Trace().Size(), 2u);
     view.entries[Entry::RunningProgram] = "9";
     console->SelectProgCommand();
     EXPECT_EQ(view.messages, Lines{"Program numero does not exist!!!"});
-    EXPECT_EQ(console->currentProgram, 9);
+    EXPECT_EQ(console->CurrentProgram(), 9);
     view.entries[Entry::TimeProgram] = "3";
     console->SetTimeCommand();
     EXPECT_EQ(view.timeSetupPrograms, std::vector<int>{3});
     console->ReadTimeCommand();
-    EXPECT_EQ(console->results.Lines().front(), "FILL TIME: 1.2");
+    EXPECT_EQ(console->Results().Lines().front(), "FILL TIME: 1.2");
     console->WriteTwentyCommand();
     EXPECT_EQ(view.messages.back(), "CVexloModbusTesterDlg::OnBtnW20(), TODO");
     console->ParameterDialogExchange(false);
-    EXPECT_EQ(console->trace.Lines().back(), "<R>:<none>");
+    EXPECT_EQ(console->Trace().Lines().back(), "<R>:<none>");
 }
 
 }  // namespace

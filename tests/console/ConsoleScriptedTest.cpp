@@ -140,13 +140,13 @@ TEST_F(ConsoleScriptedTest, SequencerFailurePaths) {
     view.checked.erase(Option::RealTimeStatus);
     console->RealTimeStatusCommand();
     auto& sequencer = console->Sequencer();
-    const auto lastLine = [&] { return console->trace.Lines().back(); };
+    const auto lastLine = [&] { return console->Trace().Lines().back(); };
 
     // The end-of-cycle wait: a failed read goes straight to the report, before the time-out test.
     sequencer.sequencerState = CycleSequencer::WaitingEndOfCycle;
     console->TimerTick();  // three silent attempts
     EXPECT_EQ(sequencer.sequencerState, CycleSequencer::CycleReport);
-    EXPECT_TRUE(console->trace.Empty());
+    EXPECT_TRUE(console->Trace().Empty());
 
     // The time-out is tested before the end-of-cycle bit: an expired wait is a time-out even when
     // the cycle has just ended.

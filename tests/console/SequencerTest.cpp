@@ -57,7 +57,7 @@ TEST_F(SequencerTest, AGoodCycleWithTheFifoRead) {
     EXPECT_EQ(Lines(at, at + 3), Lines(after.begin(), after.begin() + 3));
     EXPECT_NE(std::find(text.begin(), text.end(), "Nb cycle = 1, Nb Started OK = 1"), text.end());
     EXPECT_EQ(text.back(), "-> Next programm  !!! in 0 (sec)");
-    EXPECT_EQ(console->results.Size(), 12u);  // the FIFO result was decoded
+    EXPECT_EQ(console->Results().Size(), 12u);  // the FIFO result was decoded
     const std::int32_t selected = before == 1 ? 2 : 1;
     EXPECT_EQ(CycleSequencer::nextProgram, selected);
     EXPECT_EQ(view.entries[Entry::RunningProgram], std::to_string(selected));
@@ -130,11 +130,11 @@ TEST_F(SequencerTest, PauseCountsDownInWholeSeconds) {
     clock.AdvanceMs(500);
     console->TimerTick();
     EXPECT_EQ(TraceText().back(), " >>>  0 sec");
-    const size_t lines = console->trace.Size();
+    const size_t lines = console->Trace().Size();
     clock.AdvanceMs(501);
     console->TimerTick();
     EXPECT_EQ(console->Sequencer().sequencerState, CycleSequencer::Arm);
-    EXPECT_EQ(console->trace.Size(), lines + 2);  // uptime and next-program lines; 0 s was shown already
+    EXPECT_EQ(console->Trace().Size(), lines + 2);  // uptime and next-program lines; 0 s was shown already
     view.entries[Entry::InterCycle] = "abc";
     console->Sequencer().sequencerState = CycleSequencer::CycleReport;
     console->TimerTick();

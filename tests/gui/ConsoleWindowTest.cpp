@@ -93,7 +93,7 @@ TEST_F(ConsoleWindowTest, PollingShowsTheInstrumentStatus) {
     EXPECT_EQ(relays->text(), "0x0020");
     EXPECT_TRUE(Child<QCheckBox>("eocLight")->isChecked());
     EXPECT_EQ(Child<QLabel>("measure1Unit")->text(), "mbar");
-    EXPECT_EQ(window->Console().lampState, kLampGreen);
+    EXPECT_EQ(window->Console().LampState(), kLampGreen);
 
     // With VEXLO_SCREENSHOT_DIR set, leave pictures of a running cycle for a person to look at.
     const QString pictures = qEnvironmentVariable("VEXLO_SCREENSHOT_DIR");

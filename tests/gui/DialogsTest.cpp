@@ -93,7 +93,7 @@ TEST_F(DialogsTest, SerialPortSetupEditsACopy) {
 }
 
 TEST_F(DialogsTest, TimeSetupReadsOnOpeningAndWritesOnOk) {
-    TimeSetupDialog dialog(window->Console().device, window->Console(), 2, window.get());
+    TimeSetupDialog dialog(window->Console(), 2, window.get());
     EXPECT_EQ(Child<QLineEdit>(&dialog, "fillTimeEdit")->text(), "1.1");
     EXPECT_EQ(Child<QLineEdit>(&dialog, "rejectTestEdit")->text(), "5");
     Picture(&dialog, "time-setup");
@@ -104,11 +104,11 @@ TEST_F(DialogsTest, TimeSetupReadsOnOpeningAndWritesOnOk) {
     Child<QLineEdit>(&dialog, "stabTimeEdit")->setText("2.3");
     QTest::mouseClick(Child<QPushButton>(&dialog, "okButton"), Qt::LeftButton);
     EXPECT_EQ(simulator.Model().Parameter(1, 2), 2300);
-    EXPECT_EQ(window->Console().trace.Size(), 2u);  // the one list write of Standard Access
+    EXPECT_EQ(window->Console().Trace().Size(), 2u);  // the one list write of Standard Access
 }
 
 TEST_F(DialogsTest, IdentifierReadsAndWrites) {
-    IdentifierDialog dialog(window->Console().device, window->Console(), window.get());
+    IdentifierDialog dialog(window->Console(), window.get());
     test::ModalCloser closer;
     QTest::mouseClick(Child<QPushButton>(&dialog, "readButton"), Qt::LeftButton);
     EXPECT_EQ(closer.texts, QStringList{"ID = ?"});

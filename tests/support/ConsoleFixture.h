@@ -25,7 +25,7 @@ protected:
         settings->comPort = 0;
         settings->station = storedStation.value_or(identity.station);
         console = std::make_unique<TesterConsole>(*settings, view);
-        console->device.replyTimeoutMs = static_cast<std::uint32_t>(replyTimeoutMs);
+        console->Device().replyTimeoutMs = static_cast<std::uint32_t>(replyTimeoutMs);
         TesterConsole::cycleShown = 0;
         console->Initialise();
     }
@@ -35,7 +35,7 @@ protected:
     // Plain-text lines of the trace, without frames and time stamps.
     std::vector<std::string> TraceText() const {
         std::vector<std::string> lines;
-        for (const auto& line : console->trace.Lines()) {
+        for (const auto& line : console->Trace().Lines()) {
             if (line.rfind("<S>", 0) == 0 || line.rfind("<R>", 0) == 0 || line.rfind("<", 0) == 0 ||
                 line.rfind(" -> <", 0) == 0) {
                 continue;
