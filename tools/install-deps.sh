@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the console and the tests need, when any is missing.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libgtest-dev libgmock-dev
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins qt6-svg-dev libgtest-dev libgmock-dev
           libbenchmark-dev libmodbus-dev mbpoll xvfb xauth)
 missing=()
 for package in "${packages[@]}"; do

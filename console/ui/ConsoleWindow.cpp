@@ -14,6 +14,10 @@
 #include "console/ui/IdentifierDialog.h"
 #include "console/ui/TimeSetupDialog.h"
 #include "ui_ConsoleWindow.h"
+#include "widgets/AutoExtentListBox.h"
+#include "widgets/CEditEx.h"
+#include "widgets/GradientProgressBar.h"
+#include "widgets/ShadedButton.h"
 
 namespace vexlo {
 namespace {
@@ -21,25 +25,32 @@ namespace {
 QString FromText(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
 std::string ToText(const QString& text) { return text.toUtf8().toStdString(); }
 
-// Stand-in for the lamp strip: a 16 x 16 round lamp, red, green, yellow or blue by row, lit, dim or
-// off by column.
-QPixmap LampPicture(int row, int column) {
-    static const QColor lit[] = {QColor(255, 0, 0), QColor(0, 255, 0), QColor(255, 255, 0), QColor(0, 0, 255)};
-    static const QColor dim[] = {QColor(128, 0, 0), QColor(0, 128, 0), QColor(128, 128, 0), QColor(0, 0, 128)};
-    const int colour = ((row / 16) % 4 + 4) % 4;
-    const QColor fill = column == 0 ? lit[colour] : column == 1 ? dim[colour] : QColor(128, 128, 128);
-    QPixmap picture(16, 16);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(QColor(192, 192, 192), 1));
-    painter.setBrush(fill);
-    painter.drawEllipse(QRectF(1.5, 1.5, 13, 13));
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(255, 255, 255, 170));
-    painter.drawEllipse(QRectF(4.5, 4, 4, 3));
-    return picture;
-}
+constexpr QRgb kBlue = qRgb(0, 0, 255);
+
+// The command buttons with their pictures; "Read Time" and "Set Time" draw theirs at 24 x 24.
+struct ButtonPicture {
+    ShadedButton* Ui::ConsoleWindow::*button;
+    const char* picture;
+    int size;
+};
+constexpr ButtonPicture kButtonPictures[] = {
+    {&Ui::ConsoleWindow::exitButton, "stop", 0},
+    {&Ui::ConsoleWindow::resetButton, "stop", 0},
+    {&Ui::ConsoleWindow::clearListButton, "clear", 0},
+    {&Ui::ConsoleWindow::setupButton, "setup", 0},
+    {&Ui::ConsoleWindow::startButton, "start", 0},
+    {&Ui::ConsoleWindow::readLastResultButton, "result", 0},
+    {&Ui::ConsoleWindow::listboxToFileButton, "tofile", 0},
+    {&Ui::ConsoleWindow::readFifoButton, "fifo", 0},
+    {&Ui::ConsoleWindow::selectProgButton, "program", 0},
+    {&Ui::ConsoleWindow::idParameterButton, "program", 0},
+    {&Ui::ConsoleWindow::readTimeButton, "readtime", 24},
+    {&Ui::ConsoleWindow::setTimeButton, "settime", 24},
+};
+// Pictures of the command buttons at rest size.
+constexpr int kButtonPictureSize = 20;
+
+QIcon Art(const char* name) { return QIcon(QStringLiteral(":/art/%1.svg").arg(QLatin1String(name))); }
 
 }  // namespace
 
@@ -57,9 +68,21 @@ ConsoleWindow::ConsoleWindow(AppSettings& settings, QWidget* parent)
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     ui->traceList->setFont(fixed);
     ui->resultList->setFont(fixed);
-    QPalette blue = ui->statusPanel->palette();
-    blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    ui->statusPanel->setPalette(blue);
+    setWindowIcon(Art("vexlo"));
+    ui->statusPanel->SetPanelTextColour(QColor(kBlue));
+    for (CEditEx* field : {ui->runningProgramDisplay, ui->fifoCountEdit, ui->testTypeEdit, ui->relayStatusEdit,
+                           ui->stepCodeEdit}) {
+        field->SetTextColor(QColor(kBlue));
+    }
+    ui->linkPicture->setPixmap(Art("link").pixmap(QSize(24, 24), devicePixelRatioF()));
+    for (const ButtonPicture& entry : kButtonPictures) {
+        ShadedButton* button = ui.get()->*entry.button;
+        const int side = entry.size > 0 ? entry.size : kButtonPictureSize;
+        button->SetButtonIcon(Art(entry.picture), QSize(side, side));
+        button->ApplyConsoleShading();
+    }
+    ui->progressBar->SetColourStops({QColor(255, 0, 0), QColor(255, 255, 0), QColor(0, 255, 0), QColor(0, 255, 255),
+                                     QColor(0, 0, 255), QColor(255, 0, 255), QColor(255, 0, 0)});
 
     displays = {{Display::ComNumber, ui->comNumberEdit},
                 {Display::Station, ui->stationEdit},
@@ -80,13 +103,6 @@ ConsoleWindow::ConsoleWindow(AppSettings& settings, QWidget* parent)
                 {Display::ReadWord, ui->readWordEdit},
                 {Display::ReadLong, ui->readLongEdit},
                 {Display::ReadHex, ui->readHexEdit}};
-    for (const auto& [display, widget] : displays) {
-        if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
-            QPalette palette = edit->palette();
-            palette.setColor(QPalette::Text, QColor(0, 0, 255));
-            edit->setPalette(palette);
-        }
-    }
     lights = {{StatusLight::Ok, ui->okLight},
               {StatusLight::TestReject, ui->rtLight},
               {StatusLight::ReferenceReject, ui->rrLight},
@@ -182,18 +198,11 @@ std::string ConsoleWindow::StatusCaption() const { return ToText(ui->statusGroup
 
 void ConsoleWindow::SetStatusCaption(const std::string& text) { ui->statusGroup->setTitle(FromText(text)); }
 
-void ConsoleWindow::SetAccessModeLabel(const std::string& text) { ui->accessModeLabel->setText(FromText(text)); }
+void ConsoleWindow::SetAccessModeLabel(const std::string& text) { ui->accessModeLabel->SetCaptionText(FromText(text)); }
 
-void ConsoleWindow::SetLamp(int row, int column, int rowOffset) {
-    lampRow = row;
-    lampColumn = column;
-    lampRowOffset = rowOffset;
-    ui->lamp->setPixmap(LampPicture(row + rowOffset, column));
-}
+void ConsoleWindow::SetLamp(int row, int column, int rowOffset) { ui->lamp->SetLamp(row, column, rowOffset); }
 
-void ConsoleWindow::SetLampRow(int row) {
-    if (row != lampRow) SetLamp(row, lampColumn, lampRowOffset);
-}
+void ConsoleWindow::SetLampRow(int row) { ui->lamp->SetRow(row); }
 
 void ConsoleWindow::SetLight(StatusLight light, bool lit) {
     QCheckBox* box = lights.at(light);
@@ -201,12 +210,19 @@ void ConsoleWindow::SetLight(StatusLight light, bool lit) {
 }
 
 void ConsoleWindow::SetCycleAnimation(bool on) {
-    // Until the gradient bar arrives, the busy indicator of the plain bar stands for the animation.
+    GradientProgressBar* bar = ui->progressBar;
     if (on) {
-        ui->progressBar->setRange(0, 0);
+        bar->SetRange(500, 600);
+        // The default step of 10 fills the bar after ten of the hundred steps.
+        for (int i = 0; i < 100; ++i) bar->StepIt();
+        bar->SetScrollStep(1);
+        bar->StartAnimation(GradientProgressBar::kAnimationIntervalMs);
     } else {
-        ui->progressBar->setRange(500, 600);
-        ui->progressBar->setValue(500);
+        bar->SetPosition(500);
+        bar->repaint();
+        bar->ClearScrollPhase();
+        // An empty bar shows no phase: no need to keep ticking.
+        bar->StopAnimation();
     }
 }
 

@@ -77,9 +77,6 @@ private:
     QTimer timer;
     std::map<Display, QWidget*> displays;
     std::map<StatusLight, QCheckBox*> lights;
-    int lampRow = -1;
-    int lampColumn = 0;
-    int lampRowOffset = 0;
     std::unique_ptr<TesterConsole> console;
     bool shutDown = false;
 };

@@ -1,18 +1,15 @@
 #include "console/ui/ListMirror.h"
 
-#include <QListWidget>
+#include "widgets/AutoExtentListBox.h"
 
 namespace vexlo {
 
-void ListMirror::LineAppended(const std::string& line) { list->addItem(QString::fromStdString(line)); }
+void ListMirror::LineAppended(const std::string& line) { list->AddString(QString::fromStdString(line)); }
 
-void ListMirror::FirstLineRemoved() { delete list->takeItem(0); }
+void ListMirror::FirstLineRemoved() { list->DeleteString(0); }
 
-void ListMirror::Cleared() { list->clear(); }
+void ListMirror::Cleared() { list->ResetContent(); }
 
-void ListMirror::LineSelected(int index) {
-    list->setCurrentRow(index);
-    list->scrollToItem(list->item(index));
-}
+void ListMirror::LineSelected(int index) { list->SetCurrentLine(index); }
 
 }  // namespace vexlo

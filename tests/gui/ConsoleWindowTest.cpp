@@ -4,7 +4,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -18,6 +17,7 @@
 #include "tests/gui/ModalCloser.h"
 #include "tests/support/ScopedWorkDir.h"
 #include "tests/support/SimulatorThread.h"
+#include "widgets/AutoExtentListBox.h"
 
 namespace vexlo {
 namespace {
@@ -39,12 +39,7 @@ protected:
         EXPECT_NE(child, nullptr) << name;
         return child;
     }
-    QStringList Lines(const char* list) {
-        QStringList lines;
-        auto* widget = Child<QListWidget>(list);
-        for (int i = 0; i < widget->count(); ++i) lines << widget->item(i)->text();
-        return lines;
-    }
+    QStringList Lines(const char* list) { return Child<AutoExtentListBox>(list)->Lines(); }
 
     test::ScopedWorkDir dir;
     test::SimulatorThread simulator;
