@@ -33,13 +33,13 @@ AnchoredDialog::AnchoredDialog(QWidget* parent) : QDialog(parent), grip(new QSiz
 }
 
 void AnchoredDialog::AnchorControl(QWidget* control, Anchor topLeft, Anchor bottomRight) {
-    layout.push_back(LayoutEntry::Make(control, control != nullptr ? control->geometry() : QRect(), size(), topLeft,
+    entries.push_back(LayoutEntry::Make(control, control != nullptr ? control->geometry() : QRect(), size(), topLeft,
                                        bottomRight));
 }
 
 void AnchoredDialog::RepositionControls() {
     const QSize client = size();
-    for (const LayoutEntry& entry : layout) {
+    for (const LayoutEntry& entry : entries) {
         if (entry.window == nullptr) continue;
         const QRect placed = entry.Place(client);
         if (placed != entry.window->geometry()) entry.window->setGeometry(placed);

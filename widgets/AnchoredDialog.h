@@ -53,7 +53,7 @@ public:
 
     void AnchorControl(QWidget* control, Anchor topLeft, Anchor bottomRight = anchors::kNone);
     void RepositionControls();
-    const std::vector<LayoutEntry>& Layout() const { return layout; }
+    const std::vector<LayoutEntry>& Entries() const { return entries; }
     const QSizeGrip* Grip() const { return grip; }
 
 protected:
@@ -66,7 +66,7 @@ protected:
 private:
     void PlaceGrip();
 
-    std::vector<LayoutEntry> layout;
+    std::vector<LayoutEntry> entries;
     QSizeGrip* grip;
     bool initialised = false;
 };

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QSettings>
+#include <QSizeGrip>
 
 #include "config/PlacementFit.h"
 #include "config/WindowPlacementRecord.h"
@@ -55,7 +56,7 @@ QIcon Art(const char* name) { return QIcon(QStringLiteral(":/art/%1.svg").arg(QL
 }  // namespace
 
 ConsoleWindow::ConsoleWindow(AppSettings& settings, QWidget* parent)
-    : QDialog(parent),
+    : AnchoredDialog(parent),
       ui(std::make_unique<Ui::ConsoleWindow>()),
       serialUi(this),
       traceMirror(nullptr),
@@ -109,6 +110,9 @@ ConsoleWindow::ConsoleWindow(AppSettings& settings, QWidget* parent)
               {StatusLight::Alarm, ui->alLight},
               {StatusLight::EndOfCycle, ui->eocLight}};
 
+    AnchorControls();
+    FinishInitialisation();
+
     timer.setSingleShot(true);
     // A coarse timer may fire up to 5 % early; the idle time between ticks is a floor, not a target.
     timer.setTimerType(Qt::PreciseTimer);
@@ -121,6 +125,35 @@ ConsoleWindow::ConsoleWindow(AppSettings& settings, QWidget* parent)
 
 ConsoleWindow::~ConsoleWindow() {
     if (!shutDown) console->Shutdown();
+}
+
+void ConsoleWindow::AnchorControls() {
+    adjustSize();
+    const QSize opening = size();
+    layout()->setGeometry(QRect(QPoint(0, 0), opening));
+    std::vector<std::pair<QWidget*, QRect>> places;
+    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (child != static_cast<const QWidget*>(Grip())) places.emplace_back(child, child->geometry());
+    }
+    delete layout();
+    for (const auto& [child, place] : places) child->setGeometry(place);
+    resize(opening);
+
+    using namespace anchors;
+    for (QWidget* widens : std::initializer_list<QWidget*>{ui->statusGroup, ui->framesCaption}) {
+        AnchorControl(widens, kTopLeft, kTopRight);
+    }
+    AnchorControl(ui->commandGroup, kTopRight, kTopRight);
+    AnchorControl(ui->traceList, kTopLeft, kBottomRight);
+    AnchorControl(ui->resultList, kTopRight, kBottomRight);
+    AnchorControl(ui->bottomCaption, kBottomLeft, kBottomRight);
+    for (QWidget* bottomLeft : std::initializer_list<QWidget*>{ui->setupButton, ui->copyRecordButton}) {
+        AnchorControl(bottomLeft, kBottomLeft);
+    }
+    for (QWidget* bottomRight : std::initializer_list<QWidget*>{ui->clearListButton, ui->listboxToFileButton,
+                                                                 ui->searchButton, ui->exitButton}) {
+        AnchorControl(bottomRight, kBottomRight);
+    }
 }
 
 void ConsoleWindow::ConnectCommands() {
@@ -284,7 +317,7 @@ void ConsoleWindow::keyPressEvent(QKeyEvent* event) {
         }
         return;
     }
-    QDialog::keyPressEvent(event);
+    AnchoredDialog::keyPressEvent(event);
 }
 
 void ConsoleWindow::done(int result) {
@@ -293,7 +326,7 @@ void ConsoleWindow::done(int result) {
         SaveWindowPlacement();
         shutDown = true;
     }
-    QDialog::done(result);
+    AnchoredDialog::done(result);
 }
 
 void ConsoleWindow::LoadWindowPlacement() {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDialog>
 #include <QTimer>
 #include <map>
 #include <memory>
@@ -9,6 +8,7 @@
 #include "console/TesterConsole.h"
 #include "console/ui/ListMirror.h"
 #include "console/ui/QtSerialUi.h"
+#include "widgets/AnchoredDialog.h"
 
 namespace Ui {
 class ConsoleWindow;
@@ -21,7 +21,7 @@ namespace vexlo {
 
 // The console's one window (CVexloModbusTesterDlg): lays out the controls of the form, shows what
 // the console logic tells it, and forwards clicks and timer ticks to it.
-class ConsoleWindow final : public QDialog, public ConsoleView {
+class ConsoleWindow final : public AnchoredDialog, public ConsoleView {
     Q_OBJECT
 public:
     static constexpr const char* kPlacementSection = "VexloModbusTestertPos";
@@ -66,6 +66,9 @@ protected:
 
 private:
     void ConnectCommands();
+    // From the form's layout to anchors: the layout gives the opening size and places, the anchors
+    // move and stretch the controls from then on.
+    void AnchorControls();
     QLineEdit* EntryEdit(Entry entry) const;
     void LoadWindowPlacement();
     void SaveWindowPlacement();

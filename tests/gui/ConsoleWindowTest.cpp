@@ -58,6 +58,26 @@ TEST_F(ConsoleWindowTest, OpensWithTheLinkShownAndNothingClipped) {
     EXPECT_GE(window->height(), window->minimumSizeHint().height());
 }
 
+// Enlarged by 200 x 150, each control follows its anchors; it never gets smaller than it opened.
+TEST_F(ConsoleWindowTest, ControlsFollowTheirAnchors) {
+    const QSize opening = window->size();
+    EXPECT_EQ(window->minimumSize(), opening);
+    const auto place = [&](const char* name) { return Child<QWidget>(name)->geometry(); };
+    const QRect trace = place("traceList"), results = place("resultList"), commands = place("commandGroup"),
+                status = place("statusGroup"), setup = place("setupButton"), exit = place("exitButton"),
+                communication = place("communicationGroup");
+    window->resize(opening + QSize(200, 150));
+    EXPECT_EQ(place("traceList"), trace.adjusted(0, 0, 200, 150));
+    EXPECT_EQ(place("resultList"), results.adjusted(200, 0, 200, 150));
+    EXPECT_EQ(place("commandGroup"), commands.translated(200, 0));
+    EXPECT_EQ(place("statusGroup"), status.adjusted(0, 0, 200, 0));
+    EXPECT_EQ(place("setupButton"), setup.translated(0, 150));
+    EXPECT_EQ(place("exitButton"), exit.translated(200, 150));
+    EXPECT_EQ(place("communicationGroup"), communication);
+    const QString pictures = qEnvironmentVariable("VEXLO_SCREENSHOT_DIR");
+    if (!pictures.isEmpty()) window->grab().save(pictures + "/console-enlarged.png");
+}
+
 TEST_F(ConsoleWindowTest, StartSendsTheCoilWriteAndTracesIt) {
     QTest::mouseClick(Child<QPushButton>("startButton"), Qt::LeftButton);
     EXPECT_EQ(Lines("traceList"), (QStringList{"<S>: 01 05 00 01 ff 00 dd fa ", "<R>: 01 05 00 01 ff 00 dd fa "}));
