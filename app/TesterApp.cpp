@@ -4,10 +4,21 @@
 #include <memory>
 #include <new>
 
+#include "app/AboutDialog.h"
+#include "app/VersionInfo.h"
 #include "config/AppSettings.h"
 #include "console/ui/ConsoleWindow.h"
 
 namespace vexlo {
+
+void PrepareConsole(ConsoleWindow& console) {
+    const VersionInfo version;
+    console.setWindowTitle(QString::fromStdString(VersionedTitle(console.windowTitle().toStdString(), version)));
+    console.AddAboutEntry(QStringLiteral("&About VexloModbusTester..."), [&console] {
+        AboutDialog about(&console);
+        about.exec();
+    });
+}
 
 int TesterApp::Run() {
     std::unique_ptr<AppSettings> settings;
@@ -18,6 +29,7 @@ int TesterApp::Run() {
         return 0;
     }
     ConsoleWindow console(*settings);
+    PrepareConsole(console);
     console.exec();
     return 0;
 }

@@ -2,6 +2,12 @@
 
 namespace vexlo {
 
+class ConsoleWindow;
+
+// What the application adds to the console before it runs: the version in the title and the About
+// entry that opens the About box.
+void PrepareConsole(ConsoleWindow& console);
+
 // The application: settings, the console window run modally, a clean exit.
 class TesterApp {
 public:

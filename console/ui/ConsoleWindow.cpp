@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
@@ -13,6 +15,7 @@
 #include "config/WindowPlacementRecord.h"
 #include "config/ui/ProgramSetupDialog.h"
 #include "console/ui/IdentifierDialog.h"
+#include "console/ui/SystemMenu.h"
 #include "console/ui/TimeSetupDialog.h"
 #include "ui_ConsoleWindow.h"
 #include "widgets/AutoExtentListBox.h"
@@ -305,7 +308,36 @@ void ConsoleWindow::RunIdentifierDialog() {
     dialog.exec();
 }
 
+void ConsoleWindow::AddAboutEntry(const QString& text, std::function<void()> open) {
+    aboutText = text;
+    openAbout = std::move(open);
+    (void)AddSystemMenuEntry(this, text, kAboutCommand);
+}
+
+void ConsoleWindow::contextMenuEvent(QContextMenuEvent* event) {
+    if (aboutText.isEmpty()) return;
+    QMenu menu(this);
+    menu.addAction(aboutText, this, [this] { OpenAbout(); });
+    menu.exec(event->globalPos());
+}
+
+bool ConsoleWindow::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+    if (IsSystemMenuCommand(message, kAboutCommand)) {
+        OpenAbout();
+        *result = 0;
+        return true;
+    }
+    return AnchoredDialog::nativeEvent(eventType, message, result);
+}
+
 void ConsoleWindow::keyPressEvent(QKeyEvent* event) {
+    // Shift+F10 opens the context menu over the window, as the Menu key does.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(width() / 2, height() / 2),
+                               mapToGlobal(QPoint(width() / 2, height() / 2)));
+        contextMenuEvent(&menu);
+        return;
+    }
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (enter && event->modifiers() == Qt::NoModifier) {
         // On a push button Enter presses it; elsewhere it is the dialog's OK: take the entries and

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTimer>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -30,6 +31,13 @@ public:
     ~ConsoleWindow() override;
 
     TesterConsole& Console() { return *console; }
+    // The About entry: in the system menu where the platform has one, and in the console's context
+    // menu (right click on the background, Shift+F10) everywhere. open runs the About box.
+    void AddAboutEntry(const QString& text, std::function<void()> open);
+    const QString& AboutEntryText() const { return aboutText; }
+    void OpenAbout() {
+        if (openAbout) openAbout();
+    }
     QTimer& StatusTimer() { return timer; }
 
     // ConsoleView
@@ -63,6 +71,8 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
 private:
     void ConnectCommands();
@@ -82,6 +92,10 @@ private:
     std::map<StatusLight, QCheckBox*> lights;
     std::unique_ptr<TesterConsole> console;
     bool shutDown = false;
+    QString aboutText;
+    std::function<void()> openAbout;
+    // The system command of the About entry.
+    static constexpr unsigned kAboutCommand = 16;
 };
 
 }  // namespace vexlo

@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTimer>
+
+#include "app/AboutDialog.h"
+#include "app/TesterApp.h"
+#include "app/VersionInfo.h"
+#include "config/AppSettings.h"
+#include "console/ui/ConsoleWindow.h"
+#include "tests/support/ScopedWorkDir.h"
+#include "tests/support/SimulatorThread.h"
+
+namespace vexlo {
+namespace {
+
+const std::string kRoot = "\\\tFEEF04BD 00010000 00010003 00010000 00010000 0 3F 0 40004 1 0 0 0\n";
+
+TEST(VersionInfoTest, TheProgramsOwnBlock) {
+    const VersionInfo info;
+    EXPECT_EQ(info.FixedInfo()[0], VersionInfo::kSignature);
+    EXPECT_EQ(info.FixedInfo()[2], 0x00010003u);
+    EXPECT_EQ(info.VersionLine(), "Version : 1. 3. 1. 0");
+    EXPECT_EQ(VersionedTitle("VEXLO Modbus tester", info),
+              "VEXLO Modbus tester ( RS232/RS485 Modbus RTU - Version : 1. 3. 1. 0 )");
+}
+
+TEST(VersionInfoTest, BlocksWithoutTheirParts) {
+    VersionInfo info;
+    ASSERT_TRUE(info.LoadText(kRoot + "\\VarFileInfo\\Translation\t0409 04b0\n"
+                                      "\\StringFileInfo\\040904b0\\FileVersion\t2.0.0.1\n"));
+    EXPECT_EQ(info.VersionLine(), "Version : 2.0.0.1");
+    ASSERT_TRUE(info.LoadText(kRoot));  // no translation: code page 1252, and no "FileVersion"
+    EXPECT_EQ(info.CodePage(), 1252);
+    EXPECT_EQ(info.VersionLine(), "Version : ");
+    ASSERT_TRUE(info.LoadText(kRoot + "\\StringFileInfo\\040904e4\\FileVersion\t3, 1\n"));
+    EXPECT_EQ(info.VersionLine(), "Version : 3. 1");
+    EXPECT_FALSE(info.LoadText("\\\t12345678\n"));  // wrong signature
+    EXPECT_EQ(VersionedTitle("VEXLO Modbus tester", info), "VEXLO Modbus tester ( RS232/RS485 Modbus RTU -  )");
+    EXPECT_FALSE(info.Load("/no/such/block"));
+    EXPECT_EQ(info.VersionLine(), "");
+}
+
+TEST(AboutDialogTest, OpensAndClosesTwiceLeavingTheConsoleAsItWas) {
+    test::ScopedWorkDir dir;
+    test::SimulatorThread simulator;
+    dir.MapPort(1, simulator.PortPath());
+    AppSettings settings(dir.File("VexloModbusTester.ini"));
+    settings.station = 1;
+    ConsoleWindow console(settings);
+    PrepareConsole(console);
+    console.show();
+    EXPECT_EQ(console.windowTitle(), "VEXLO Modbus tester ( RS232/RS485 Modbus RTU - Version : 1. 3. 1. 0 )");
+    EXPECT_EQ(console.AboutEntryText(), "&About VexloModbusTester...");
+    const QSize size = console.size();
+    for (int round = 0; round < 2; ++round) {
+        QString shown;
+        QTimer::singleShot(0, [&shown] {
+            auto* about = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(about, nullptr);
+            shown = about->VersionFieldText();
+            about->accept();
+        });
+        console.OpenAbout();
+        EXPECT_EQ(shown, " RS232/RS485 Modbus RTU - Version : 1. 3. 1. 0");
+    }
+    EXPECT_EQ(console.size(), size);
+    EXPECT_TRUE(console.isVisible());
+    EXPECT_TRUE(console.StatusTimer().isActive());
+    EXPECT_EQ(console.windowTitle(), "VEXLO Modbus tester ( RS232/RS485 Modbus RTU - Version : 1. 3. 1. 0 )");
+    const QString pictures = qEnvironmentVariable("VEXLO_SCREENSHOT_DIR");
+    if (pictures.isEmpty()) return;
+    QTimer::singleShot(0, [&pictures] {
+        QWidget* about = QApplication::activeModalWidget();
+        about->grab().save(pictures + "/about.png");
+        about->close();
+    });
+    console.OpenAbout();
+}
+
+}  // namespace
+}  // namespace vexlo
