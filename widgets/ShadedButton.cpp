@@ -69,6 +69,11 @@ void ShadedButton::ApplyShading(int type, int newGranularity, int newHighlight, 
     update();
 }
 
+void ShadedButton::ApplyConsoleLook(const QString& picture, int side) {
+    SetButtonIcon(QIcon(QStringLiteral(":/art/%1.svg").arg(picture)), QSize(side, side));
+    ApplyConsoleShading();
+}
+
 void ShadedButton::BuildFaces() {
     if (!shaded || width() <= 0 || height() <= 0) return;
     std::uniform_int_distribution<int> draw(0, 32767);

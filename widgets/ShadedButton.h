@@ -21,6 +21,8 @@ public:
 
     // The console's look: horizontal bump, grain 8, hover 20 % lighter, tinted 5 % toward blue.
     void ApplyConsoleShading() { ApplyShading(kHorizontalBump, 8, 20, 5, QColor(55, 55, 255)); }
+    // The console's look with one of the program's pictures (":/art/<name>.svg") at side x side.
+    void ApplyConsoleLook(const QString& picture, int side);
     void ApplyShading(int type, int granularity, int highlightPercent, int colouringPercent, const QColor& colour);
 
     const QImage& NormalFace() const { return normalFace; }

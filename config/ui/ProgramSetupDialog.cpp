@@ -6,6 +6,7 @@
 #include "common/TextParse.h"
 #include "config/ui/SerialPortSetupDialog.h"
 #include "serial/PortTable.h"
+#include "widgets/ShadedButton.h"
 #include "ui_ProgramSetupDialog.h"
 
 namespace vexlo {
@@ -13,6 +14,9 @@ namespace vexlo {
 ProgramSetupDialog::ProgramSetupDialog(AppSettings& settings, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::ProgramSetupDialog>()), settings(settings), ports(FillPortList()) {
     ui->setupUi(this);
+    ui->okButton->ApplyConsoleLook(QStringLiteral("ok"), 20);
+    ui->cancelButton->ApplyConsoleLook(QStringLiteral("stop"), 20);
+    ui->rs232Button->ApplyConsoleLook(QStringLiteral("setup"), 20);
     if (ports.found) {
         ui->portCombo->clear();
         for (const auto& name : ports.names) ui->portCombo->addItem(QString::fromStdString(name));

@@ -80,10 +80,8 @@ ConsoleWindow::ConsoleWindow(AppSettings& settings, QWidget* parent)
     }
     ui->linkPicture->setPixmap(Art("link").pixmap(QSize(24, 24), devicePixelRatioF()));
     for (const ButtonPicture& entry : kButtonPictures) {
-        ShadedButton* button = ui.get()->*entry.button;
-        const int side = entry.size > 0 ? entry.size : kButtonPictureSize;
-        button->SetButtonIcon(Art(entry.picture), QSize(side, side));
-        button->ApplyConsoleShading();
+        (ui.get()->*entry.button)
+            ->ApplyConsoleLook(QLatin1String(entry.picture), entry.size > 0 ? entry.size : kButtonPictureSize);
     }
     ui->progressBar->SetColourStops({QColor(255, 0, 0), QColor(255, 255, 0), QColor(0, 255, 0), QColor(0, 255, 255),
                                      QColor(0, 0, 255), QColor(255, 0, 255), QColor(255, 0, 0)});

@@ -5,6 +5,7 @@
 #include <QRegularExpressionValidator>
 
 #include "instrument/IdentifierAccess.h"
+#include "widgets/ShadedButton.h"
 #include "ui_IdentifierDialog.h"
 
 namespace vexlo {
@@ -12,6 +13,9 @@ namespace vexlo {
 IdentifierDialog::IdentifierDialog(TesterConsole& console, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::IdentifierDialog>()), console(console) {
     ui->setupUi(this);
+    ui->exitButton->ApplyConsoleLook(QStringLiteral("stop"), 20);
+    ui->readButton->ApplyConsoleLook(QStringLiteral("readtime"), 32);
+    ui->writeButton->ApplyConsoleLook(QStringLiteral("settime"), 32);
     ui->programField->setText(QStringLiteral("1"));
     ui->idEdit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), ui->idEdit));
     connect(ui->readButton, &QPushButton::clicked, this, &IdentifierDialog::Read);

@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "instrument/TimeSetup.h"
+#include "widgets/ShadedButton.h"
 #include "ui_TimeSetupDialog.h"
 
 namespace vexlo {
@@ -12,6 +13,8 @@ namespace vexlo {
 TimeSetupDialog::TimeSetupDialog(TesterConsole& console, int programNumber, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::TimeSetupDialog>()), console(console), programIndex(programNumber - 1) {
     ui->setupUi(this);
+    ui->okButton->ApplyConsoleLook(QStringLiteral("ok"), 20);
+    ui->cancelButton->ApplyConsoleLook(QStringLiteral("stop"), 20);
     setWindowTitle(windowTitle() + QStringLiteral(" - P%1").arg(programNumber));
     fields = {ui->fillTimeEdit, ui->stabTimeEdit, ui->testTimeEdit, ui->rejectTestEdit, ui->rejectRefEdit};
     TimeSetupValues values{};
