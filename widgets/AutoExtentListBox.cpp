@@ -2,6 +2,8 @@
 
 #include <QEvent>
 #include <QFontMetrics>
+#include <QPainter>
+#include <QStyledItemDelegate>
 
 namespace vexlo {
 
@@ -35,9 +37,46 @@ public:
     int rowHeight = 16;
 };
 
+namespace {
+
+// Draws a line as plain text from its left edge: the style's item painting lays every line out for
+// wrapping and eliding, which costs milliseconds a paint on a screen of long frame dumps.
+class PlainLineDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        const bool selected = option.state & QStyle::State_Selected;
+        const QPalette::ColorGroup group = option.state & QStyle::State_Enabled
+                                               ? (option.state & QStyle::State_Active ? QPalette::Active : QPalette::Inactive)
+                                               : QPalette::Disabled;
+        if (selected) painter->fillRect(option.rect, option.palette.brush(group, QPalette::Highlight));
+        painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->setFont(option.font);
+        const QFontMetrics metrics(option.font);
+        const int baseline = option.rect.top() + (option.rect.height() - metrics.height()) / 2 + metrics.ascent();
+        const QString text = index.data(Qt::DisplayRole).toString();
+        const int left = option.rect.left() + 1;
+        const int advance = metrics.horizontalAdvance(QLatin1Char('0'));
+        if (QFontInfo(option.font).fixedPitch() && advance > 0) {
+            // Fixed pitch: only the characters in view are shaped.
+            const int hidden = qMax(0, -left) / advance;
+            const int shown = painter->device()->width() / advance + 2;
+            painter->drawText(QPoint(left + hidden * advance, baseline), text.mid(hidden, shown));
+            return;
+        }
+        painter->drawText(QPoint(left, baseline), text);
+    }
+};
+
+}  // namespace
+
 AutoExtentListBox::AutoExtentListBox(QWidget* parent) : QListView(parent), lines(new LineModel(this)) {
     setModel(lines);
+    setItemDelegate(new PlainLineDelegate(this));
     setUniformItemSizes(true);
+    // Long lines are scrolled into view, never shortened.
+    setTextElideMode(Qt::ElideNone);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setSelectionMode(QAbstractItemView::SingleSelection);
