@@ -22,6 +22,7 @@
 #include "widgets/CEditEx.h"
 #include "widgets/GradientProgressBar.h"
 #include "widgets/ShadedButton.h"
+#include "widgets/ValueAccessible.h"
 
 namespace vexlo {
 namespace {
@@ -77,6 +78,17 @@ ConsoleWindow::ConsoleWindow(AppSettings& settings, QWidget* parent)
     for (CEditEx* field : {ui->runningProgramDisplay, ui->fifoCountEdit, ui->testTypeEdit, ui->relayStatusEdit,
                            ui->stepCodeEdit}) {
         field->SetTextColor(QColor(kBlue));
+    }
+    for (QWidget* field : std::initializer_list<QWidget*>{ui->statusPanel, ui->measure1Value, ui->measure1Unit,
+                                                           ui->measure2Value, ui->measure2Unit, ui->accessModeLabel,
+                                                           ui->statusGroup}) {
+        ExposeTextAsValue(field);
+    }
+    // The two switches say at a glance that they are on.
+    for (QPushButton* toggle : {ui->realTimeStatusButton, ui->runningButton}) {
+        toggle->setStyleSheet(QStringLiteral(
+            "QPushButton:checked { background: #2e9e4f; color: white; font-weight: bold; border: 1px solid #1d6b34;"
+            " border-radius: 2px; padding: 3px 8px; }"));
     }
     ui->linkPicture->setPixmap(Art("link").pixmap(QSize(24, 24), devicePixelRatioF()));
     for (const ButtonPicture& entry : kButtonPictures) {

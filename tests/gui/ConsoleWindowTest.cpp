@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -109,6 +110,15 @@ TEST_F(ConsoleWindowTest, PollingShowsTheInstrumentStatus) {
     EXPECT_TRUE(Child<QCheckBox>("eocLight")->isChecked());
     EXPECT_EQ(Child<QLabel>("measure1Unit")->text(), "mbar");
     EXPECT_EQ(window->Console().LampState(), kLampGreen);
+    // Screen readers get each value field's caption as its name and its text as its value.
+    for (const auto& [name, caption] : {std::pair{"measure1Unit", "Mesure1 unit"}, std::pair{"statusPanel", "Status text"},
+                                        std::pair{"accessModeLabel", "Access mode"}}) {
+        QAccessibleInterface* field = QAccessible::queryAccessibleInterface(Child<QLabel>(name));
+        ASSERT_NE(field, nullptr);
+        EXPECT_EQ(field->text(QAccessible::Name), caption);
+        EXPECT_EQ(field->text(QAccessible::Value), Child<QLabel>(name)->text());
+        EXPECT_FALSE(field->text(QAccessible::Value).isEmpty()) << name;
+    }
 
     // With VEXLO_SCREENSHOT_DIR set, leave pictures of a running cycle for a person to look at.
     const QString pictures = qEnvironmentVariable("VEXLO_SCREENSHOT_DIR");
