@@ -3,6 +3,8 @@
 #include <QEvent>
 #include <QPainter>
 
+#include "widgets/ButtonCaption.h"
+
 namespace vexlo {
 
 IconButton::IconButton(QWidget* parent) : QPushButton(parent) {
@@ -99,14 +101,7 @@ void IconButton::paintEvent(QPaintEvent*) {
     if (!hasCaption) return;
     if (pressed) caption.translate(kPressedOffset);
     const int flags = Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic;
-    if (disabled) {
-        painter.setPen(colours.color(QPalette::Light));
-        painter.drawText(caption.translated(1, 1), flags, text());
-        painter.setPen(colours.color(QPalette::Dark));
-    } else {
-        painter.setPen(colours.color(QPalette::ButtonText));
-    }
-    painter.drawText(caption, flags, text());
+    DrawButtonCaption(painter, caption, flags, text(), colours, disabled);
 }
 
 }  // namespace vexlo

@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QStyleOptionFocusRect>
 
+#include "widgets/ButtonCaption.h"
+
 namespace vexlo {
 
 LedCheckBox::LedCheckBox(QWidget* parent) : QCheckBox(parent) { setAttribute(Qt::WA_Hover); }
@@ -75,14 +77,7 @@ void LedCheckBox::paintEvent(QPaintEvent*) {
     if (pressed) caption.translate(1, 1);
     const int flags = Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextShowMnemonic |
                       (textOnLeft ? Qt::AlignRight : Qt::AlignLeft);
-    if (disabled) {
-        painter.setPen(colours.color(QPalette::Light));
-        painter.drawText(caption.translated(1, 1), flags, text());
-        painter.setPen(colours.color(QPalette::Dark));
-    } else {
-        painter.setPen(colours.color(QPalette::ButtonText));
-    }
-    painter.drawText(caption, flags, text());
+    DrawButtonCaption(painter, caption, flags, text(), colours, disabled);
 }
 
 }  // namespace vexlo
