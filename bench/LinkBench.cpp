@@ -1,6 +1,7 @@
 // Speed of the link: how soon a transaction returns after the last reply byte, how long the silent
 // gap between two transactions really is, and what the gap costs in CPU time.
 #include <benchmark/benchmark.h>
+#include <modbus.h>
 #include <poll.h>
 #include <time.h>
 #include <unistd.h>
@@ -16,7 +17,12 @@
 #include "modbus/ModbusRtuMaster.h"
 #include "serial/PortNameResolver.h"
 #include "serial/SerialDevice.h"
+#include "serial/PortTable.h"
+#include "simulator/FaultPlan.h"
+#include "simulator/InstrumentModel.h"
 #include "simulator/PseudoTerminal.h"
+#include "simulator/RtuSlave.h"
+#include "simulator/SlaveProtocol.h"
 
 namespace vexlo {
 namespace {
@@ -173,6 +179,90 @@ void BM_GapWaitCpu(benchmark::State& state) {
     state.counters["gap_cpu_median_percent"] = Median(cpuShare);
 }
 BENCHMARK(BM_GapWaitCpu)->Iterations(100)->Unit(benchmark::kMillisecond);
+
+// The simulated instrument on a pseudo-terminal, replying at the line's pace.
+class PacedInstrument {
+public:
+    explicit PacedInstrument(std::uint32_t baud)
+        : protocol(model, {1, false}), slave(pty.MasterFd(), protocol, faults, {baud, 0}), worker([this] {
+              slave.Run(stopping);
+          }) {}
+    ~PacedInstrument() {
+        stopping = true;
+        worker.join();
+    }
+    const std::string& Path() const { return pty.SlavePath(); }
+
+private:
+    PseudoTerminal pty;
+    sim::InstrumentModel model;
+    sim::SlaveProtocol protocol;
+    sim::FaultPlan faults;
+    sim::RtuSlave slave;
+    std::atomic<bool> stopping{false};
+    std::thread worker;
+};
+
+constexpr int kPacedTransactions = 60;
+
+// Our master and libmodbus in turn on the same paced link: the time per transaction (a status read
+// of 13 registers and the 20 ms gap; libmodbus sleeps the gap after each read) and its CPU cost.
+void BM_PacedAgainstLibmodbus(benchmark::State& state) {
+    const auto baud = static_cast<std::uint32_t>(state.range(0));
+    PacedInstrument instrument(baud);
+    const auto directory = std::filesystem::temp_directory_path() / ("vexlo-bench-paced-" + std::to_string(getpid()));
+    std::filesystem::create_directories(directory);
+    std::filesystem::current_path(directory);
+    SetPortMappings({{1, instrument.Path()}});
+    double oursMs = 0, oursCpuMs = 0, theirsMs = 0, theirsCpuMs = 0;
+    for (auto _ : state) {
+        {
+            PortSettings settings = GetPortSettings(0);
+            settings.SetBaud(baud);
+            ModbusRtuMaster master;
+            SetPortSettings(0, settings);  // over what the first port of the process read from "Serial.cfg"
+            master.SelectStation(1);
+            master.linkEnabled = true;
+            master.Open();
+            std::uint8_t status[26];
+            master.ReadRegisters(0x0030, 13, status);  // first contact outside the measure
+            const auto start = Clock::now();
+            const double cpuStart = ThreadCpuMs();
+            for (int i = 0; i < kPacedTransactions; ++i) master.ReadRegisters(0x0030, 13, status);
+            ModbusRtuMaster::WaitForGap();  // the last transaction's gap belongs to it
+            oursCpuMs = (ThreadCpuMs() - cpuStart) / kPacedTransactions;
+            oursMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count() / kPacedTransactions;
+        }
+        modbus_t* context = modbus_new_rtu(instrument.Path().c_str(), static_cast<int>(baud), 'E', 8, 1);
+        modbus_set_slave(context, 1);
+        if (modbus_connect(context) != 0) {
+            state.SkipWithError("libmodbus could not open the link");
+            modbus_free(context);
+            break;
+        }
+        std::uint16_t registers[13];
+        modbus_read_registers(context, 0x0030, 13, registers);
+        usleep(20000);
+        const auto start = Clock::now();
+        const double cpuStart = ThreadCpuMs();
+        for (int i = 0; i < kPacedTransactions; ++i) {
+            modbus_read_registers(context, 0x0030, 13, registers);
+            usleep(20000);
+        }
+        theirsCpuMs = (ThreadCpuMs() - cpuStart) / kPacedTransactions;
+        theirsMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count() / kPacedTransactions;
+        modbus_close(context);
+        modbus_free(context);
+    }
+    state.counters["ours_period_ms"] = oursMs;
+    state.counters["libmodbus_period_ms"] = theirsMs;
+    state.counters["period_difference_percent"] = theirsMs > 0 ? 100.0 * (oursMs - theirsMs) / theirsMs : 0;
+    state.counters["ours_cpu_ms"] = oursCpuMs;
+    state.counters["libmodbus_cpu_ms"] = theirsCpuMs;
+    SetPortMappings({});
+    std::filesystem::remove_all(directory);
+}
+BENCHMARK(BM_PacedAgainstLibmodbus)->Arg(9600)->Arg(19200)->Arg(115200)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace vexlo

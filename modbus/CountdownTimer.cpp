@@ -23,6 +23,11 @@ std::int32_t CountdownTimer::Remaining() {
     return static_cast<std::int32_t>(left);
 }
 
+std::optional<std::int64_t> CountdownTimer::Deadline() const {
+    if (!armed) return std::nullopt;
+    return start + static_cast<std::int64_t>(duration) * ticksPerUnit;
+}
+
 void Stopwatch::Start() { start = CurrentClock().TickCountMs(); }
 
 void Stopwatch::Stop() { stop = CurrentClock().TickCountMs(); }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 namespace vexlo {
 
@@ -11,6 +12,8 @@ public:
     void Arm(std::int32_t duration);
     // Milliseconds left; 0 when disarmed or once the duration has run out (then it stays 0).
     std::int32_t Remaining();
+    // The counter value at which Remaining first gives 0; nothing when disarmed.
+    std::optional<std::int64_t> Deadline() const;
 
 private:
     std::int64_t start = 0;

@@ -8,8 +8,8 @@
 namespace vexlo {
 namespace {
 
-// Below this many milliseconds left the gap is spun out; before that the thread sleeps.
-constexpr std::int32_t kSpinTailMs = 2;
+// The last tenth of a millisecond of the gap is spun out; before that the thread sleeps.
+constexpr std::int64_t kSpinTailPerSecond = 10000;
 
 }  // namespace
 
@@ -47,15 +47,12 @@ const std::uint8_t* ModbusRtuMaster::LastReply(int* length) const {
 
 void ModbusRtuMaster::WaitForGap() {
     MonotonicClock& clock = CurrentClock();
-    for (;;) {
-        const std::int32_t left = GapTimer().Remaining();
-        if (left <= 0) return;
-        if (left > kSpinTailMs) {
-            clock.SleepMs(left - kSpinTailMs);
-        } else {
-            clock.Relax();
-        }
-    }
+    CountdownTimer& gap = GapTimer();
+    const auto deadline = gap.Deadline();
+    if (!deadline) return;
+    const std::int64_t wakeUp = *deadline - clock.PerformanceFrequency() / kSpinTailPerSecond;
+    if (clock.PerformanceCounter() < wakeUp) clock.SleepUntil(wakeUp);
+    while (gap.Remaining() > 0) clock.Relax();
 }
 
 int ModbusRtuMaster::ReadRegisters(int address, int count, std::uint8_t* destination, bool inputRegisters) {

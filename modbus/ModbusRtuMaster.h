@@ -41,8 +41,9 @@ public:
     bool linkEnabled = false;
     bool exceptionReply = false;
 
-    // Returns once the gap after the previous transaction has passed: sleeps most of it and spins
-    // only its last milliseconds, so the next request starts on time without burning a core.
+    // Returns once the gap after the previous transaction has passed: sleeps to an absolute deadline
+    // a tenth of a millisecond short of its end and spins only that, so the next request starts on
+    // time without burning a core.
     static void WaitForGap();
 
     static std::recursive_mutex& BusLock();

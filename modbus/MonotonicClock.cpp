@@ -1,5 +1,7 @@
 #include "modbus/MonotonicClock.h"
 
+#include "modbus/PreciseSleep.h"
+
 #include <chrono>
 #include <thread>
 
@@ -22,6 +24,7 @@ public:
     void SleepMs(int milliseconds) override {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     }
+    void SleepUntil(std::int64_t counter) override { SleepUntilSteady(counter); }
     void Relax() override {
 #if defined(__x86_64__) || defined(__i386__)
         __builtin_ia32_pause();

@@ -15,6 +15,8 @@ public:
     // Milliseconds since an arbitrary start, truncated to 32 bits (wraps after 49.7 days).
     virtual std::uint32_t TickCountMs() = 0;
     virtual void SleepMs(int milliseconds) = 0;
+    // Sleeps until the performance counter reaches the value (returns at once when it has).
+    virtual void SleepUntil(std::int64_t counter) = 0;
     // One turn of a busy wait.
     virtual void Relax() = 0;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "modbus/MonotonicClock.h"
@@ -22,6 +23,7 @@ public:
     std::int64_t PerformanceFrequency() override { return 1000000; }
     std::uint32_t TickCountMs() override { return static_cast<std::uint32_t>(nowUs / 1000); }
     void SleepMs(int milliseconds) override { AdvanceMs(milliseconds); }
+    void SleepUntil(std::int64_t counter) override { nowUs = std::max(nowUs, counter); }
     void Relax() override { AdvanceUs(100); }
 
 private:
