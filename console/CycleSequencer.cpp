@@ -6,7 +6,7 @@
 #include "common/TextParse.h"
 #include "instrument/ParameterAccess.h"
 #include "instrument/TesterDevice.h"
-#include "modbus/MonotonicClock.h"
+#include "common/MonotonicClock.h"
 
 namespace vexlo {
 

@@ -1,6 +1,6 @@
 #include "modbus/CountdownTimer.h"
 
-#include "modbus/MonotonicClock.h"
+#include "common/MonotonicClock.h"
 
 namespace vexlo {
 

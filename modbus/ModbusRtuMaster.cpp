@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "modbus/Crc16.h"
-#include "modbus/MonotonicClock.h"
+#include "common/MonotonicClock.h"
 
 namespace vexlo {
 namespace {

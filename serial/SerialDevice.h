@@ -34,6 +34,11 @@ public:
     // One read of count bytes: returns once count bytes arrived, after readIntervalMs of silence
     // following a byte, or after the total time-out. False on a device failure.
     virtual bool Read(std::uint8_t* buffer, std::size_t count, std::size_t* received) = 0;
+    // True once the device has gone (unplugged, hung up, connection lost): it will not come back,
+    // only a new open can bring the port back.
+    virtual bool Vanished() const { return false; }
+    // What the operator may want to know of how the device works (shown once when it opens).
+    virtual std::string Describe() const { return {}; }
 };
 
 // Opens a device by the name the serial layer gives it ("COM3", "\\.\COM12"), exclusively. On

@@ -11,15 +11,18 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "serial/CustomBaud.h"
 #include "serial/PortNameResolver.h"
+#include "serial/NetworkDevice.h"
 #include "serial/SerialDevice.h"
+#include "serial/StreamIo_posix.h"
+#include "serial/TtyLine.h"
 
 namespace vexlo {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 
 std::string ErrorText(int error) { return std::strerror(error); }
 
@@ -67,16 +70,6 @@ void SetStopBits(termios& tio, int stopCode) {
     }
 }
 
-// RS485 adapters switch their driver with RTS; where the kernel driver can do that itself, ask it to
-// raise RTS while sending. Drivers without it (most USB adapters switch on their own) refuse; ignored.
-void EnableRtsOnSend(int fd) {
-    serial_rs485 rs485{};
-    if (ioctl(fd, TIOCGRS485, &rs485) != 0) return;
-    rs485.flags |= SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
-    rs485.flags &= ~static_cast<__u32>(SER_RS485_RTS_AFTER_SEND);
-    (void)ioctl(fd, TIOCSRS485, &rs485);
-}
-
 // USB-serial adapters otherwise hold received bytes up to 16 ms before passing them on.
 void AskLowLatency(int fd) {
     serial_struct info{};
@@ -85,16 +78,41 @@ void AskLowLatency(int fd) {
     (void)ioctl(fd, TIOCSSERIAL, &info);
 }
 
-class PosixSerialDevice final : public SerialDevice {
+class PosixTtyLine final : public TtyLine {
 public:
-    explicit PosixSerialDevice(int fd) : fd(fd) {}
-    ~PosixSerialDevice() override {
+    explicit PosixTtyLine(int fd) : fd(fd) {}
+    ~PosixTtyLine() override {
         flock(fd, LOCK_UN);
         close(fd);
     }
+    int Fd() const override { return fd; }
+    bool EnableKernelRs485() override {
+        serial_rs485 rs485{};
+        if (ioctl(fd, TIOCGRS485, &rs485) != 0) return false;
+        rs485.flags |= SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
+        rs485.flags &= ~static_cast<__u32>(SER_RS485_RTS_AFTER_SEND);
+        return ioctl(fd, TIOCSRS485, &rs485) == 0;
+    }
+    bool SetRts(bool on) override {
+        int bits = TIOCM_RTS;
+        return ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &bits) == 0;
+    }
+    bool Drain() override { return tcdrain(fd) == 0 || errno == ENOTTY; }
+    void WaitMicroseconds(long microseconds) override {
+        if (microseconds > 0) std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
+    }
+
+private:
+    int fd;
+};
+
+class TtySerialDevice final : public SerialDevice {
+public:
+    explicit TtySerialDevice(std::unique_ptr<TtyLine> line) : line(std::move(line)) {}
 
     bool Configure(const PortSettings& settings, const SerialTimeouts& newTimeouts) override {
         timeouts = newTimeouts;
+        const int fd = line->Fd();
         termios tio{};
         if (tcgetattr(fd, &tio) != 0) return false;
         SetRawMode(tio);
@@ -108,79 +126,49 @@ public:
         }
         bool ok = tcsetattr(fd, TCSANOW, &tio) == 0;
         if (speed == 0) ok = SetCustomBaud(fd, settings.Baud()) && ok;
-        EnableRtsOnSend(fd);
+        // One character of 11 bits at the line's speed: how long the last one takes to leave.
+        characterMicroseconds = settings.Baud() > 0 ? static_cast<long>(11000000ull / settings.Baud()) : 0;
+        // RS485 converters that switch with RTS: the driver does it where it can, else this port
+        // raises RTS around each write as the Windows driver does. Listening: RTS low.
+        if (line->EnableKernelRs485()) {
+            direction = DirectionControl::Kernel;
+        } else {
+            direction = line->SetRts(false) ? DirectionControl::RtsToggled : DirectionControl::None;
+        }
         AskLowLatency(fd);
         return ok;
     }
 
-    void Purge() override { (void)tcflush(fd, TCIOFLUSH); }
+    void Purge() override { (void)tcflush(line->Fd(), TCIOFLUSH); }
 
     bool Write(const std::uint8_t* data, std::size_t count, std::size_t* written) override {
-        *written = 0;
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeouts.writePerByteMs * count +
-                                                                       timeouts.writeConstantMs);
-        while (*written < count) {
-            const ssize_t n = ::write(fd, data + *written, count - *written);
-            if (n > 0) {
-                *written += static_cast<std::size_t>(n);
-                continue;
-            }
-            if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
-            const int waitMs = MillisecondsUntil(deadline);
-            if (waitMs <= 0) return false;
-            pollfd p{fd, POLLOUT, 0};
-            const int ready = poll(&p, 1, waitMs);
-            if (ready < 0 && errno != EINTR) return false;
-            if (ready > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) return false;
+        const bool toggled = direction == DirectionControl::RtsToggled;
+        if (toggled) line->SetRts(true);
+        bool gone = false;
+        const bool ok = WriteWithin(line->Fd(), data, count, timeouts, written, &gone) && line->Drain();
+        if (toggled) {
+            line->WaitMicroseconds(characterMicroseconds);
+            line->SetRts(false);
         }
-        return tcdrain(fd) == 0 || errno == ENOTTY;
+        vanished = vanished || gone;
+        return ok;
     }
 
     bool Read(std::uint8_t* buffer, std::size_t count, std::size_t* received) override {
-        *received = 0;
-        const auto start = Clock::now();
-        const auto totalDeadline =
-            start + std::chrono::milliseconds(timeouts.readPerByteMs * count + timeouts.readConstantMs);
-        auto lastByte = start;
-        while (*received < count) {
-            auto deadline = totalDeadline;
-            if (*received > 0) {
-                deadline = std::min(deadline, lastByte + std::chrono::milliseconds(timeouts.readIntervalMs));
-            }
-            const auto now = Clock::now();
-            if (now >= deadline) return true;  // time-out: the caller compares the count
-            const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - now);
-            timespec ts{static_cast<time_t>(wait.count() / 1000000000), static_cast<long>(wait.count() % 1000000000)};
-            pollfd p{fd, POLLIN, 0};
-            const int ready = ppoll(&p, 1, &ts, nullptr);
-            if (ready < 0) {
-                if (errno == EINTR) continue;
-                return false;
-            }
-            if (ready == 0) continue;
-            if (p.revents & POLLIN) {
-                const ssize_t n = ::read(fd, buffer + *received, count - *received);
-                if (n > 0) {
-                    *received += static_cast<std::size_t>(n);
-                    lastByte = Clock::now();
-                    continue;
-                }
-                if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-                return false;  // readable but nothing: the device went away
-            }
-            if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) return false;
-        }
-        return true;
+        if (ReadWithin(line->Fd(), buffer, count, timeouts, received) == StreamResult::Done) return true;
+        vanished = true;
+        return false;
     }
+
+    bool Vanished() const override { return vanished; }
+    std::string Describe() const override { return DirectionControlName(direction); }
 
 private:
-    static int MillisecondsUntil(Clock::time_point deadline) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        return left > 0 ? static_cast<int>(left) : 0;
-    }
-
-    int fd;
+    std::unique_ptr<TtyLine> line;
     SerialTimeouts timeouts;
+    DirectionControl direction = DirectionControl::None;
+    long characterMicroseconds = 0;
+    bool vanished = false;
 };
 
 }  // namespace
@@ -191,6 +179,7 @@ std::unique_ptr<SerialDevice> OpenPlatformSerialDevice(const std::string& device
         *errorText = ErrorText(ENOENT);
         return nullptr;
     }
+    if (IsNetworkPort(path)) return OpenNetworkDevice(path, errorText);
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         *errorText = ErrorText(errno);
@@ -210,7 +199,22 @@ std::unique_ptr<SerialDevice> OpenPlatformSerialDevice(const std::string& device
         return nullptr;
     }
     (void)ioctl(fd, TIOCEXCL);
-    return std::make_unique<PosixSerialDevice>(fd);
+    return MakeTtyDevice(MakePosixTtyLine(fd));
+}
+
+std::unique_ptr<TtyLine> MakePosixTtyLine(int fd) { return std::make_unique<PosixTtyLine>(fd); }
+
+std::unique_ptr<SerialDevice> MakeTtyDevice(std::unique_ptr<TtyLine> line) {
+    return std::make_unique<TtySerialDevice>(std::move(line));
+}
+
+const char* DirectionControlName(DirectionControl control) {
+    switch (control) {
+        case DirectionControl::Kernel: return "RS485 direction: RTS raised by the driver while it sends";
+        case DirectionControl::RtsToggled: return "RS485 direction: RTS raised by the console around each write";
+        case DirectionControl::None: return "RS485 direction: no RTS on this device";
+    }
+    return "";
 }
 
 }  // namespace vexlo

@@ -1,10 +1,12 @@
 #include "serial/SerialPort.h"
 
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
 #include "common/TextFormat.h"
+#include "common/MonotonicClock.h"
 #include "serial/PortTable.h"
 #include "serial/SerialDevice.h"
 #include "serial/SerialUi.h"
@@ -15,7 +17,14 @@ namespace {
 struct PortHandle {
     std::unique_ptr<SerialDevice> device;
     std::uint8_t useCount = 0;
+    // The device went away while the port was in use: it is opened again, silently, at most once a
+    // second, on the transactions that follow.
+    bool lost = false;
+    std::uint32_t lastAttemptMs = 0;
+    SerialTimeouts timeouts;
 };
+
+constexpr std::uint32_t kReopenIntervalMs = 1000;
 
 std::array<PortHandle, kPortCount>& HandleTable() {
     static std::array<PortHandle, kPortCount> table;
@@ -72,22 +81,49 @@ bool SerialPort::Open() {
         CurrentSerialUi().ShowPortError(errorText + "\n Serial Port -> " + name);
         return false;
     }
-    SerialTimeouts timeouts;
-    timeouts.readConstantMs = replyTimeoutMs;
-    (void)device->Configure(GetPortSettings(portIndex), timeouts);
+    handle.timeouts = SerialTimeouts{};
+    handle.timeouts.readConstantMs = replyTimeoutMs;
+    (void)device->Configure(GetPortSettings(portIndex), handle.timeouts);
     device->Purge();
+    if (const std::string how = device->Describe(); !how.empty()) {
+        std::fprintf(stderr, "vexlo: %s: %s\n", DeviceName(portIndex).c_str(), how.c_str());
+    }
     handle.device = std::move(device);
+    handle.lost = false;
     return true;
 }
 
 void SerialPort::Close() {
     PortHandle& handle = HandleOf(portIndex);
     if (handle.useCount > 0) --handle.useCount;
-    if (handle.device && handle.useCount == 0) handle.device.reset();
+    if (handle.useCount == 0) {
+        handle.device.reset();
+        handle.lost = false;
+    }
+}
+
+SerialDevice* SerialPort::LiveDevice() {
+    PortHandle& handle = HandleOf(portIndex);
+    if (handle.device && handle.device->Vanished()) {
+        handle.device.reset();
+        handle.lost = true;
+        handle.lastAttemptMs = CurrentClock().TickCountMs();
+    }
+    if (!handle.device && handle.lost && CurrentClock().TickCountMs() - handle.lastAttemptMs >= kReopenIntervalMs) {
+        handle.lastAttemptMs = CurrentClock().TickCountMs();
+        std::string ignored;
+        if (auto device = OpenSerialDevice(DeviceName(portIndex), &ignored)) {
+            (void)device->Configure(GetPortSettings(portIndex), handle.timeouts);
+            device->Purge();
+            handle.device = std::move(device);
+            handle.lost = false;
+        }
+    }
+    return handle.device.get();
 }
 
 bool SerialPort::WriteBytes(const std::uint8_t* frame, int count) {
-    SerialDevice* device = HandleOf(portIndex).device.get();
+    SerialDevice* device = LiveDevice();
     if (device == nullptr || count < 0) return false;
     // Stale input from an earlier exchange must not be taken for this frame's reply.
     device->Purge();
@@ -99,7 +135,7 @@ bool SerialPort::WriteBytes(const std::uint8_t* frame, int count) {
 
 bool SerialPort::ReadBytes(std::uint8_t* buffer, int count, int* received) {
     *received = 0;
-    SerialDevice* device = HandleOf(portIndex).device.get();
+    SerialDevice* device = LiveDevice();
     if (device == nullptr) return false;
     const auto wanted = static_cast<std::uint16_t>(count);
     std::size_t got = 0;

@@ -33,6 +33,8 @@ public:
     void Close();
     bool IsOpen() const;
 
+    // A device that vanished (unplugged adapter, lost connection) is reopened by these, silently and
+    // at most once a second, with the port's name and settings: traffic resumes when it is back.
     bool WriteBytes(const std::uint8_t* frame, int count);
     // True only when exactly count bytes arrived; received tells how many did.
     bool ReadBytes(std::uint8_t* buffer, int count, int* received);
@@ -41,6 +43,9 @@ public:
     static int UseCount(int index);
 
 private:
+    // The port's device, opened again when it went away and a second has passed since the last try.
+    class SerialDevice* LiveDevice();
+
     int portIndex = 0;
     bool purgeAfterWrite = false;
 };

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "modbus/MonotonicClock.h"
+#include "common/MonotonicClock.h"
 
 namespace vexlo::test {
 

@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "modbus/PreciseSleep.h"
+#include "common/PreciseSleep.h"
 
 namespace vexlo {
 

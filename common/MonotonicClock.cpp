@@ -1,6 +1,6 @@
-#include "modbus/MonotonicClock.h"
+#include "common/MonotonicClock.h"
 
-#include "modbus/PreciseSleep.h"
+#include "common/PreciseSleep.h"
 
 #include <chrono>
 #include <thread>

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "modbus/PreciseSleep.h"
+#include "common/PreciseSleep.h"
 
 namespace vexlo {
 

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "serial/SerialDevice.h"
+
+namespace vexlo {
+
+// Instruments behind a serial device server: "tcp://HOST:PORT" carries the frames unchanged over a
+// TCP connection (the server in raw mode); "rfc2217://HOST:PORT" speaks Telnet with the
+// COM-PORT-OPTION, which also sets the server's line from the port's "Serial.cfg" record.
+bool IsNetworkPort(const std::string& path);
+
+// Connects within 2 s; the system's text (or what the server said when it turned the connection
+// away) on failure.
+std::unique_ptr<SerialDevice> OpenNetworkDevice(const std::string& address, std::string* errorText);
+
+}  // namespace vexlo
