@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -120,16 +121,24 @@ public:
     SocketSerialDevice(int fd, bool telnet) : fd(fd), telnet(telnet) {}
     ~SocketSerialDevice() override { close(fd); }
 
-    // Telnet: offers the options and waits for the server to take the COM-PORT-OPTION. A server
-    // that turns the connection away (the port is in use) closes it, often with a line of text.
+    // Telnet: offers the options, asks the line's speed and waits for the server to answer it. A
+    // server that turns the connection away (its port is in use) closes it instead, often after a
+    // line of text, even when it has agreed to the option first.
     bool Negotiate(std::string* errorText) {
-        if (!SendRaw(TelnetCodec::Greeting())) {
+        std::vector<std::uint8_t> hello = TelnetCodec::Greeting();
+        const auto query = TelnetCodec::ComPortCommand(TelnetCodec::kSetBaudRate, {0, 0, 0, 0});
+        hello.insert(hello.end(), query.begin(), query.end());
+        if (!SendRaw(hello)) {
             *errorText = std::strerror(ECONNRESET);
             return false;
         }
         const auto deadline = Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
         std::string said;
-        while (!codec.ComPortAccepted()) {
+        const auto answered = [this] {
+            const auto& answers = codec.ServerAnswers();
+            return std::find(answers.begin(), answers.end(), 100 + TelnetCodec::kSetBaudRate) != answers.end();
+        };
+        while (!answered()) {
             pollfd p{fd, POLLIN, 0};
             const int ready = poll(&p, 1, MillisecondsLeft(deadline));
             if (ready <= 0) {

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins qt6-svg-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libmodbus-dev mbpoll xvfb xauth)
+          libbenchmark-dev libmodbus-dev mbpoll socat ser2net xvfb xauth)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

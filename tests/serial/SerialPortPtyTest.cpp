@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -9,6 +11,8 @@
 
 #include "serial/PortTable.h"
 #include "serial/SerialPort.h"
+#include "serial/TtyLine.h"
+#include "simulator/PseudoTerminal.h"
 #include "serial/SerialUi.h"
 #include "tests/support/PtyResponder.h"
 #include "tests/support/ScopedWorkDir.h"
@@ -99,6 +103,66 @@ TEST(SerialLineSettingsTest, EachRecordShapeReachesTheDevice) {
         port.Close();
     }
     ::close(watcher);
+}
+
+// A line whose driver refuses the kernel's RS485 mode but can set RTS, watched call by call; the
+// descriptor is a real pseudo-terminal, so the frame really goes out.
+class WatchedLine final : public TtyLine {
+public:
+    WatchedLine(std::unique_ptr<TtyLine> real, int peer) : real(std::move(real)), peer(peer) {}
+    int Fd() const override { return real->Fd(); }
+    bool EnableKernelRs485() override {
+        calls.push_back("kernel RS485 refused");
+        return false;
+    }
+    bool SetRts(bool on) override {
+        calls.push_back(on ? "RTS on" : "RTS off");
+        return true;
+    }
+    bool Drain() override {
+        const bool drained = real->Drain();
+        // The frame has reached the far end by now: the peer can read all of it.
+        pollfd readable{peer, POLLIN, 0};
+        poll(&readable, 1, 1000);
+        int waiting = 0;
+        ioctl(peer, FIONREAD, &waiting);
+        calls.push_back("drain, " + std::to_string(waiting) + " bytes out");
+        return drained;
+    }
+    void WaitMicroseconds(long microseconds) override { calls.push_back("wait " + std::to_string(microseconds) + " us"); }
+
+    std::vector<std::string> calls;
+
+private:
+    std::unique_ptr<TtyLine> real;
+    int peer;
+};
+
+TEST(RtsDirectionTest, RtsFramesEachWriteWhereTheKernelCannot) {
+    PseudoTerminal pty;
+    const int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    auto watched = std::make_unique<WatchedLine>(MakePosixTtyLine(fd), pty.MasterFd());
+    WatchedLine* line = watched.get();
+    auto device = MakeTtyDevice(std::move(watched));
+    PortSettings settings{};
+    settings.SetBaud(9600);
+    settings.dataBits = 8;
+    device->Configure(settings, SerialTimeouts{});
+    const Bytes frame = FromHex("01 03 00 30 00 0d 84 00");
+    std::size_t written = 0;
+    ASSERT_TRUE(device->Write(frame.data(), frame.size(), &written));
+    // RTS low to listen; raised before the frame, dropped one character (11 bits at 9600) after the
+    // last bit left.
+    EXPECT_EQ(line->calls, (std::vector<std::string>{"kernel RS485 refused", "RTS off", "RTS on", "drain, 8 bytes out",
+                                                    "wait 1145 us", "RTS off"}));
+    EXPECT_EQ(device->Describe(), "RS485 direction: RTS raised by the console around each write");
+
+    // On a real pseudo-terminal RTS cannot be set: no toggling, and nothing reported.
+    const int plain = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    auto ptyDevice = MakeTtyDevice(MakePosixTtyLine(plain));
+    ptyDevice->Configure(settings, SerialTimeouts{});
+    EXPECT_EQ(ptyDevice->Describe(), "RS485 direction: no RTS on this device");
 }
 
 TEST_F(SerialPortPtyTest, ExactLengthReplyReturnsAtOnce) {

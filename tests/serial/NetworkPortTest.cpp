@@ -1,0 +1,129 @@
+// Instruments behind serial device servers: socat as a raw TCP server, ser2net speaking RFC 2217,
+// both on the simulated instrument's pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <memory>
+
+#include "instrument/TesterDevice.h"
+#include "serial/PortTable.h"
+#include "serial/SerialUi.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/ManualClock.h"
+#include "tests/support/ScopedWorkDir.h"
+#include "tests/support/SimulatorThread.h"
+
+namespace vexlo {
+namespace {
+
+using test::ChildProcess;
+
+class CapturingUi final : public SerialUi {
+public:
+    CapturingUi() { SetSerialUi(this); }
+    ~CapturingUi() override { SetSerialUi(nullptr); }
+    void ShowPortError(const std::string& message) override { messages.push_back(message); }
+    std::vector<std::string> messages;
+};
+
+class NetworkPortTest : public ::testing::Test {
+protected:
+    std::unique_ptr<ChildProcess> StartRelay(int port) {
+        auto relay = std::make_unique<ChildProcess>(std::vector<std::string>{
+            SOCAT_PROGRAM, "-d", "-d", "TCP-LISTEN:" + std::to_string(port) + ",bind=127.0.0.1,reuseaddr",
+            "FILE:" + simulator.PortPath() + ",raw,echo=0"});
+        EXPECT_TRUE(relay->WaitForOutput("listening on", 5000));
+        return relay;
+    }
+    void Open(TesterDevice& device, int comNumber, const std::string& address) {
+        dir.MapPort(comNumber, address);
+        device.SetPortIndex(comNumber - 1);
+        device.SelectStation(1);
+        device.linkEnabled = true;
+    }
+
+    test::ManualClock clock;
+    test::ScopedWorkDir dir;
+    test::SimulatorThread simulator;
+    CapturingUi ui;
+    TesterDevice device;
+    StatusRecord status;
+};
+
+TEST_F(NetworkPortTest, RawTcpCarriesTheFramesAndComesBackAfterABreak) {
+    const int port = test::FreeTcpPort();
+    const std::string address = "tcp://127.0.0.1:" + std::to_string(port);
+    auto relay = StartRelay(port);
+    Open(device, 1, address);
+    ASSERT_TRUE(device.Open());
+    ASSERT_EQ(device.ReadStatus(status), kDeviceOk);
+    EXPECT_TRUE(status.EndOfCycle());
+
+    // The server takes one connection: a second console is refused as it refuses it.
+    TesterDevice second;
+    Open(second, 2, address);
+    EXPECT_FALSE(second.Open());
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0], "Connection refused\n Serial Port -> COM2");
+
+    // The connection breaks: transactions fail, and the port comes back by itself once the server
+    // is back, tried at most once a second.
+    relay->Stop();
+    EXPECT_EQ(device.ReadStatus(status), kDeviceFailed);
+    relay = StartRelay(port);
+    EXPECT_EQ(device.ReadStatus(status), kDeviceFailed);  // within the second: not tried again
+    clock.AdvanceMs(1000);
+    EXPECT_EQ(device.ReadStatus(status), kDeviceOk);
+    EXPECT_EQ(ui.messages.size(), 1u);  // no message for the tries in between
+}
+
+TEST_F(NetworkPortTest, Rfc2217SetsTheServersLineAndEscapesFF) {
+    // The line as the server leaves it on the instrument's side, read back from the terminal.
+    const int watcher = ::open(simulator.PortPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(watcher, 0);
+    PortSettings settings = GetPortSettings(0);
+    settings.SetBaud(19200);
+    settings.parity = 1;
+    settings.stopBits = 2;
+    SetPortSettings(0, settings);
+    SavePortTable();
+
+    const int port = test::FreeTcpPort();
+    const std::string config = dir.File("ser2net.yaml");
+    std::ofstream(config) << "%YAML 1.1\n---\nconnection: &instrument\n  accepter: telnet(rfc2217),tcp,127.0.0.1,"
+                          << port << "\n  enable: on\n  connector: serialdev," << simulator.PortPath()
+                          << ",9600e81,local\n";
+    ChildProcess server({SER2NET_PROGRAM, "-n", "-d", "-c", config});
+    ASSERT_TRUE(test::WaitForListener(port, 5000));
+    const std::string address = "rfc2217://127.0.0.1:" + std::to_string(port);
+    Open(device, 1, address);
+    ASSERT_TRUE(device.Open());
+    ASSERT_EQ(device.ReadStatus(status), kDeviceOk);
+    termios tio{};
+    ASSERT_EQ(tcgetattr(watcher, &tio), 0);
+    EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B19200));
+    EXPECT_NE(tio.c_cflag & PARODD, 0u);
+    EXPECT_NE(tio.c_cflag & CSTOPB, 0u);
+
+    // 0xFF in the data both ways: written as FF FF, read back as FF FF.
+    const std::uint8_t ones[2] = {0xFF, 0xFF};
+    ASSERT_EQ(device.WriteRegisters(0x6000, 1, ones), 1);
+    std::uint8_t back[2] = {};
+    ASSERT_EQ(device.ReadRegisters(0x6000, 1, back), 1);
+    EXPECT_EQ(back[0], 0xFF);
+    EXPECT_EQ(back[1], 0xFF);
+
+    TesterDevice second;
+    Open(second, 2, address);
+    EXPECT_FALSE(second.Open());
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0], "Port already in use\n Serial Port -> COM2");
+    ::close(watcher);
+}
+
+}  // namespace
+}  // namespace vexlo

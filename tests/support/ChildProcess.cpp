@@ -1,0 +1,100 @@
+#include "tests/support/ChildProcess.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+
+namespace vexlo::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+sockaddr_in Loopback(int port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], STDERR_FILENO);
+        close(fds[0]);
+        close(fds[1]);
+        std::vector<std::string> copy = argv;
+        std::vector<char*> args;
+        for (auto& a : copy) args.push_back(a.data());
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    errorPipe = fds[0];
+}
+
+bool ChildProcess::WaitForOutput(const std::string& text, int timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (output.find(text) == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0 || errorPipe < 0) return false;
+        pollfd p{errorPipe, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(left)) <= 0) return false;
+        char buffer[512];
+        const ssize_t n = read(errorPipe, buffer, sizeof buffer);
+        if (n <= 0) return false;
+        output.append(buffer, static_cast<size_t>(n));
+    }
+    return true;
+}
+
+void ChildProcess::Stop() {
+    if (pid > 0) {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+        pid = -1;
+    }
+    if (errorPipe >= 0) {
+        close(errorPipe);
+        errorPipe = -1;
+    }
+}
+
+ChildProcess::~ChildProcess() { Stop(); }
+
+int FreeTcpPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = Loopback(0);
+    socklen_t length = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+bool WaitForListener(int port, int timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < deadline) {
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        const sockaddr_in address = Loopback(port);
+        const bool listening = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        close(fd);
+        if (listening) return true;
+        pollfd none{-1, 0, 0};
+        poll(&none, 0, 20);
+    }
+    return false;
+}
+
+}  // namespace vexlo::test
