@@ -1,7 +1,9 @@
 #include "config/AppSettings.h"
 
 #include "config/ConsoleIniPath.h"
+#include "common/TextFormat.h"
 #include "config/IniProfile.h"
+#include "config/PortsSection.h"
 
 namespace vexlo {
 
@@ -30,8 +32,14 @@ bool AppSettings::TransferSettings(bool load) {
 }
 
 AppSettings::Edit AppSettings::EditSettings(const std::function<bool(AppSettings&)>& dialog) {
+    chosenPortDevice.clear();
     if (!dialog(*this)) return Edit::Cancelled;
-    return TransferSettings(false) ? Edit::Saved : Edit::NotSaved;
+    bool saved = TransferSettings(false);
+    if (!chosenPortDevice.empty() && ReadPortsSection(filePath).count(comPort + 1) == 0) {
+        IniProfile profile(filePath, true);
+        saved = profile.WriteString(kPortsSection, FormatText("COM%d", comPort + 1), chosenPortDevice) && saved;
+    }
+    return saved ? Edit::Saved : Edit::NotSaved;
 }
 
 bool AppSettings::SetStation(std::int32_t newStation) {

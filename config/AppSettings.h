@@ -22,6 +22,9 @@ public:
     std::int32_t station = kDefaultStation;
     std::int32_t accessMode = 0;
     std::int32_t usbEmulation = 0;
+    // The stable name of the chosen port's device (/dev/serial/by-id/...), set by the setup dialog: a
+    // confirmed setup maps the port to it in [Ports], unless the file maps that port already.
+    std::string chosenPortDevice;
 
     // The station put on the line: the stored one when it is a real station (1 to 255), else the
     // default. A stored 0 would broadcast and an unanswerable station would only time out.

@@ -13,7 +13,7 @@ PortChoices FixedPortList() {
     return choices;
 }
 
-PortChoices FillPortList() {
+PortChoices FillPortList(const std::string& stableNameDirectory) {
     const SerialPortList ports;
     if (ports.PortCount() == 0) return FixedPortList();
     PortChoices choices;
@@ -21,7 +21,10 @@ PortChoices FillPortList() {
     for (int i = 0; i < ports.PortCount(); ++i) {
         const std::string name = *ports.PortNameAt(i);
         const std::string device = ResolveDevicePath(name);
-        choices.names.push_back(device.empty() || device == name ? name : name + "  " + device);
+        const std::string stable = device.empty() ? std::string() : StableDeviceName(device, stableNameDirectory);
+        const std::string shown = stable.empty() ? device : stable;
+        choices.names.push_back(shown.empty() || shown == name ? name : name + "  " + shown);
+        choices.stableNames.push_back(stable);
     }
     return choices;
 }

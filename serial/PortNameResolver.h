@@ -22,6 +22,11 @@ std::vector<std::string> MachineSerialDevices(const std::string& sysRoot = "/sys
 // machine device. Other names pass unchanged. Empty when nothing is known by that name.
 std::string ResolveDevicePath(const std::string& deviceName);
 
+// The name of a device that stays the same across replugs and other adapters coming and going: the
+// link in /dev/serial/by-id that leads to it, or empty text when there is none.
+inline constexpr const char* kStableNameDirectory = "/dev/serial/by-id";
+std::string StableDeviceName(const std::string& devicePath, const std::string& directory = kStableNameDirectory);
+
 // The number after the leading run of C, O and M ("COM12" gives 12; no digits give 0).
 int ComPortNumber(const std::string& name);
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <tuple>
 
@@ -60,6 +61,17 @@ std::vector<std::string> MachineSerialDevices(const std::string& sysRoot) {
               [](const std::string& a, const std::string& b) { return NamingKey(a) < NamingKey(b); });
     for (auto& name : names) name = "/dev/" + name;
     return names;
+}
+
+std::string StableDeviceName(const std::string& devicePath, const std::string& directory) {
+    std::error_code error;
+    const auto device = std::filesystem::canonical(devicePath, error);
+    if (error) return {};
+    for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+        std::error_code ignored;
+        if (std::filesystem::canonical(entry.path(), ignored) == device && !ignored) return entry.path().string();
+    }
+    return {};
 }
 
 std::string ResolveDevicePath(const std::string& deviceName) {

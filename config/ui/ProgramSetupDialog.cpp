@@ -43,8 +43,12 @@ void ProgramSetupDialog::Accept() {
         return;
     }
     // A list left without a selection keeps the stored value.
-    const int port = SelectedPortIndex(ports, ui->portCombo->currentIndex());
+    const int position = ui->portCombo->currentIndex();
+    const int port = SelectedPortIndex(ports, position);
     if (port >= 0) settings.comPort = port;
+    if (port >= 0 && static_cast<size_t>(position) < ports.stableNames.size()) {
+        settings.chosenPortDevice = ports.stableNames[static_cast<size_t>(position)];
+    }
     settings.station = static_cast<std::int32_t>(*entered);
     if (ui->accessModeCombo->currentIndex() >= 0) settings.accessMode = ui->accessModeCombo->currentIndex();
     settings.usbEmulation = ui->usbCheck->isChecked() ? 1 : 0;

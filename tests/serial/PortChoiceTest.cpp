@@ -17,7 +17,7 @@ TEST(PortChoiceTest, FixedListMapsPositionsToIndexes) {
 }
 
 TEST(PortChoiceTest, PortsPresentMapByTheirNumber) {
-    PortChoices present{{"COM1", "COM3  /dev/ttyUSB0", "COM10", "COM30"}, true};
+    PortChoices present{{"COM1", "COM3  /dev/ttyUSB0", "COM10", "COM30"}, true, {}};
     EXPECT_EQ(PositionOfPort(present, 2), 1);
     EXPECT_EQ(SelectedPortIndex(present, 2), 9);
     EXPECT_EQ(SelectedPortIndex(present, 1), 2);

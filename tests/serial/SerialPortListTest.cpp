@@ -3,7 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+
+#include "config/AppSettings.h"
 #include "config/PortsSection.h"
+#include "serial/PortChoice.h"
+#include "simulator/PseudoTerminal.h"
 #include "serial/PortNameResolver.h"
 #include "serial/SerialPortList.h"
 #include "tests/support/ScopedWorkDir.h"
@@ -86,6 +91,39 @@ TEST(SerialPortListTest, HandWrittenKeysIgnoreCaseAndLeadingZeros) {
     EXPECT_EQ(std::find(listed.begin(), listed.end(), "COM39"), listed.end());
     EXPECT_EQ(PortsKeyNumber("cOm0012"), 12);
     EXPECT_EQ(PortsKeyNumber("COM"), 0);
+}
+
+// The same adapter under a name that survives replugs: shown in Setup, and pinned in [Ports] when
+// Setup is confirmed, unless the file maps that port already.
+TEST(StableNamesTest, SetupShowsAndPinsTheStableName) {
+    test::ScopedWorkDir dir;
+    PseudoTerminal adapter;
+    std::filesystem::create_directory(dir.File("by-id"));
+    const std::string stable = dir.File("by-id/usb-Vexlo_RS485-if00-port0");
+    std::filesystem::create_symlink(adapter.SlavePath(), stable);
+    EXPECT_EQ(StableDeviceName(adapter.SlavePath(), dir.File("by-id")), stable);
+    EXPECT_EQ(StableDeviceName("/dev/null", dir.File("by-id")), "");
+
+    dir.MapPort(7, adapter.SlavePath());
+    const PortChoices choices = FillPortList(dir.File("by-id"));
+    const auto shown = std::find(choices.names.begin(), choices.names.end(), "COM7  " + stable);
+    ASSERT_NE(shown, choices.names.end());
+    const size_t position = static_cast<size_t>(shown - choices.names.begin());
+
+    AppSettings settings(dir.File("VexloModbusTester.ini"));
+    const auto choose = [&](AppSettings& edited) {
+        edited.comPort = SelectedPortIndex(choices, static_cast<int>(position));
+        edited.chosenPortDevice = choices.stableNames[position];
+        return true;
+    };
+    // COM7 is mapped by hand already: kept as written.
+    ASSERT_EQ(settings.EditSettings(choose), AppSettings::Edit::Saved);
+    EXPECT_EQ(ReadPortsSection(dir.File("VexloModbusTester.ini")).at(7), adapter.SlavePath());
+    // Without a mapping, the confirmed choice is pinned to the stable name.
+    test::WriteWholeFile(dir.File("VexloModbusTester.ini"), "[Modbus]\nComPort=0\n");
+    ASSERT_EQ(settings.EditSettings(choose), AppSettings::Edit::Saved);
+    EXPECT_EQ(ReadPortsSection(dir.File("VexloModbusTester.ini")).at(7), stable);
+    EXPECT_EQ(AppSettings(dir.File("VexloModbusTester.ini")).comPort, 6);
 }
 
 }  // namespace
