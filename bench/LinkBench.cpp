@@ -228,8 +228,8 @@ void BM_PacedAgainstLibmodbus(benchmark::State& state) {
             master.ReadRegisters(0x0030, 13, status);  // first contact outside the measure
             const auto start = Clock::now();
             const double cpuStart = ThreadCpuMs();
+            // Each transaction waits out the gap of the one before: sixty gaps, as libmodbus's sleeps.
             for (int i = 0; i < kPacedTransactions; ++i) master.ReadRegisters(0x0030, 13, status);
-            ModbusRtuMaster::WaitForGap();  // the last transaction's gap belongs to it
             oursCpuMs = (ThreadCpuMs() - cpuStart) / kPacedTransactions;
             oursMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count() / kPacedTransactions;
         }
