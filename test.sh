@@ -8,3 +8,6 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j2 --timeout 120
+
+# The same core, cross-built for Windows and tested under Wine.
+tools/test-windows.sh

@@ -28,8 +28,19 @@ public:
         dcb.ByteSize = settings.dataBits;
         dcb.Parity = settings.parity;
         dcb.StopBits = settings.stopBits;
+        // Frames are binary: a driver that reports software flow control on (Wine does) would take
+        // 0x11 and 0x13 out of the replies.
+        dcb.fBinary = TRUE;
+        dcb.fOutX = FALSE;
+        dcb.fInX = FALSE;
+        dcb.fNull = FALSE;
+        dcb.fAbortOnError = FALSE;
         dcb.fRtsControl = RTS_CONTROL_TOGGLE;
-        ok = SetCommState(handle, &dcb) != 0 && ok;
+        if (SetCommState(handle, &dcb) == 0) {
+            // A driver without the toggle refuses the whole state: keep the line settings, RTS on.
+            dcb.fRtsControl = RTS_CONTROL_ENABLE;
+            ok = SetCommState(handle, &dcb) != 0 && ok;
+        }
         COMMTIMEOUTS commTimeouts{};
         commTimeouts.ReadIntervalTimeout = timeouts.readIntervalMs;
         commTimeouts.ReadTotalTimeoutMultiplier = timeouts.readPerByteMs;

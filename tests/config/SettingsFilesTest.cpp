@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <filesystem>
 
 #include "config/AppSettings.h"
@@ -95,6 +93,9 @@ TEST(IniProfileTest, ByteOrderMarkIsReadAsIfAbsent) {
 }
 
 TEST(IniProfileTest, SavingThroughALinkUpdatesItsTargetAndKeepsTheMode) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "symbolic links and POSIX modes are not what a Windows profile is kept in";
+#endif
     ScopedWorkDir dir;
     std::filesystem::create_directory(dir.File("shared"));
     const std::string target = dir.File("shared/real.ini");
@@ -122,9 +123,14 @@ TEST(AppSettingsTest, AFileThatCannotBeWrittenIsReported) {
 
 TEST(AppSettingsTest, RootDirectoryGivesOneSeparator) {
     ScopedWorkDir dir;
-    ASSERT_EQ(chdir("/"), 0);
+    std::filesystem::current_path(std::filesystem::current_path().root_path());
+#if defined(_WIN32)
+    // "C:\" has its trailing backslash taken off before "\VexloModbusTester.ini" goes on.
+    EXPECT_EQ(ConsoleIniPath(), std::filesystem::current_path().root_name().string() + "\\VexloModbusTester.ini");
+#else
     EXPECT_EQ(ConsoleIniPath(), "/VexloModbusTester.ini");
-    ASSERT_EQ(chdir(dir.Path().c_str()), 0);
+#endif
+    std::filesystem::current_path(dir.Path());
 }
 
 TEST(WindowPlacementRecordTest, ExactLayoutAndLength) {

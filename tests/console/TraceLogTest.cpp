@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
 
 #include "console/LogFile.h"
 #include "console/TraceList.h"
@@ -57,8 +60,13 @@ TEST(TraceListTest, ExchangeLines) {
 }
 
 TEST(LogFileTest, NameFollowsTheLocalTime) {
+#if defined(_WIN32)
+    _putenv_s("TZ", "UTC");
+    _tzset();
+#else
     setenv("TZ", "UTC", 1);
     tzset();
+#endif
     EXPECT_EQ(MakeLogFileName(1400594639), "2014-05-20-14-03-59.TXT");
 }
 
@@ -91,8 +99,7 @@ TEST(LogFileTest, DeclinedOrEmptyWritesNothing) {
     trace.AppendTraceLine("x");
     result = CopyTraceToFile(trace, 1400594639, [](const std::string&) { return false; });
     EXPECT_EQ(result.outcome, TraceCopyResult::Outcome::Declined);
-    struct stat info {};
-    EXPECT_NE(stat(dir.File(result.fileName).c_str(), &info), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir.File(result.fileName)));
 }
 
 TEST(LogFileTest, AnUnwritableCopyIsReported) {
@@ -100,7 +107,7 @@ TEST(LogFileTest, AnUnwritableCopyIsReported) {
     TraceList trace;
     trace.AppendTraceLine("line");
     const std::string name = MakeLogFileName(1400594639);
-    ASSERT_EQ(::mkdir(dir.File(name).c_str(), 0700), 0);  // something that cannot be opened as a file
+    ASSERT_TRUE(std::filesystem::create_directory(dir.File(name)));  // something that cannot be opened as a file
     const auto result = CopyTraceToFile(trace, 1400594639, [](const std::string&) { return true; });
     EXPECT_EQ(result.outcome, TraceCopyResult::Outcome::Failed);
     EXPECT_EQ(result.linesFailed, 2);

@@ -1,10 +1,9 @@
 #include "tests/support/ScopedWorkDir.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -18,16 +17,20 @@ namespace vexlo::test {
 
 ScopedWorkDir::ScopedWorkDir() {
     previous = CurrentDirectory();
-    std::string pattern = (std::filesystem::temp_directory_path() / "vexlo-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path = pattern;
-    if (chdir(path.c_str()) != 0) throw std::runtime_error("chdir failed");
+    // A name nobody else holds: created, not merely chosen.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path.empty(); ++attempt) {
+        const auto candidate = std::filesystem::temp_directory_path() / ("vexlo-test-" + std::to_string(random()));
+        if (std::filesystem::create_directory(candidate)) path = candidate.string();
+    }
+    if (path.empty()) throw std::runtime_error("no scratch directory");
+    std::filesystem::current_path(path);
 }
 
 ScopedWorkDir::~ScopedWorkDir() {
     SetPortMappings({});
-    if (!previous.empty()) (void)chdir(previous.c_str());
     std::error_code ignored;
+    if (!previous.empty()) std::filesystem::current_path(previous, ignored);
     std::filesystem::remove_all(path, ignored);
 }
 

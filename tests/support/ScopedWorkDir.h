@@ -14,7 +14,12 @@ public:
     ScopedWorkDir& operator=(const ScopedWorkDir&) = delete;
 
     const std::string& Path() const { return path; }
+    // The platform's separator, as the console writes its own file names.
+#if defined(_WIN32)
+    std::string File(const std::string& name) const { return path + "\\" + name; }
+#else
     std::string File(const std::string& name) const { return path + "/" + name; }
+#endif
     // Maps COMn to a device path in the console's INI file, as an operator would.
     void MapPort(int comNumber, const std::string& devicePath) const;
 
