@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the console and the tests need, when any is missing.
+# Installs the Debian packages the build, the console and the tests need, when any is missing; with
+# arguments, those packages instead.
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins qt6-svg-dev libgtest-dev libgmock-dev
           libbenchmark-dev libmodbus-dev mbpoll socat ser2net xvfb xauth)
+[ $# -gt 0 ] && packages=("$@")
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

@@ -5,19 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(g++-mingw-w64-x86-64-posix wine64 libgtest-dev cmake make)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo_cmd=()
-  if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo_cmd[@]}" apt-get update -q
-  "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+tools/install-deps.sh g++-mingw-w64-x86-64-posix wine64 libgtest-dev cmake make
 
 # The simulated instrument runs natively.
 if [ ! -x build/bin/vexlo-sim ]; then
@@ -38,7 +26,7 @@ scratch=$(mktemp -d)
 sim_pid=""
 cleanup() {
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
-  "$wineserver" -k 2>/dev/null || true
+  "$wineserver" -k >/dev/null 2>&1 || true
   rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -52,7 +40,7 @@ for _ in $(seq 50); do [ -s "$scratch/sim.out" ] && break; sleep 0.1; done
 pty=$(head -n1 "$scratch/sim.out")
 # Wine names its COM ports from this key (its own links in dosdevices follow it at the next start).
 "$wine" reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$pty" /f >/dev/null 2>&1
-"$wineserver" -k 2>/dev/null || true
+"$wineserver" -k >/dev/null 2>&1 || true
 (cd "$scratch" && "$wine" "$OLDPWD/build-win/bin/com_port_tests.exe") || status=1
 
 if [ $status -eq 0 ]; then

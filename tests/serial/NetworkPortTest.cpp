@@ -14,6 +14,7 @@
 #include "serial/SerialUi.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ManualClock.h"
+#include "tests/support/CapturingSerialUi.h"
 #include "tests/support/ScopedWorkDir.h"
 #include "tests/support/SimulatorThread.h"
 
@@ -21,14 +22,6 @@ namespace vexlo {
 namespace {
 
 using test::ChildProcess;
-
-class CapturingUi final : public SerialUi {
-public:
-    CapturingUi() { SetSerialUi(this); }
-    ~CapturingUi() override { SetSerialUi(nullptr); }
-    void ShowPortError(const std::string& message) override { messages.push_back(message); }
-    std::vector<std::string> messages;
-};
 
 class NetworkPortTest : public ::testing::Test {
 protected:
@@ -49,7 +42,7 @@ protected:
     test::ManualClock clock;
     test::ScopedWorkDir dir;
     test::SimulatorThread simulator;
-    CapturingUi ui;
+    test::CapturingSerialUi ui;
     TesterDevice device;
     StatusRecord status;
 };

@@ -7,6 +7,7 @@
 #include "serial/SerialPort.h"
 #include "serial/SerialUi.h"
 #include "tests/support/Hex.h"
+#include "tests/support/CapturingSerialUi.h"
 #include "tests/support/ScopedWorkDir.h"
 
 namespace vexlo {
@@ -92,19 +93,9 @@ TEST(SerialPortTest, DeviceNames) {
     EXPECT_EQ(SerialPort::DeviceName(39), "\\\\.\\COM40");
 }
 
-class RecordingUi final : public SerialUi {
-public:
-    RecordingUi() { SetSerialUi(this); }
-    ~RecordingUi() override { SetSerialUi(nullptr); }
-    void ShowPortError(const std::string& message) override { messages.push_back(message); }
-    void BeginWait() override { ++waits; }
-    std::vector<std::string> messages;
-    int waits = 0;
-};
-
 TEST(SerialPortTest, MissingPortKeepsItsUsesAndNeverOpens) {
     ScopedWorkDir dir;
-    RecordingUi ui;
+    test::CapturingSerialUi ui;
     dir.MapPort(7, dir.File("no-such-device"));
     SerialPort port;
     port.SetPortIndex(6);

@@ -15,6 +15,7 @@
 #include "simulator/PseudoTerminal.h"
 #include "serial/SerialUi.h"
 #include "tests/support/PtyResponder.h"
+#include "tests/support/CapturingSerialUi.h"
 #include "tests/support/ScopedWorkDir.h"
 
 namespace vexlo {
@@ -25,14 +26,6 @@ using test::FromHex;
 using test::PtyResponder;
 using test::ReplyChunk;
 using Clock = std::chrono::steady_clock;
-
-class CapturingUi final : public SerialUi {
-public:
-    CapturingUi() { SetSerialUi(this); }
-    ~CapturingUi() override { SetSerialUi(nullptr); }
-    void ShowPortError(const std::string& message) override { messages.push_back(message); }
-    std::vector<std::string> messages;
-};
 
 class SerialPortPtyTest : public ::testing::Test {
 protected:
@@ -56,7 +49,7 @@ protected:
     }
 
     test::ScopedWorkDir dir;
-    CapturingUi ui;
+    test::CapturingSerialUi ui;
     PtyResponder peer;
     SerialPort port;
 };
