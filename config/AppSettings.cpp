@@ -28,7 +28,18 @@ bool AppSettings::TransferSettings(bool load) {
             written = profile.WriteInt(kSection, key.name, *key.field) && written;
         }
     }
+    if (load) {
+        sessionLog = profile.ReadInt(kOwnSection, "SessionLog", 0);
+    } else if (sessionLog != 0 || profile.ReadString(kOwnSection, "SessionLog")) {
+        // Files of operators who never switched it on stay as the four keys leave them.
+        written = profile.WriteInt(kOwnSection, "SessionLog", sessionLog) && written;
+    }
     return written;
+}
+
+std::string AppSettings::Directory() const {
+    const auto slash = filePath.find_last_of("/\\");
+    return slash == std::string::npos ? std::string(".") : filePath.substr(0, slash);
 }
 
 AppSettings::Edit AppSettings::EditSettings(const std::function<bool(AppSettings&)>& dialog) {

@@ -11,6 +11,8 @@ namespace vexlo {
 class AppSettings {
 public:
     static constexpr const char* kSection = "Modbus";
+    // What this console adds to the file, apart from the four keys above.
+    static constexpr const char* kOwnSection = "Vexlo";
 
     // Computes the path from the current directory and loads the file.
     AppSettings();
@@ -22,6 +24,9 @@ public:
     std::int32_t station = kDefaultStation;
     std::int32_t accessMode = 0;
     std::int32_t usbEmulation = 0;
+    // 1: every traced line also goes to a file of the day beside the INI file ([Vexlo] SessionLog).
+    std::int32_t sessionLog = 0;
+    std::string Directory() const;
     // The stable name of the chosen port's device (/dev/serial/by-id/...), set by the setup dialog: a
     // confirmed setup maps the port to it in [Ports], unless the file maps that port already.
     std::string chosenPortDevice;

@@ -1,6 +1,7 @@
 #include "console/TesterConsole.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <ctime>
 
@@ -29,10 +30,12 @@ constexpr const char* kStationNotFound = "Station not found !!!";
 TesterConsole::TesterConsole(AppSettings& settings, ConsoleView& view)
     : settings(settings),
       view(view),
+      sessionLog(settings.Directory()),
       rawPanel(device, view, results, statusPoll, [this] { return ExchangeEntries(); },
                [this](DeviceStatus status) { ShowExchange(status, 0); }),
       sequencer(*this) {
     trace.SetObserver(view.TraceObserver());
+    trace.SetTap([this](const std::string& line) { LogTraceLine(line); });
     results.SetObserver(view.ResultObserver());
 }
 
@@ -126,6 +129,9 @@ void TesterConsole::DecodeResult() {
     const int available = std::max(0, std::min<int>(replyLength - 3, static_cast<int>(result.bytes.size())));
     std::memcpy(result.bytes.data(), reply + 3, static_cast<std::size_t>(available));
     const std::vector<std::string> lines = ResultLines(result, view.IsChecked(Option::VexloErd));
+    history.Add(HistoryEntry::From(result, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                               std::chrono::system_clock::now().time_since_epoch())
+                                               .count()));
     for (std::size_t i = 0; i < lines.size(); ++i) {
         // The relay heading goes in plainly: no cap test, no selection.
         if (i == kRelayHeadingLine) {
@@ -305,6 +311,14 @@ void TesterConsole::SearchCommand() {
     RefreshLinkDisplay();
     view.StartTimer(kAfterDialogTickMs);
     view.EndWait();
+}
+
+void TesterConsole::LogTraceLine(const std::string& line) {
+    if (settings.sessionLog == 0) return;
+    const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+    if (const auto failure = sessionLog.Append(line, now)) view.ShowMessage(*failure, MessageKind::Warning);
 }
 
 void TesterConsole::ReportUnsavedSettings() {

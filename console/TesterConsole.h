@@ -11,6 +11,8 @@
 #include "console/PollGate.h"
 #include "console/RawRegisterPanel.h"
 #include "console/TraceList.h"
+#include "history/ResultHistory.h"
+#include "history/SessionLog.h"
 #include "instrument/ConsoleReport.h"
 #include "instrument/TesterDevice.h"
 
@@ -76,6 +78,8 @@ public:
     const StatusRecord& LastStatus() const { return statusRecord; }
     std::uint16_t CurrentProgram() const { return currentProgram; }
     int LampState() const { return lampState; }
+    // Every result decoded in this session (Read Last Result, Read FIFO, the sequencer's reads).
+    const ResultHistory& History() const { return history; }
 
     // Link.
     bool ApplyLinkSettings();
@@ -103,6 +107,7 @@ private:
     void ShowStatus();
     void DecodeResult();
     void ReportUnsavedSettings();
+    void LogTraceLine(const std::string& line);
 
     // SequencerHost
     StatusRecord& SharedStatus() override { return statusRecord; }
@@ -137,6 +142,8 @@ private:
     int lampState = kLampYellow;
     std::uint16_t currentProgram = 0;
     std::string statusCaption;
+    ResultHistory history;
+    SessionLog sessionLog;
     RawRegisterPanel rawPanel;
     CycleSequencer sequencer;
 };

@@ -31,6 +31,7 @@ void TraceList::AppendTraceLine(const std::string& line) {
 void TraceList::AddLine(const std::string& line) {
     lines.push_back(line);
     if (observer) observer->LineAppended(line);
+    if (tap) tap(line);
 }
 
 void TraceList::Clear() {

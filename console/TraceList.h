@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,8 @@ public:
     static constexpr std::size_t kMaxLines = 1001;
 
     void SetObserver(TraceListObserver* newObserver) { observer = newObserver; }
+    // Told of every line added, whatever happens to the list afterwards (the session log).
+    void SetTap(std::function<void(const std::string&)> newTap) { tap = std::move(newTap); }
 
     // Adds a line at the end and selects it.
     void AppendTraceLine(const std::string& line);
@@ -40,6 +43,7 @@ private:
     std::deque<std::string> lines;
     int selected = -1;
     TraceListObserver* observer = nullptr;
+    std::function<void(const std::string&)> tap;
 };
 
 // The trace lines of one finished transaction: "<S>: " with the request bytes, then "<R>:<none>" on

@@ -200,9 +200,6 @@ public:
     }
 
     bool Vanished() const override { return vanished; }
-    std::string Describe() const override {
-        return telnet ? "serial device server, RFC 2217 (the server sets its line)" : "serial device server, raw TCP";
-    }
 
 private:
     std::size_t Decode(const std::uint8_t* raw, std::size_t count, std::uint8_t* out) {

@@ -161,7 +161,10 @@ public:
     }
 
     bool Vanished() const override { return vanished; }
-    std::string Describe() const override { return DirectionControlName(direction); }
+    // Said only where RTS switches an RS485 converter; a line without RTS says nothing.
+    std::string Describe() const override {
+        return direction == DirectionControl::None ? std::string() : DirectionControlName(direction);
+    }
 
 private:
     std::unique_ptr<TtyLine> line;

@@ -1,0 +1,184 @@
+#include "history/ResultHistory.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <sstream>
+
+#include "common/TextFormat.h"
+#include "instrument/UnitTable.h"
+
+namespace vexlo {
+namespace {
+
+constexpr int kColumns = 11;
+
+// A field as CSV wants it: quoted when it holds a comma, a quote or a line end.
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+std::optional<std::vector<std::string>> SplitCsvLine(const std::string& line) {
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+                fields.back() += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                fields.back() += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            fields.emplace_back();
+        } else {
+            fields.back() += c;
+        }
+    }
+    if (quoted) return std::nullopt;
+    return fields;
+}
+
+// Numbers in C notation whatever the locale: the decimal mark is always a dot.
+std::optional<double> ParseNumber(const std::string& text) {
+    std::istringstream in(text);
+    in.imbue(std::locale::classic());
+    double value = 0;
+    if (!(in >> value) || !in.eof()) return std::nullopt;
+    return value;
+}
+
+std::optional<std::int64_t> ParseTimestamp(const std::string& text) {
+    std::tm parts{};
+    int milliseconds = 0;
+    if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d.%d", &parts.tm_year, &parts.tm_mon, &parts.tm_mday, &parts.tm_hour,
+                    &parts.tm_min, &parts.tm_sec, &milliseconds) != 7) {
+        return std::nullopt;
+    }
+    parts.tm_year -= 1900;
+    parts.tm_mon -= 1;
+    parts.tm_isdst = -1;
+    const std::time_t seconds = std::mktime(&parts);
+    if (seconds == static_cast<std::time_t>(-1)) return std::nullopt;
+    return static_cast<std::int64_t>(seconds) * 1000 + milliseconds;
+}
+
+}  // namespace
+
+HistoryEntry HistoryEntry::From(const ResultRecord& result, std::int64_t timeMs) {
+    const std::uint8_t relays = result.RelayImage();
+    HistoryEntry entry;
+    entry.timeMs = timeMs;
+    entry.program = result.ProgramIndex() + 1;
+    entry.testType = result.TestType();
+    entry.good = (relays & 0x01) != 0;
+    entry.badTest = (relays & 0x02) != 0;
+    entry.badReference = (relays & 0x04) != 0;
+    entry.alarm = (relays & 0x08) != 0;
+    entry.pressure = result.Measure(0) * 0.001;
+    entry.pressureUnit = UnitText(UnitCode(result.Unit(0)));
+    entry.leak = result.Measure(1) * 0.001;
+    entry.leakUnit = UnitText(UnitCode(result.Unit(1)));
+    return entry;
+}
+
+HistoryStatistics ResultHistory::Statistics() const {
+    HistoryStatistics stats;
+    stats.count = entries.size();
+    if (stats.count == 0) return stats;
+    double sum = 0;
+    for (const auto& entry : entries) {
+        if (entry.good) ++stats.passed;
+        sum += entry.leak;
+    }
+    stats.passRate = static_cast<double>(stats.passed) / static_cast<double>(stats.count);
+    stats.meanLeak = sum / static_cast<double>(stats.count);
+    if (stats.count > 1) {
+        double squares = 0;
+        for (const auto& entry : entries) squares += (entry.leak - stats.meanLeak) * (entry.leak - stats.meanLeak);
+        stats.leakDeviation = std::sqrt(squares / static_cast<double>(stats.count - 1));
+    }
+    return stats;
+}
+
+std::string LocalTimestamp(std::int64_t timeMs) {
+    const std::time_t seconds = static_cast<std::time_t>(timeMs / 1000);
+    std::tm local{};
+#if defined(_WIN32)
+    localtime_s(&local, &seconds);
+#else
+    localtime_r(&seconds, &local);
+#endif
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return FormatText("%s.%03d", text, static_cast<int>(timeMs % 1000));
+}
+
+const char* ResultHistory::CsvHeader() {
+    return "time,program,test_type,good,bad_test,bad_reference,alarm,pressure,pressure_unit,leak,leak_unit";
+}
+
+std::string ResultHistory::CsvLine(const HistoryEntry& entry) {
+    return LocalTimestamp(entry.timeMs) + FormatText(",%d,%d,%d,%d,%d,%d,%.3f,", entry.program, entry.testType,
+                                                     entry.good ? 1 : 0, entry.badTest ? 1 : 0,
+                                                     entry.badReference ? 1 : 0, entry.alarm ? 1 : 0, entry.pressure) +
+           CsvField(entry.pressureUnit) + FormatText(",%.3f,", entry.leak) + CsvField(entry.leakUnit);
+}
+
+std::string ResultHistory::Csv() const {
+    std::string text = std::string(CsvHeader()) + "\n";
+    for (const auto& entry : entries) text += CsvLine(entry) + "\n";
+    return text;
+}
+
+std::optional<std::vector<HistoryEntry>> ResultHistory::ParseCsv(const std::string& text) {
+    std::istringstream lines(text);
+    std::string line;
+    if (!std::getline(lines, line)) return std::nullopt;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line != CsvHeader()) return std::nullopt;
+    std::vector<HistoryEntry> entries;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        const auto fields = SplitCsvLine(line);
+        if (!fields || fields->size() != kColumns) return std::nullopt;
+        const auto& f = *fields;
+        const auto time = ParseTimestamp(f[0]);
+        std::optional<double> numbers[8];
+        for (int i = 0; i < 6; ++i) numbers[i] = ParseNumber(f[static_cast<size_t>(1 + i)]);
+        numbers[6] = ParseNumber(f[7]);
+        numbers[7] = ParseNumber(f[9]);
+        if (!time) return std::nullopt;
+        for (const auto& number : numbers) {
+            if (!number) return std::nullopt;
+        }
+        HistoryEntry entry;
+        entry.timeMs = *time;
+        entry.program = static_cast<int>(*numbers[0]);
+        entry.testType = static_cast<int>(*numbers[1]);
+        entry.good = *numbers[2] != 0;
+        entry.badTest = *numbers[3] != 0;
+        entry.badReference = *numbers[4] != 0;
+        entry.alarm = *numbers[5] != 0;
+        entry.pressure = *numbers[6];
+        entry.pressureUnit = f[8];
+        entry.leak = *numbers[7];
+        entry.leakUnit = f[10];
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+}  // namespace vexlo

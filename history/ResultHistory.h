@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "instrument/Records.h"
+
+namespace vexlo {
+
+// One decoded test result as the history keeps it.
+struct HistoryEntry {
+    std::int64_t timeMs = 0;  // milliseconds since the epoch, when the result was read
+    int program = 0;          // 1 to 8
+    int testType = 0;
+    bool good = false;        // relay image bit 0: the part passed
+    bool badTest = false;     // bit 1
+    bool badReference = false;  // bit 2
+    bool alarm = false;       // bit 3
+    double pressure = 0;
+    std::string pressureUnit;
+    double leak = 0;
+    std::string leakUnit;
+
+    static HistoryEntry From(const ResultRecord& result, std::int64_t timeMs);
+    bool operator==(const HistoryEntry&) const = default;
+};
+
+struct HistoryStatistics {
+    std::size_t count = 0;
+    std::size_t passed = 0;
+    double passRate = 0;  // 0 to 1
+    double meanLeak = 0;
+    double leakDeviation = 0;  // sample standard deviation; 0 below two results
+};
+
+// The results of a session: every result the console or the command line decoded, their
+// statistics, and CSV out and back (one header line, comma separated, dot decimals, UTF-8).
+class ResultHistory {
+public:
+    void Add(const HistoryEntry& entry) { entries.push_back(entry); }
+    void Clear() { entries.clear(); }
+    const std::vector<HistoryEntry>& Entries() const { return entries; }
+    HistoryStatistics Statistics() const;
+
+    static const char* CsvHeader();
+    static std::string CsvLine(const HistoryEntry& entry);
+    std::string Csv() const;
+    // Nothing when the text is not a history CSV (header or a line that does not parse).
+    static std::optional<std::vector<HistoryEntry>> ParseCsv(const std::string& text);
+
+private:
+    std::vector<HistoryEntry> entries;
+};
+
+// "YYYY-MM-DD hh:mm:ss.mmm" of local time.
+std::string LocalTimestamp(std::int64_t timeMs);
+
+}  // namespace vexlo
