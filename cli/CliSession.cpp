@@ -366,13 +366,16 @@ int CliSession::Cycle() {
     // One step a tick, as the console runs it; done once the last cycle has been reported. Unlike
     // the console, nobody watches: a sequencer stuck in a step (an instrument that stopped
     // answering) ends the run.
-    int ticksInStep = 0;
+    // The time in a step is measured, not counted in ticks: a tick whose transaction times out lasts
+    // far longer than the tick.
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point stepStart = Clock::now();
     std::int32_t step = sequencer.sequencerState;
     while (!(sequencer.cycleCount >= count && sequencer.sequencerState == CycleSequencer::InterCycleWait)) {
         sequencer.RunSequencerStep();
-        ticksInStep = sequencer.sequencerState == step ? ticksInStep + 1 : 0;
+        if (sequencer.sequencerState != step) stepStart = Clock::now();
         step = sequencer.sequencerState;
-        if (step != CycleSequencer::InterCycleWait && ticksInStep * kTickMs >= kStuckMs) {
+        if (step != CycleSequencer::InterCycleWait && Clock::now() - stepStart >= std::chrono::milliseconds(kStuckMs)) {
             err << "The instrument does not answer: the cycles stop.\n";
             failed = true;
             break;

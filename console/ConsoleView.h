@@ -3,6 +3,7 @@
 #include <string>
 
 #include "console/TraceList.h"
+#include "instrument/Records.h"
 
 namespace vexlo {
 
@@ -86,6 +87,8 @@ public:
     virtual void StopTimer() = 0;
 
     virtual void ShowMessage(const std::string& text, MessageKind kind) = 0;
+    // The same, once control is back in the event loop: for a report raised in the middle of a command.
+    virtual void ShowMessageLater(const std::string& text, MessageKind kind) { ShowMessage(text, kind); }
     virtual bool AskYesNo(const std::string& text) = 0;
     // The standard prompt of a refused entry; the focus goes to that field.
     virtual void ShowValidationPrompt(Entry entry, const std::string& text) = 0;
@@ -101,6 +104,9 @@ public:
     // The two lists mirror the console's models through these (nullptr: nothing to mirror).
     virtual TraceListObserver* TraceObserver() = 0;
     virtual TraceListObserver* ResultObserver() = 0;
+
+    // Every real-time status the console shows, for a live trend.
+    virtual void StatusShown(const StatusRecord& /*status*/) {}
 };
 
 }  // namespace vexlo

@@ -168,6 +168,7 @@ void TesterConsole::PollStatus() {
 
 void TesterConsole::ShowStatus() {
     const StatusRecord& status = statusRecord;
+    view.StatusShown(status);
     view.SetStatusText(StatusRegisterLine(status));
     view.SetDisplayText(Display::Measure1, MeasureText(status.Measure1()));
     view.SetDisplayText(Display::Measure1Unit, MeasureUnitText(status.Unit1()));
@@ -318,7 +319,8 @@ void TesterConsole::LogTraceLine(const std::string& line) {
     const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
                          std::chrono::system_clock::now().time_since_epoch())
                          .count();
-    if (const auto failure = sessionLog.Append(line, now)) view.ShowMessage(*failure, MessageKind::Warning);
+    // Lines are traced in the middle of commands: the report waits for the event loop.
+    if (const auto failure = sessionLog.Append(line, now)) view.ShowMessageLater(*failure, MessageKind::Warning);
 }
 
 void TesterConsole::ReportUnsavedSettings() {

@@ -79,7 +79,7 @@ public:
     std::uint16_t CurrentProgram() const { return currentProgram; }
     int LampState() const { return lampState; }
     // Every result decoded in this session (Read Last Result, Read FIFO, the sequencer's reads).
-    const ResultHistory& History() const { return history; }
+    ResultHistory& History() { return history; }
 
     // Link.
     bool ApplyLinkSettings();
@@ -93,6 +93,10 @@ public:
     void ClearResults() override { results.Clear(); }
     void AppendResult(const std::string& line) override { results.AppendTraceLine(line); }
     void ShowMessage(const std::string& text) override { view.ShowMessage(text, MessageKind::Warning); }
+    void RejectLimitsRead(int programNumber, const RejectLimits& limits) override {
+        history.SetRejectLimits(programNumber, limits);
+    }
+    void RejectLimitsChanged(int programNumber) override { history.SetRejectLimits(programNumber, std::nullopt); }
 
     // The end-of-cycle bit as the progress animation last acted on it (process-wide).
     static int cycleShown;

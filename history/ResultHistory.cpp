@@ -93,6 +93,35 @@ HistoryEntry HistoryEntry::From(const ResultRecord& result, std::int64_t timeMs)
     return entry;
 }
 
+void ResultHistory::Add(const HistoryEntry& entry) {
+    entries.push_back(entry);
+    Changed();
+}
+
+void ResultHistory::Clear() {
+    entries.clear();
+    Changed();
+}
+
+void ResultHistory::SetRejectLimits(int program, std::optional<RejectLimits> limits) {
+    if (program < 1 || program > static_cast<int>(rejectLimits.size())) return;
+    rejectLimits[static_cast<size_t>(program - 1)] = limits;
+    Changed();
+}
+
+std::optional<RejectLimits> ResultHistory::RejectLimitsOf(int program) const {
+    if (program < 1 || program > static_cast<int>(rejectLimits.size())) return std::nullopt;
+    return rejectLimits[static_cast<size_t>(program - 1)];
+}
+
+std::string HistoryEntry::Verdict() const {
+    if (alarm) return "Alarm";
+    if (badReference) return "Reference reject";
+    if (badTest) return "Test reject";
+    if (good) return "Pass";
+    return "No verdict";
+}
+
 HistoryStatistics ResultHistory::Statistics() const {
     HistoryStatistics stats;
     stats.count = entries.size();

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "instrument/ConsoleReport.h"
 #include "instrument/Records.h"
 
 namespace vexlo {
@@ -24,6 +27,8 @@ struct HistoryEntry {
     std::string leakUnit;
 
     static HistoryEntry From(const ResultRecord& result, std::int64_t timeMs);
+    // "Pass", "Test reject", "Reference reject", "Alarm", or "No verdict" when no bit is set.
+    std::string Verdict() const;
     bool operator==(const HistoryEntry&) const = default;
 };
 
@@ -39,10 +44,17 @@ struct HistoryStatistics {
 // statistics, and CSV out and back (one header line, comma separated, dot decimals, UTF-8).
 class ResultHistory {
 public:
-    void Add(const HistoryEntry& entry) { entries.push_back(entry); }
-    void Clear() { entries.clear(); }
+    void Add(const HistoryEntry& entry);
+    void Clear();
     const std::vector<HistoryEntry>& Entries() const { return entries; }
     HistoryStatistics Statistics() const;
+
+    // The reject limits of a program (1 to 8) while they are known: read, and not written since.
+    void SetRejectLimits(int program, std::optional<RejectLimits> limits);
+    std::optional<RejectLimits> RejectLimitsOf(int program) const;
+
+    // Called after every change, for a window that shows the history.
+    void SetObserver(std::function<void()> observer) { changed = std::move(observer); }
 
     static const char* CsvHeader();
     static std::string CsvLine(const HistoryEntry& entry);
@@ -51,7 +63,13 @@ public:
     static std::optional<std::vector<HistoryEntry>> ParseCsv(const std::string& text);
 
 private:
+    void Changed() const {
+        if (changed) changed();
+    }
+
     std::vector<HistoryEntry> entries;
+    std::array<std::optional<RejectLimits>, 8> rejectLimits;
+    std::function<void()> changed;
 };
 
 // "YYYY-MM-DD hh:mm:ss.mmm" of local time.

@@ -12,6 +12,19 @@ constexpr int kListEntries = kTimeParameterCount + 1;
 
 std::string RejectUnitLine(std::int32_t value) { return kRejectUnitLabel + UnitText(UnitCode(value)); }
 
+// The value of list entry i: each entry is a number register, then the two registers of the value.
+std::int32_t ListEntry(const std::uint8_t* answer, int i) { return LoadLe32(answer + 2 + 6 * i); }
+
+constexpr std::uint16_t kRejectTestParameter = 60;
+constexpr std::uint16_t kRejectRefParameter = 62;
+
+int PositionOf(std::uint16_t number) {
+    for (int i = 0; i < kTimeParameterCount; ++i) {
+        if (kTimeParameters[i].number == number) return i;
+    }
+    return -1;
+}
+
 }  // namespace
 
 std::string ParameterLine(const std::string& label, std::int32_t value, bool threeDecimals, bool testTimeRule) {
@@ -21,8 +34,7 @@ std::string ParameterLine(const std::string& label, std::int32_t value, bool thr
 }
 
 std::vector<std::string> TimeListLines(const std::uint8_t* answer) {
-    // The value of entry i starts at byte 2 + 6 i: each entry is a number register, then the value.
-    const auto entry = [answer](int i) { return LoadLe32(answer + 2 + 6 * i); };
+    const auto entry = [answer](int i) { return ListEntry(answer, i); };
     std::vector<std::string> lines;
     for (int i = 0; i < kTimeParameterCount; ++i) {
         const TimeParameter& parameter = kTimeParameters[i];
@@ -35,15 +47,20 @@ std::vector<std::string> TimeListLines(const std::uint8_t* answer) {
     return lines;
 }
 
-void ReadParameterLine(TesterDevice& device, ConsoleReport& report, int address, const std::string& label,
-                       bool threeDecimals) {
+RejectLimits TimeListRejectLimits(const std::uint8_t* answer) {
+    return {ListEntry(answer, PositionOf(kRejectTestParameter)), ListEntry(answer, PositionOf(kRejectRefParameter)),
+            ListEntry(answer, kTimeParameterCount)};
+}
+
+std::optional<std::int32_t> ReadParameterLine(TesterDevice& device, ConsoleReport& report, int address,
+                                              const std::string& label, bool threeDecimals) {
     std::uint8_t data[4] = {};
     const DeviceStatus status = ToDeviceStatus(device.ReadRegisters(address, 2, data));
     report.TraceExchange(status);
-    if (status == kDeviceOk) {
-        report.AppendResult(ParameterLine(label, LoadLe32(data), threeDecimals,
-                                          address == registers::ParameterRegister(kTestTimeParameter)));
-    }
+    if (status != kDeviceOk) return std::nullopt;
+    report.AppendResult(ParameterLine(label, LoadLe32(data), threeDecimals,
+                                      address == registers::ParameterRegister(kTestTimeParameter)));
+    return LoadLe32(data);
 }
 
 void ReadTimeParameters(TesterDevice& device, ConsoleReport& report, const ProgramNumber& program) {
@@ -55,16 +72,22 @@ void ReadTimeParameters(TesterDevice& device, ConsoleReport& report, const Progr
     if (selected == kDeviceOk && device.IsDirectAccess()) {
         report.ClearTrace();
         report.ClearResults();
+        std::optional<std::int32_t> rejectTest;
+        std::optional<std::int32_t> rejectRef;
         for (const TimeParameter& parameter : kTimeParameters) {
-            ReadParameterLine(device, report, registers::ParameterRegister(parameter.number), parameter.label,
-                              parameter.threeDecimals);
+            const auto value = ReadParameterLine(device, report, registers::ParameterRegister(parameter.number),
+                                                 parameter.label, parameter.threeDecimals);
+            if (parameter.number == kRejectTestParameter) rejectTest = value;
+            if (parameter.number == kRejectRefParameter) rejectRef = value;
             if (parameter.endsGroup) report.AppendResult("");
         }
         std::uint8_t unit[4] = {};
         const DeviceStatus status =
             ToDeviceStatus(device.ReadRegisters(registers::ParameterRegister(kRejectUnitParameter), 2, unit));
         report.TraceExchange(status);
-        if (status == kDeviceOk) report.AppendResult(RejectUnitLine(LoadLe32(unit)));
+        if (status != kDeviceOk) return;
+        report.AppendResult(RejectUnitLine(LoadLe32(unit)));
+        if (rejectTest && rejectRef) report.RejectLimitsRead(program.number, {*rejectTest, *rejectRef, LoadLe32(unit)});
         return;
     }
 
@@ -80,6 +103,7 @@ void ReadTimeParameters(TesterDevice& device, ConsoleReport& report, const Progr
     report.TraceExchange(status);
     if (status != kDeviceOk) return;
     for (const auto& line : TimeListLines(answer)) report.AppendResult(line);
+    report.RejectLimitsRead(program.number, TimeListRejectLimits(answer));
 }
 
 }  // namespace vexlo

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,9 +47,12 @@ std::string ParameterLine(const std::string& label, std::int32_t value, bool thr
 // The lines of the indirect list answer (an entry of three registers for each time parameter, then
 // the reject unit), ending with an empty line.
 std::vector<std::string> TimeListLines(const std::uint8_t* answer);
+// The reject limits in the same answer.
+RejectLimits TimeListRejectLimits(const std::uint8_t* answer);
 
-// Reads two registers at the parameter register, traces the transaction, and on success adds its line.
-void ReadParameterLine(TesterDevice& device, ConsoleReport& report, int address, const std::string& label,
+// Reads two registers at the parameter register, traces the transaction, and on success adds its line
+// and gives the value.
+std::optional<std::int32_t> ReadParameterLine(TesterDevice& device, ConsoleReport& report, int address, const std::string& label,
                        bool threeDecimals);
 
 // "Read Time": the cycle time parameters of one program, by the direct registers in Direct Access

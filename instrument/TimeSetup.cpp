@@ -69,6 +69,7 @@ std::variant<TimeSetupValues, TimeSetupRefusal> ParseTimeSetup(const TimeSetupTe
 void WriteTimeSetup(TesterDevice& device, ConsoleReport& report, int programIndex, const TimeSetupValues& values) {
     if (device.IsDirectAccess()) {
         if (!SelectProgramBeforeWrite(device, registers::kParameterProgram, programIndex, report)) return;
+        report.RejectLimitsChanged(programIndex + 1);
         report.ClearTrace();
         for (int i = 0; i < kTimeSetupFields; ++i) {
             WriteParameterValue(device, registers::ParameterRegister(kFields[i].number),
@@ -77,6 +78,7 @@ void WriteTimeSetup(TesterDevice& device, ConsoleReport& report, int programInde
         return;
     }
     if (!SelectProgramBeforeWrite(device, registers::kListProgram, programIndex, report)) return;
+    report.RejectLimitsChanged(programIndex + 1);
     // The count, then for each field its number and the two registers of its value.
     constexpr int kListRegisters = 1 + 3 * kTimeSetupFields;
     std::uint8_t list[2 * kListRegisters] = {};

@@ -25,6 +25,7 @@ ProgramSetupDialog::ProgramSetupDialog(AppSettings& settings, QWidget* parent)
     ui->accessModeCombo->setCurrentIndex(settings.accessMode == 0 || settings.accessMode == 1 ? settings.accessMode : -1);
     ui->stationEdit->setText(QString::number(settings.station));
     ui->usbCheck->setChecked(settings.usbEmulation != 0);
+    ui->sessionLogCheck->setChecked(settings.sessionLog != 0);
     connect(ui->okButton, &QPushButton::clicked, this, &ProgramSetupDialog::Accept);
     connect(ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(ui->rs232Button, &QPushButton::clicked, this, &ProgramSetupDialog::EditPortSettings);
@@ -52,6 +53,7 @@ void ProgramSetupDialog::Accept() {
     settings.station = static_cast<std::int32_t>(*entered);
     if (ui->accessModeCombo->currentIndex() >= 0) settings.accessMode = ui->accessModeCombo->currentIndex();
     settings.usbEmulation = ui->usbCheck->isChecked() ? 1 : 0;
+    settings.sessionLog = ui->sessionLogCheck->isChecked() ? 1 : 0;
     accept();
 }
 

@@ -12,7 +12,7 @@ class ProgramSetupDialog;
 
 namespace vexlo {
 
-// "Program setup": port, station, access mode and the USB emulation flag; "RS232" edits the chosen
+// "Program setup": port, station, access mode, the USB emulation flag and the session log; "RS232" edits the chosen
 // port's line parameters and saves them at once.
 class ProgramSetupDialog final : public QDialog {
     Q_OBJECT

@@ -287,6 +287,10 @@ void ConsoleWindow::ShowMessage(const std::string& text, MessageKind kind) {
     }
 }
 
+void ConsoleWindow::ShowMessageLater(const std::string& text, MessageKind kind) {
+    QTimer::singleShot(0, this, [this, text, kind] { ShowMessage(text, kind); });
+}
+
 bool ConsoleWindow::AskYesNo(const std::string& text) {
     return QMessageBox::question(this, QApplication::applicationName(), FromText(text),
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
@@ -325,10 +329,22 @@ void ConsoleWindow::AddAboutEntry(const QString& text, std::function<void()> ope
 }
 
 void ConsoleWindow::contextMenuEvent(QContextMenuEvent* event) {
-    if (aboutText.isEmpty()) return;
     QMenu menu(this);
-    menu.addAction(aboutText, this, [this] { OpenAbout(); });
+    menu.addAction(tr("Results history..."), this, [this] { OpenHistory(); });
+    if (!aboutText.isEmpty()) menu.addAction(aboutText, this, [this] { OpenAbout(); });
     menu.exec(event->globalPos());
+}
+
+HistoryWindow& ConsoleWindow::OpenHistory() {
+    if (!historyWindow) historyWindow = std::make_unique<HistoryWindow>(console->History(), this);
+    historyWindow->show();
+    historyWindow->raise();
+    historyWindow->activateWindow();
+    return *historyWindow;
+}
+
+void ConsoleWindow::StatusShown(const StatusRecord& status) {
+    if (historyWindow) historyWindow->AddStatus(status);
 }
 
 bool ConsoleWindow::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {

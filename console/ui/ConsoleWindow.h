@@ -9,6 +9,7 @@
 #include "console/TesterConsole.h"
 #include "console/ui/ListMirror.h"
 #include "console/ui/QtSerialUi.h"
+#include "history/ui/HistoryWindow.h"
 #include "widgets/AnchoredDialog.h"
 
 namespace Ui {
@@ -39,6 +40,8 @@ public:
         if (openAbout) openAbout();
     }
     QTimer& StatusTimer() { return timer; }
+    // "Results history...": the non-modal history window, made on first use.
+    HistoryWindow& OpenHistory();
 
     // ConsoleView
     std::string EntryText(Entry entry) const override;
@@ -57,6 +60,7 @@ public:
     void StartTimer(int periodMs) override;
     void StopTimer() override;
     void ShowMessage(const std::string& text, MessageKind kind) override;
+    void ShowMessageLater(const std::string& text, MessageKind kind) override;
     bool AskYesNo(const std::string& text) override;
     void ShowValidationPrompt(Entry entry, const std::string& text) override;
     void BeginWait() override;
@@ -66,6 +70,7 @@ public:
     void RunIdentifierDialog() override;
     TraceListObserver* TraceObserver() override { return &traceMirror; }
     TraceListObserver* ResultObserver() override { return &resultMirror; }
+    void StatusShown(const StatusRecord& status) override;
 
     void done(int result) override;
 
@@ -91,6 +96,8 @@ private:
     std::map<Display, QWidget*> displays;
     std::map<StatusLight, QCheckBox*> lights;
     std::unique_ptr<TesterConsole> console;
+    // Goes before the console it watches.
+    std::unique_ptr<HistoryWindow> historyWindow;
     bool shutDown = false;
     QString aboutText;
     std::function<void()> openAbout;
