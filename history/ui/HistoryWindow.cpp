@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QMessageBox>
 #include <QPushButton>
@@ -48,7 +49,7 @@ QLineSeries* LimitLine(const QString& name) {
 QChartView* ViewOf(QChart* chart) {
     auto* view = new QChartView(chart);
     view->setRenderHint(QPainter::Antialiasing);
-    view->setMinimumHeight(180);
+    view->setMinimumHeight(240);
     return view;
 }
 
@@ -86,6 +87,9 @@ HistoryWindow::HistoryWindow(ResultHistory& history, QWidget* parent, Clock cloc
     splitter->addWidget(ViewOf(BuildResultChart()));
     splitter->addWidget(ViewOf(BuildTrendChart()));
     splitter->setChildrenCollapsible(false);
+    splitter->setStretchFactor(0, 2);
+    splitter->setStretchFactor(1, 3);
+    splitter->setStretchFactor(2, 2);
 
     auto* exportButton = new QPushButton(tr("Export CSV..."), this);
     exportButton->setObjectName(QStringLiteral("exportCsvButton"));
@@ -103,7 +107,7 @@ HistoryWindow::HistoryWindow(ResultHistory& history, QWidget* parent, Clock cloc
     layout->addWidget(summary);
     layout->addWidget(splitter, 1);
     layout->addLayout(buttons);
-    resize(760, 720);
+    resize(900, 900);
 
     history.SetObserver([this] { Follow(); });
     Follow();
@@ -120,6 +124,7 @@ void HistoryWindow::BuildTable() {
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     table->horizontalHeader()->setStretchLastSection(true);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table->setMinimumHeight(120);
 }
 
@@ -142,6 +147,9 @@ QChart* HistoryWindow::BuildResultChart() {
     cycleAxis = new QValueAxis;
     cycleAxis->setTitleText(tr("Cycle"));
     cycleAxis->setLabelFormat(QStringLiteral("%d"));
+    // Ticks on whole cycles, however many there are.
+    cycleAxis->setTickType(QValueAxis::TicksDynamic);
+    cycleAxis->setTickAnchor(0);
     leakAxis = new QValueAxis;
     leakAxis->setTitleText(tr("Leak"));
     resultChart->addAxis(cycleAxis, Qt::AlignBottom);
@@ -152,7 +160,9 @@ QChart* HistoryWindow::BuildResultChart() {
         series->attachAxis(cycleAxis);
         series->attachAxis(leakAxis);
     }
-    resultChart->legend()->setAlignment(Qt::AlignRight);
+    resultChart->legend()->setAlignment(Qt::AlignBottom);
+    // The joining line is no verdict of its own.
+    resultChart->legend()->markers(leakLine).front()->setVisible(false);
     return resultChart;
 }
 
@@ -182,7 +192,7 @@ QChart* HistoryWindow::BuildTrendChart() {
     measure2Line->attachAxis(measure2Axis);
     measure1Axis->setLinePenColor(measure1Line->color());
     measure2Axis->setLinePenColor(measure2Line->color());
-    trendChart->legend()->setAlignment(Qt::AlignRight);
+    trendChart->legend()->setAlignment(Qt::AlignBottom);
     return trendChart;
 }
 
@@ -265,9 +275,10 @@ void HistoryWindow::ShowLimitsAndRanges() {
     }
     const double margin = std::max((high - low) * 0.08, 0.001);
     leakAxis->setRange(low - margin, high + margin);
+    leakAxis->applyNiceNumbers();
     leakAxis->setTitleText(unit ? tr("Leak (%1)").arg(FromText(*unit)) : tr("Leak"));
     cycleAxis->setRange(0.5, std::max(count, 1) + 0.5);
-    cycleAxis->setTickCount(std::clamp(count, 1, 10) + 1);
+    cycleAxis->setTickInterval(std::max(1, (count + 9) / 10));
 }
 
 QString HistoryWindow::SummaryText() const { return summary->text(); }
@@ -304,6 +315,8 @@ void HistoryWindow::ShowTrend() {
         low2 = std::min(low2, sample.measure2);
         high2 = std::max(high2, sample.measure2);
     }
+    trendChart->setTitle(first.isEmpty() ? tr("Real time status, last 60 s: no status read in that time")
+                                         : tr("Real time status, last 60 s"));
     measure1Line->replace(first);
     measure2Line->replace(second);
     measure1Axis->setRange(low1 - std::max((high1 - low1) * 0.08, 0.001), high1 + std::max((high1 - low1) * 0.08, 0.001));
