@@ -3,7 +3,7 @@
 # arguments, those packages instead.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins qt6-svg-dev qt6-charts-dev libqt6opengl6-dev libgtest-dev libgmock-dev
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins qt6-svg-dev qt6-charts-dev libqt6opengl6-dev dpkg-dev file desktop-file-utils libgtest-dev libgmock-dev
           libbenchmark-dev libmodbus-dev mbpoll socat ser2net xvfb xauth)
 [ $# -gt 0 ] && packages=("$@")
 missing=()
