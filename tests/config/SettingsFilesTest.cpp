@@ -77,6 +77,24 @@ TEST(AppSettingsTest, SavingRewritesAllFourKeysAndKeepsOtherSections) {
     EXPECT_EQ(AppSettings().comPort, 2);  // a cancelled dialog writes nothing
 }
 
+// The session log switch lives in a section of its own, written only once it was ever switched on,
+// so that a file shared with other tools keeps its four keys alone.
+TEST(AppSettingsTest, SessionLogSwitchHasItsOwnSection) {
+    ScopedWorkDir dir;
+    const std::string ini = dir.File("VexloModbusTester.ini");
+    AppSettings settings;
+    settings.SetStation(4);
+    EXPECT_EQ(ReadWholeFile(ini).find("SessionLog"), std::string::npos);
+    settings.sessionLog = 1;
+    ASSERT_TRUE(settings.TransferSettings(false));
+    EXPECT_NE(ReadWholeFile(ini).find("[Vexlo]\nSessionLog=1\n"), std::string::npos) << ReadWholeFile(ini);
+    EXPECT_EQ(AppSettings().sessionLog, 1);
+    settings.sessionLog = 0;
+    ASSERT_TRUE(settings.TransferSettings(false));
+    EXPECT_EQ(AppSettings().sessionLog, 0);
+    EXPECT_EQ(AppSettings().station, 4);
+}
+
 // An editor's byte-order mark must not hide the first section ([Ports] would be lost and another,
 // real port opened); a save keeps the mark.
 TEST(IniProfileTest, ByteOrderMarkIsReadAsIfAbsent) {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <regex>
+#include <sstream>
 
 #include "tests/support/ConsoleFixture.h"
 #include "tests/support/Hex.h"
@@ -314,6 +317,72 @@ TEST_F(ConsoleLogicTest, ProgramFieldsAndDialogs) {
     EXPECT_EQ(view.messages.back(), "CVexloModbusTesterDlg::OnBtnW20(), TODO");
     console->ParameterDialogExchange(false);
     EXPECT_EQ(console->Trace().Lines().back(), "<R>:<none>");
+}
+
+}  // namespace
+}  // namespace vexlo
+
+namespace vexlo {
+namespace {
+
+// Files of the session log in the folder (one a day).
+std::vector<std::filesystem::path> SessionLogs(const std::string& folder) {
+    std::vector<std::filesystem::path> logs;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().filename().string().rfind("VexloModbusTester-", 0) == 0) logs.push_back(entry.path());
+    }
+    return logs;
+}
+
+class SessionLogConsoleTest : public test::ConsoleFixture {};
+
+// With the check box on, each traced line also goes to the day's log, stamped to the millisecond,
+// past the trace list's cap; with it off, nothing is written.
+TEST_F(SessionLogConsoleTest, TracedLinesGoToTheLogOnlyWhenItIsOn) {
+    StartConsole();
+    console->StartCommand();
+    EXPECT_TRUE(SessionLogs(dir.Path()).empty());
+
+    settings->sessionLog = 1;
+    console->ResetCommand();
+    // More lines than the list keeps (1001), as a long run leaves them.
+    for (int i = 0; i < 1100; ++i) console->Trace().AppendTraceLine("line " + std::to_string(i));
+    console->ClearFifoCommand();
+    const auto logs = SessionLogs(dir.Path());
+    ASSERT_EQ(logs.size(), 1u);
+    std::vector<std::string> lines;
+    std::istringstream in(test::ReadWholeFile(logs.front().string()));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 1104u);
+    EXPECT_LT(console->Trace().Lines().size(), 1104u);
+    const std::regex stamped(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}  (.*))");
+    const auto text = [&](size_t i) {
+        std::smatch match;
+        EXPECT_TRUE(std::regex_match(lines[i], match, stamped)) << lines[i];
+        return match.size() > 1 ? match[1].str() : std::string();
+    };
+    EXPECT_EQ(text(0), "<S>: 01 05 00 00 ff 00 8c 3a ");
+    EXPECT_EQ(text(2), "line 0");
+    EXPECT_EQ(text(1101), "line 1099");
+    EXPECT_EQ(text(1103), console->Trace().Lines().back());
+    EXPECT_EQ(text(1102).rfind("<S>: 01 05 00 ", 0), 0u);
+    EXPECT_TRUE(view.messages.empty());
+}
+
+// The day's log cannot be opened (a folder took its name): one report, not one per line, and the
+// trace goes on.
+TEST_F(SessionLogConsoleTest, AFailingLogIsReportedOnce) {
+    StartConsole();
+    settings->sessionLog = 1;
+    const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                         std::chrono::system_clock::now().time_since_epoch()).count();
+    const std::string blocked = dir.File(SessionLog::FileName(now));
+    std::filesystem::create_directory(blocked);
+    console->ResetCommand();
+    console->ResetCommand();
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages.front(), "The session log could not be written to " + blocked + ".");
+    EXPECT_EQ(console->Trace().Lines().size(), 4u);
 }
 
 }  // namespace

@@ -70,10 +70,14 @@ TEST_F(DialogsTest, ProgramSetupShowsAndStoresTheChoices) {
     EXPECT_EQ(settings.station, 17);
     station->setText("255");
     Child<QComboBox>(&dialog, "accessModeCombo")->setCurrentIndex(0);
+    auto* sessionLog = Child<QCheckBox>(&dialog, "sessionLogCheck");
+    EXPECT_FALSE(sessionLog->isChecked());  // off unless asked for
+    sessionLog->setChecked(true);
     QTest::mouseClick(Child<QPushButton>(&dialog, "okButton"), Qt::LeftButton);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(settings.station, 255);
     EXPECT_EQ(settings.accessMode, 0);
+    EXPECT_EQ(settings.sessionLog, 1);
 }
 
 TEST_F(DialogsTest, SerialPortSetupEditsACopy) {
