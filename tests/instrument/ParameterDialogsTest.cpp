@@ -66,6 +66,8 @@ TEST_F(ParameterDialogsTest, TimeSetupWritesDirectlyOrByList) {
     EXPECT_EQ(model.Parameter(4, 1), 9000);
     EXPECT_EQ(model.Parameter(4, 62), 5000);
     EXPECT_EQ(model.Parameter(2, 1), 2300);  // the other program is untouched
+    // The limits read before of programs 3 and 5 no longer hold.
+    EXPECT_EQ(report.limitsChanged, (std::vector<int>{3, 5}));
 }
 
 TEST_F(ParameterDialogsTest, IdentifierChecksComeFirst) {
@@ -128,6 +130,7 @@ TEST_F(ParameterDialogsTest, WritesAreNotSentAfterAFailedSelection) {
             EXPECT_EQ(report.trace[0].substr(0, 23), "<S>: " + request + " ");
             EXPECT_EQ(report.trace[1], "<R>:<none>");
             EXPECT_EQ(simulator->Model().Parameter(2, 1), 4321);
+            EXPECT_TRUE(report.limitsChanged.empty());
         }
         device.Close();
     }

@@ -55,6 +55,33 @@ TEST_F(ParameterProceduresTest, ReadTimeFallsBackToTheListsWhenTheSelectionIsUna
     EXPECT_EQ(report.results.size(), 11u);
 }
 
+// "Read Time" hands the console the reject limits it read, by either path, and only complete ones.
+TEST_F(ParameterProceduresTest, ReadTimeGivesTheRejectLimitsItRead) {
+    StartSimulator();
+    simulator->Model().SetParameter(2, 60, 4250);
+    simulator->Model().SetParameter(2, 62, 1750);
+    simulator->Model().SetParameter(2, 127, 6000);
+    for (const AccessMode mode : {kDirectAccess, kStandardAccess}) {
+        report.limitsRead.clear();
+        device.accessMode = mode;
+        ReadTimeParameters(device, report, ParseProgramNumber("3"));
+        ASSERT_EQ(report.limitsRead.size(), 1u) << mode;
+        EXPECT_EQ(report.limitsRead[0].program, 3);
+        EXPECT_EQ(report.limitsRead[0].limits.test, 4250);
+        EXPECT_EQ(report.limitsRead[0].limits.reference, 1750);
+        EXPECT_EQ(report.limitsRead[0].limits.unit, 6000);
+    }
+}
+
+TEST_F(ParameterProceduresTest, ReadTimeGivesNoLimitsWhenTheUnitIsNotRead) {
+    StartSimulator({}, {}, {{sim::FaultKind::NoReply, 1.0, 0x207F}});
+    ShortenReplyTimeout();
+    device.accessMode = kDirectAccess;
+    ReadTimeParameters(device, report, ParseProgramNumber("1"));
+    EXPECT_EQ(report.results.size(), 9u);  // the lines before the unit
+    EXPECT_TRUE(report.limitsRead.empty());
+}
+
 TEST_F(ParameterProceduresTest, InvalidProgramSendsNothing) {
     StartSimulator();
     for (const char* text : {"0", "9", ""}) {

@@ -28,6 +28,18 @@ public:
     void ClearResults() override { results.clear(); }
     void AppendResult(const std::string& line) override { results.push_back(line); }
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void RejectLimitsRead(int programNumber, const RejectLimits& limits) override {
+        limitsRead.push_back({programNumber, limits});
+    }
+
+    void RejectLimitsChanged(int programNumber) override { limitsChanged.push_back(programNumber); }
+
+    struct LimitsRead {
+        int program;
+        RejectLimits limits;
+    };
+    std::vector<LimitsRead> limitsRead;
+    std::vector<int> limitsChanged;
 
     std::vector<std::string> trace;
     std::vector<std::string> results;
