@@ -125,6 +125,12 @@ void CliSession::TraceExchange(DeviceStatus result) {
 
 int CliSession::Finish(const std::vector<std::pair<std::string, std::string>>& extra) {
     const int code = failed ? kFailed : kDone;
+    if (failed && !explained) {
+        // The master's counters say what went wrong on the line.
+        const LinkCounters& counters = device.Counters();
+        err << FormatText("No valid answer from station %d: %d time-outs, %d CRC errors, %d exception replies.\n",
+                          device.Station(), counters.timeouts, counters.crcErrors, counters.negativeResponses);
+    }
     if (options.Has("--json")) {
         JsonObject object;
         object.Add("command", JsonObject::Quote(options.command)).Add("ok", JsonObject::Bool(!failed));
@@ -377,6 +383,7 @@ int CliSession::Cycle() {
         step = sequencer.sequencerState;
         if (step != CycleSequencer::InterCycleWait && Clock::now() - stepStart >= std::chrono::milliseconds(kStuckMs)) {
             err << "The instrument does not answer: the cycles stop.\n";
+            explained = true;
             failed = true;
             break;
         }
@@ -389,6 +396,7 @@ int CliSession::Cycle() {
         file << history.Csv();
         if (!file.good()) {
             err << "The results could not be written to " << *csv << ".\n";
+            explained = true;
             failed = true;
         }
     }

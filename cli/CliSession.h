@@ -77,6 +77,7 @@ private:
     std::uint32_t fifoCount = 0;
     std::string pauseText = "0";
     bool failed = false;
+    bool explained = false;  // the reason of the failure is on standard error already
     std::vector<std::string> trace;
     std::vector<std::string> results;
     std::vector<std::string> messages;

@@ -98,6 +98,7 @@ TEST_F(CliTest, AFailedTransactionExitsWithOne) {
     EXPECT_EQ(run.code, 1);
     EXPECT_EQ(run.out.rfind("<S>: 09 ", 0), 0u) << run.out;  // the request went out, nothing decoded
     EXPECT_EQ(run.out.find("Running program"), std::string::npos);
+    EXPECT_EQ(run.err, "No valid answer from station 9: 3 time-outs, 0 CRC errors, 0 exception replies.\n");
 }
 
 // Unattended cycles: each FIFO result goes into the CSV, its verdict bits agreeing with its leak
