@@ -2,15 +2,12 @@
 
 #include <cstdio>
 
+#include "common/LocalTime.h"
+
 namespace vexlo {
 
 std::string MakeLogFileName(std::time_t now) {
-    std::tm local{};
-#if defined(_WIN32)
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    const std::tm local = LocalTime(now);
     char name[64];
     std::strftime(name, sizeof name, "%Y-%m-%d-%H-%M-%S.TXT", &local);
     return name;

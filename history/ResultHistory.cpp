@@ -5,6 +5,7 @@
 #include <ctime>
 #include <sstream>
 
+#include "common/LocalTime.h"
 #include "common/TextFormat.h"
 #include "instrument/UnitTable.h"
 
@@ -142,13 +143,7 @@ HistoryStatistics ResultHistory::Statistics() const {
 }
 
 std::string LocalTimestamp(std::int64_t timeMs) {
-    const std::time_t seconds = static_cast<std::time_t>(timeMs / 1000);
-    std::tm local{};
-#if defined(_WIN32)
-    localtime_s(&local, &seconds);
-#else
-    localtime_r(&seconds, &local);
-#endif
+    const std::tm local = LocalTime(static_cast<std::time_t>(timeMs / 1000));
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
     return FormatText("%s.%03d", text, static_cast<int>(timeMs % 1000));
