@@ -119,7 +119,7 @@ std::string HistoryEntry::Verdict() const {
     if (alarm) return "Alarm";
     if (badReference) return "Reference reject";
     if (badTest) return "Test reject";
-    if (good) return "Pass";
+    if (Passed()) return "Pass";
     return "No verdict";
 }
 
@@ -129,7 +129,7 @@ HistoryStatistics ResultHistory::Statistics() const {
     if (stats.count == 0) return stats;
     double sum = 0;
     for (const auto& entry : entries) {
-        if (entry.good) ++stats.passed;
+        if (entry.Passed()) ++stats.passed;
         sum += entry.leak;
     }
     stats.passRate = static_cast<double>(stats.passed) / static_cast<double>(stats.count);

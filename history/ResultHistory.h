@@ -27,6 +27,8 @@ struct HistoryEntry {
     std::string leakUnit;
 
     static HistoryEntry From(const ResultRecord& result, std::int64_t timeMs);
+    // The good-part bit alone: a reject or alarm bit beside it makes it no pass.
+    bool Passed() const { return good && !badTest && !badReference && !alarm; }
     // "Pass", "Test reject", "Reference reject", "Alarm", or "No verdict" when no bit is set.
     std::string Verdict() const;
     bool operator==(const HistoryEntry&) const = default;

@@ -240,7 +240,7 @@ void HistoryWindow::AppendRow(int row, const HistoryEntry& entry) {
         if (column == Pressure || column == Leak || column == Program || column == TestType) {
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         }
-        if (column == Verdict) item->setForeground(entry.good && !entry.alarm ? kPassColour : kRejectColour);
+        if (column == Verdict) item->setForeground(entry.Passed() ? kPassColour : kRejectColour);
         table->setItem(row, column, item);
     }
 }
@@ -248,7 +248,7 @@ void HistoryWindow::AppendRow(int row, const HistoryEntry& entry) {
 void HistoryWindow::AppendPoint(int cycle, const HistoryEntry& entry) {
     const QPointF point(cycle, entry.leak);
     leakLine->append(point);
-    (entry.Verdict() == "Pass" ? passPoints : failPoints)->append(point);
+    (entry.Passed() ? passPoints : failPoints)->append(point);
 }
 
 void HistoryWindow::ShowLimitsAndRanges() {

@@ -63,6 +63,13 @@ TEST(ResultHistoryTest, StatisticsOverKnownResults) {
     single.Add(HistoryEntry::From(MakeResult(0, 1, 0x02, 0, 0, 5000, 0), 0));
     EXPECT_EQ(single.Statistics().passRate, 0.0);
     EXPECT_EQ(single.Statistics().leakDeviation, 0.0);
+
+    // A good-part bit beside an alarm is no pass.
+    ResultHistory mixed;
+    mixed.Add(HistoryEntry::From(MakeResult(0, 1, 0x01, 0, 0, 1000, 0), 0));
+    mixed.Add(HistoryEntry::From(MakeResult(0, 1, 0x09, 0, 0, 1000, 0), 0));
+    EXPECT_EQ(mixed.Statistics().passed, 1u);
+    EXPECT_EQ(mixed.Entries().back().Verdict(), "Alarm");
 }
 
 TEST(ResultHistoryTest, CsvRoundTripKeepsEveryField) {
