@@ -291,6 +291,9 @@ int CliSession::Search() {
         return Finish({{"station", std::to_string(station)}});
     }
     messages.push_back("Station not found !!!");
+    // Every station was tried: the counters of the last one would say nothing useful.
+    err << "Station not found !!!\n";
+    explained = true;
     failed = true;
     return Finish();
 }
