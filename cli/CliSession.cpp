@@ -11,6 +11,8 @@
 #include "common/TextFormat.h"
 #include "common/TextParse.h"
 #include "config/PortsSection.h"
+#include "console/ConsoleMessages.h"
+#include "console/RawRegisterPanel.h"
 #include "console/RawRegisterText.h"
 #include "console/TraceList.h"
 #include "instrument/IdentifierAccess.h"
@@ -28,8 +30,6 @@ constexpr int kCommandLinePort = 40;
 constexpr int kTickMs = 100;
 // Longer than any step of a cycle takes (the end-of-cycle wait gives up after 10 s).
 constexpr int kStuckMs = 30000;
-constexpr const char* kAddressPrompt = "Please enter a hexadecimal address from 0 to FFFF.";
-constexpr const char* kIntegerPrompt = "Please enter an integer.";
 
 std::int64_t NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -83,7 +83,7 @@ int CliSession::Connect() {
     int station = settings.LineStation();
     if (const auto text = options.Value("--station")) {
         const auto value = ParseWholeNumber(*text);
-        if (!value || *value < 1 || *value > 255) return Refuse("Please enter an integer between 1 and 255.");
+        if (!value || *value < 1 || *value > 255) return Refuse(kStationPrompt);
         station = static_cast<int>(*value);
     }
     AccessMode mode = settings.accessMode;
@@ -206,7 +206,7 @@ int CliSession::Result(bool fromFifo) {
         TraceExchange(read);
         if (read != kDeviceOk) return Finish();
         if (status.FifoCount() == 0) {
-            messages.push_back("FIFO empty !!!, Run cycle first");
+            messages.push_back(kFifoEmpty);
             return Finish();
         }
     }
@@ -216,7 +216,7 @@ int CliSession::Result(bool fromFifo) {
     TraceExchange(read);
     if (read != kDeviceOk) return Finish();
     if (device.exceptionReply) {
-        messages.push_back("Result is empty !!!, Run a cycle");
+        messages.push_back(kResultEmpty);
         return Finish();
     }
     results = ResultLines(result, options.Has("--erd"));
@@ -236,7 +236,9 @@ int CliSession::Read() {
     if (options.arguments.size() > 1) {
         const auto parsed = ParseWholeNumber(options.arguments[1]);
         if (!parsed) return Refuse(kIntegerPrompt);
-        if (*parsed < 1 || *parsed > 128) return Refuse("Please enter an integer between 1 and 128.");
+        if (*parsed < 1 || *parsed > RawRegisterPanel::kMaxWords) {
+            return Refuse(FormatText(kWordCountPromptFormat, RawRegisterPanel::kMaxWords));
+        }
         count = *parsed;
     }
     std::uint8_t buffer[256] = {};
@@ -287,12 +289,12 @@ int CliSession::Search() {
     int station = 0;
     const DeviceStatus found = device.FindStation(station);
     if (found == kDeviceOk) {
-        messages.push_back(FormatText("Station found = %d", station));
+        messages.push_back(FormatText(kStationFoundFormat, station));
         return Finish({{"station", std::to_string(station)}});
     }
-    messages.push_back("Station not found !!!");
+    messages.push_back(kStationNotFound);
     // Every station was tried: the counters of the last one would say nothing useful.
-    err << "Station not found !!!\n";
+    err << kStationNotFound << "\n";
     explained = true;
     failed = true;
     return Finish();
@@ -347,7 +349,7 @@ void CliSession::StartCommand() {
 
 void CliSession::ReadFifoCommand() {
     if (fifoCount == 0) {
-        AppendTraceLine("FIFO empty !!!, Run cycle first");
+        AppendTraceLine(kFifoEmpty);
         return;
     }
     ResultRecord result;

@@ -4,14 +4,13 @@
 
 #include "common/TextFormat.h"
 #include "common/TextParse.h"
+#include "console/ConsoleMessages.h"
 #include "console/RawRegisterText.h"
 #include "common/ByteImage.h"
 
 namespace vexlo {
 namespace {
 
-constexpr const char* kIntegerPrompt = "Please enter an integer.";
-constexpr const char* kAddressPrompt = "Please enter a hexadecimal address from 0 to FFFF.";
 
 }  // namespace
 
@@ -37,7 +36,7 @@ bool RawRegisterPanel::ExchangeFields() {
     }
     wordCount = static_cast<unsigned>(*count);
     if (wordCount < 1 || wordCount > kMaxWords) {
-        view.ShowValidationPrompt(Entry::WordCount, FormatText("Please enter an integer between 1 and %u.", kMaxWords));
+        view.ShowValidationPrompt(Entry::WordCount, FormatText(kWordCountPromptFormat, kMaxWords));
         return false;
     }
     const auto longValue = ParseWholeNumber(view.EntryText(Entry::WriteLong));

@@ -7,6 +7,7 @@
 
 #include "common/TextFormat.h"
 #include "config/PortsSection.h"
+#include "console/ConsoleMessages.h"
 #include "console/LogFile.h"
 #include "instrument/ParameterAccess.h"
 #include "instrument/ProgramBlocks.h"
@@ -18,14 +19,6 @@
 namespace vexlo {
 
 int TesterConsole::cycleShown = 0;
-
-namespace {
-
-constexpr const char* kResultEmpty = "Result is empty !!!, Run a cycle";
-constexpr const char* kFifoEmpty = "FIFO empty !!!, Run cycle first";
-constexpr const char* kStationNotFound = "Station not found !!!";
-
-}  // namespace
 
 TesterConsole::TesterConsole(AppSettings& settings, ConsoleView& view)
     : settings(settings),
@@ -301,7 +294,7 @@ void TesterConsole::SearchCommand() {
     bool saved = true;
     if (device.FindStation(station) == kDeviceOk) {
         view.SetDisplayText(Display::Station, FormatText("%d", station));
-        message = FormatText("Station found = %d", station);
+        message = FormatText(kStationFoundFormat, station);
         saved = settings.SetStation(station);
     }
     device.Close();
