@@ -295,8 +295,11 @@ void HistoryWindow::ShowSummary() {
 
 void HistoryWindow::AddStatus(const StatusRecord& status) {
     trend.Add(clock(), status.Measure1() * 0.001, status.Measure2() * 0.001);
-    measure1Axis->setTitleText(QStringLiteral("Mesure1 (%1)").arg(FromText(MeasureUnitText(status.Unit1()))));
-    measure2Axis->setTitleText(QStringLiteral("Mesure2 (%1)").arg(FromText(MeasureUnitText(status.Unit2()))));
+    // Ten polls a second: the titles change only with the units, and a new title lays the chart out.
+    const QString title1 = QStringLiteral("Mesure1 (%1)").arg(FromText(MeasureUnitText(status.Unit1())));
+    const QString title2 = QStringLiteral("Mesure2 (%1)").arg(FromText(MeasureUnitText(status.Unit2())));
+    if (measure1Axis->titleText() != title1) measure1Axis->setTitleText(title1);
+    if (measure2Axis->titleText() != title2) measure2Axis->setTitleText(title2);
     if (isVisible()) ShowTrend();
 }
 
