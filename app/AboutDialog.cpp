@@ -4,9 +4,9 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QSvgRenderer>
-#include <QPainter>
 
 #include "app/VersionInfo.h"
 #include "widgets/CaptionLabel.h"

@@ -16,8 +16,8 @@
 #include "modbus/Crc16.h"
 #include "modbus/ModbusRtuMaster.h"
 #include "serial/PortNameResolver.h"
-#include "serial/SerialDevice.h"
 #include "serial/PortTable.h"
+#include "serial/SerialDevice.h"
 #include "simulator/FaultPlan.h"
 #include "simulator/InstrumentModel.h"
 #include "simulator/PseudoTerminal.h"
@@ -146,11 +146,13 @@ void BM_ReplyToReturn(benchmark::State& state) {
             state.SkipWithError("transaction failed");
             break;
         }
-        latencyUs.push_back(static_cast<double>(returned.time_since_epoch().count() - link.responder.lastReplySentNs) / 1e3);
+        latencyUs.push_back(static_cast<double>(returned.time_since_epoch().count() - link.responder.lastReplySentNs) /
+                            1e3);
         // The silence on the line: from the end of the previous reply to the start of this request.
         if (readsBefore > 0 && link.writes.size() > writesBefore) {
             gapMs.push_back(
-                std::chrono::duration<double, std::milli>(link.writes[writesBefore] - link.readEnds[readsBefore - 1]).count());
+                std::chrono::duration<double, std::milli>(link.writes[writesBefore] - link.readEnds[readsBefore - 1])
+                    .count());
         }
     }
     state.counters["reply_to_return_median_us"] = Median(latencyUs);
@@ -158,7 +160,8 @@ void BM_ReplyToReturn(benchmark::State& state) {
     state.counters["gap_max_ms"] = gapMs.empty() ? 0 : *std::max_element(gapMs.begin(), gapMs.end());
     state.counters["gap_min_ms"] = gapMs.empty() ? 0 : *std::min_element(gapMs.begin(), gapMs.end());
     const auto late = std::count_if(gapMs.begin(), gapMs.end(), [](double gap) { return gap > 20.5; });
-    state.counters["gap_over_20_5ms_percent"] = gapMs.empty() ? 0 : 100.0 * static_cast<double>(late) / static_cast<double>(gapMs.size());
+    state.counters["gap_over_20_5ms_percent"] =
+        gapMs.empty() ? 0 : 100.0 * static_cast<double>(late) / static_cast<double>(gapMs.size());
 }
 BENCHMARK(BM_ReplyToReturn)->Iterations(150)->Unit(benchmark::kMillisecond);
 
@@ -184,9 +187,9 @@ BENCHMARK(BM_GapWaitCpu)->Iterations(100)->Unit(benchmark::kMillisecond);
 class PacedInstrument {
 public:
     explicit PacedInstrument(std::uint32_t baud)
-        : protocol(model, {1, false}), slave(pty.MasterFd(), protocol, faults, {baud, 0}), worker([this] {
-              slave.Run(stopping);
-          }) {}
+        : protocol(model, {1, false}),
+          slave(pty.MasterFd(), protocol, faults, {baud, 0}),
+          worker([this] { slave.Run(stopping); }) {}
     ~PacedInstrument() {
         stopping = true;
         worker.join();

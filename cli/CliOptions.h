@@ -12,7 +12,7 @@ namespace vexlo::cli {
 struct CliOptions {
     std::string command;
     std::vector<std::string> arguments;
-    std::set<std::string> flags;                 // --erd, --input, --swap, --read-fifo, --trace, --json, --help
+    std::set<std::string> flags;                // --erd, --input, --swap, --read-fifo, --trace, --json, --help
     std::map<std::string, std::string> values;  // --port, --station, --access, --count, --pause, --csv
 
     bool Has(const std::string& flag) const { return flags.count(flag) > 0; }

@@ -250,8 +250,10 @@ int CliSession::Read() {
     results = text.lines;
     std::vector<std::string> registers;
     for (long long i = 0; i < count; ++i) registers.push_back(std::to_string(LoadLe16(buffer + 2 * i)));
-    return Finish({{"address", std::to_string(*address)}, {"registers", JsonObject::Array(registers)},
-                   {"word", text.wordField}, {"long", text.longField}});
+    return Finish({{"address", std::to_string(*address)},
+                   {"registers", JsonObject::Array(registers)},
+                   {"word", text.wordField},
+                   {"long", text.longField}});
 }
 
 int CliSession::WriteWord() {

@@ -11,19 +11,16 @@ namespace {
 class SteadyClock final : public MonotonicClock {
 public:
     std::int64_t PerformanceCounter() override {
-        return std::chrono::duration_cast<std::chrono::nanoseconds>(
-                   std::chrono::steady_clock::now().time_since_epoch())
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
             .count();
     }
     std::int64_t PerformanceFrequency() override { return 1000000000; }
     std::uint32_t TickCountMs() override {
-        return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                              std::chrono::steady_clock::now().time_since_epoch())
-                                              .count());
+        return static_cast<std::uint32_t>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+                .count());
     }
-    void SleepMs(int milliseconds) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    }
+    void SleepMs(int milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
     void SleepUntil(std::int64_t counter) override { SleepUntilSteady(counter); }
     void Relax() override {
 #if defined(__x86_64__) || defined(__i386__)

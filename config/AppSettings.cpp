@@ -1,7 +1,7 @@
 #include "config/AppSettings.h"
 
-#include "config/ConsoleIniPath.h"
 #include "common/TextFormat.h"
+#include "config/ConsoleIniPath.h"
 #include "config/IniProfile.h"
 #include "config/PortsSection.h"
 
@@ -18,7 +18,9 @@ bool AppSettings::TransferSettings(bool load) {
         std::int32_t* field;
         std::int32_t fallback;
     };
-    const Key keys[] = {{"ComPort", &comPort, 0}, {"Station", &station, kDefaultStation}, {"AccessMode", &accessMode, 0},
+    const Key keys[] = {{"ComPort", &comPort, 0},
+                        {"Station", &station, kDefaultStation},
+                        {"AccessMode", &accessMode, 0},
                         {"USB_RS232", &usbEmulation, 0}};
     bool written = true;
     for (const auto& key : keys) {

@@ -2,11 +2,11 @@
 
 #include <climits>
 
+#include "common/MonotonicClock.h"
 #include "common/TextFormat.h"
 #include "common/TextParse.h"
 #include "instrument/ParameterAccess.h"
 #include "instrument/TesterDevice.h"
-#include "common/MonotonicClock.h"
 
 namespace vexlo {
 
@@ -27,13 +27,26 @@ void CycleSequencer::TraceUptime(const char* format) {
 
 std::int32_t CycleSequencer::RunSequencerStep() {
     switch (sequencerState) {
-        case Arm: StepArm(); break;
-        case WaitingReady: StepWaitingReady(); break;
-        case ProgramSelected: StepProgramSelected(); break;
-        case WaitingEndOfCycle: StepWaitingEndOfCycle(); break;
-        case CycleReport: StepCycleReport(); break;
-        case InterCycleWait: StepInterCycleWait(); break;
-        default: break;
+        case Arm:
+            StepArm();
+            break;
+        case WaitingReady:
+            StepWaitingReady();
+            break;
+        case ProgramSelected:
+            StepProgramSelected();
+            break;
+        case WaitingEndOfCycle:
+            StepWaitingEndOfCycle();
+            break;
+        case CycleReport:
+            StepCycleReport();
+            break;
+        case InterCycleWait:
+            StepInterCycleWait();
+            break;
+        default:
+            break;
     }
     return sequencerState;
 }

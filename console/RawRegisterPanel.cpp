@@ -2,17 +2,14 @@
 
 #include <climits>
 
+#include "common/ByteImage.h"
 #include "common/TextFormat.h"
 #include "common/TextParse.h"
 #include "console/ConsoleMessages.h"
 #include "console/RawRegisterText.h"
-#include "common/ByteImage.h"
 
 namespace vexlo {
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 bool RawRegisterPanel::ExchangeFields() {
     const auto exchangeAddress = [this](Entry entry, std::string& text, std::uint16_t& address) {

@@ -9,10 +9,11 @@
 namespace vexlo {
 namespace {
 
-
 // "%ld" and "%lx" of a 32-bit value print the same on platforms whose long is 64 bits.
 long AsLong(std::int32_t value) { return static_cast<long>(value); }
-unsigned long AsUnsignedLong(std::int32_t value) { return static_cast<unsigned long>(static_cast<std::uint32_t>(value)); }
+unsigned long AsUnsignedLong(std::int32_t value) {
+    return static_cast<unsigned long>(static_cast<std::uint32_t>(value));
+}
 
 }  // namespace
 

@@ -24,8 +24,9 @@ TesterConsole::TesterConsole(AppSettings& settings, ConsoleView& view)
     : settings(settings),
       view(view),
       sessionLog(settings.Directory()),
-      rawPanel(device, view, results, statusPoll, [this] { return ExchangeEntries(); },
-               [this](DeviceStatus status) { ShowExchange(status, 0); }),
+      rawPanel(
+          device, view, results, statusPoll, [this] { return ExchangeEntries(); },
+          [this](DeviceStatus status) { ShowExchange(status, 0); }),
       sequencer(*this) {
     trace.SetObserver(view.TraceObserver());
     trace.SetTap([this](const std::string& line) { LogTraceLine(line); });
@@ -87,9 +88,9 @@ void TesterConsole::ShowLinkCounters(const LinkCounters& counters) {
     ShowCounterIfChanged(shownCounters.timeouts, counters.timeouts, Display::TimeoutErrors, plain(counters.timeouts));
     ShowCounterIfChanged(shownCounters.crcErrors, counters.crcErrors, Display::CrcErrors, plain(counters.crcErrors));
     // The spare counter rides along with the negative responses.
-    ShowCounterIfChanged(shownCounters.negativeResponses, counters.negativeResponses, Display::NegativeResponses,
-                         FormatText("%ld-%ld", static_cast<long>(counters.negativeResponses),
-                                    static_cast<long>(counters.spare)));
+    ShowCounterIfChanged(
+        shownCounters.negativeResponses, counters.negativeResponses, Display::NegativeResponses,
+        FormatText("%ld-%ld", static_cast<long>(counters.negativeResponses), static_cast<long>(counters.spare)));
 }
 
 void TesterConsole::ShowCounterIfChanged(std::optional<std::int32_t>& shown, std::int32_t value, Display display,
@@ -208,7 +209,9 @@ void TesterConsole::ResetCommand() {
     ShowExchange(WithoutPolling([this] { return device.ResetCycle(); }), 0);
 }
 
-void TesterConsole::ClearFifoCommand() { ShowExchange(WithoutPolling([this] { return device.ClearFifo(); }), 0); }
+void TesterConsole::ClearFifoCommand() {
+    ShowExchange(WithoutPolling([this] { return device.ClearFifo(); }), 0);
+}
 
 void TesterConsole::ReadLastResultCommand() {
     std::uint8_t buffer[2 * ResultRecord::kRegisters] = {};
@@ -261,8 +264,8 @@ void TesterConsole::ClearListsCommand() {
 }
 
 void TesterConsole::CopyTraceToFileCommand() {
-    const TraceCopyResult copy =
-        CopyTraceToFile(trace, std::time(nullptr), [this](const std::string& question) { return view.AskYesNo(question); });
+    const TraceCopyResult copy = CopyTraceToFile(
+        trace, std::time(nullptr), [this](const std::string& question) { return view.AskYesNo(question); });
     if (copy.outcome == TraceCopyResult::Outcome::Failed) {
         view.ShowMessage(FormatText("The trace could not be written to %s (%d line(s) lost).", copy.fileName.c_str(),
                                     copy.linesFailed),
@@ -309,9 +312,9 @@ void TesterConsole::SearchCommand() {
 
 void TesterConsole::LogTraceLine(const std::string& line) {
     if (settings.sessionLog == 0) return;
-    const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
-                         std::chrono::system_clock::now().time_since_epoch())
-                         .count();
+    const auto now =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
     // Lines are traced in the middle of commands: the report waits for the event loop.
     if (const auto failure = sessionLog.Append(line, now)) view.ShowMessageLater(*failure, MessageKind::Warning);
 }

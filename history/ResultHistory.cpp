@@ -154,9 +154,9 @@ const char* ResultHistory::CsvHeader() {
 }
 
 std::string ResultHistory::CsvLine(const HistoryEntry& entry) {
-    return LocalTimestamp(entry.timeMs) + FormatText(",%d,%d,%d,%d,%d,%d,%.3f,", entry.program, entry.testType,
-                                                     entry.good ? 1 : 0, entry.badTest ? 1 : 0,
-                                                     entry.badReference ? 1 : 0, entry.alarm ? 1 : 0, entry.pressure) +
+    return LocalTimestamp(entry.timeMs) +
+           FormatText(",%d,%d,%d,%d,%d,%d,%.3f,", entry.program, entry.testType, entry.good ? 1 : 0,
+                      entry.badTest ? 1 : 0, entry.badReference ? 1 : 0, entry.alarm ? 1 : 0, entry.pressure) +
            CsvField(entry.pressureUnit) + FormatText(",%.3f,", entry.leak) + CsvField(entry.leakUnit);
 }
 

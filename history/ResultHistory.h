@@ -17,10 +17,10 @@ struct HistoryEntry {
     std::int64_t timeMs = 0;  // milliseconds since the epoch, when the result was read
     int program = 0;          // 1 to 8
     int testType = 0;
-    bool good = false;        // relay image bit 0: the part passed
-    bool badTest = false;     // bit 1
+    bool good = false;          // relay image bit 0: the part passed
+    bool badTest = false;       // bit 1
     bool badReference = false;  // bit 2
-    bool alarm = false;       // bit 3
+    bool alarm = false;         // bit 3
     double pressure = 0;
     std::string pressureUnit;
     double leak = 0;

@@ -9,8 +9,6 @@ using DeviceStatus = std::uint16_t;
 constexpr DeviceStatus kDeviceOk = 0;
 constexpr DeviceStatus kDeviceFailed = 0xFFFF;
 
-inline DeviceStatus ToDeviceStatus(int transactionResult) {
-    return transactionResult != 0 ? kDeviceOk : kDeviceFailed;
-}
+inline DeviceStatus ToDeviceStatus(int transactionResult) { return transactionResult != 0 ? kDeviceOk : kDeviceFailed; }
 
 }  // namespace vexlo

@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <variant>
 
+#include "common/ByteImage.h"
 #include "common/TextFormat.h"
 #include "common/TextParse.h"
-#include "common/ByteImage.h"
 #include "instrument/ParameterAccess.h"
 
 namespace vexlo {
@@ -45,8 +45,7 @@ IdentifierOutcome ReadIdentifier(TesterDevice& device, ConsoleReport& report, co
     std::int32_t value = 0;
     if (UsesDirectRegisters(device)) {
         (void)WriteWord(device, registers::kParameterProgram, static_cast<std::uint16_t>(programIndex));
-        const DeviceStatus status =
-            ToDeviceStatus(device.ReadRegisters(registers::ParameterRegister(id), 2, data));
+        const DeviceStatus status = ToDeviceStatus(device.ReadRegisters(registers::ParameterRegister(id), 2, data));
         value = LoadLe32(data);
         report.ClearTrace();
         report.TraceExchange(status);

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "common/ByteImage.h"
 #include "common/TextFormat.h"
 #include "common/TextParse.h"
-#include "common/ByteImage.h"
 
 namespace vexlo {
 
@@ -17,9 +17,7 @@ ProgramNumber ParseProgramNumber(const std::string& text) {
     return program;
 }
 
-std::int32_t ToThousandths(double value) {
-    return ParseLeadingInt(FormatText("%.1f", value * 1000.0));
-}
+std::int32_t ToThousandths(double value) { return ParseLeadingInt(FormatText("%.1f", value * 1000.0)); }
 
 std::optional<std::int32_t> ThousandthsInRange(double value) {
     const double whole = std::trunc(std::strtod(FormatText("%.1f", value * 1000.0).c_str(), nullptr));

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "common/ByteImage.h"
 #include "common/TextFormat.h"
 #include "common/Windows1252.h"
-#include "common/ByteImage.h"
 
 namespace vexlo {
 namespace {

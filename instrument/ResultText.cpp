@@ -31,9 +31,9 @@ std::vector<std::string> ResultLines(const ResultRecord& result, bool withErd) {
         const char* value;
         const char* unit;
     };
-    static constexpr ErdLabel kErd[] = {{"P Step: ", "P Step unit: "},        {"F Step: ", "F Step unit: "},
-                                        {"P Down: ", "P Down unit: "},        {"F Down: ", "F Down unit: "},
-                                        {"P Contact Up: ", "PC Up unit: "},  {"P Contact Down: ", "PC Down unit: "}};
+    static constexpr ErdLabel kErd[] = {{"P Step: ", "P Step unit: "},      {"F Step: ", "F Step unit: "},
+                                        {"P Down: ", "P Down unit: "},      {"F Down: ", "F Down unit: "},
+                                        {"P Contact Up: ", "PC Up unit: "}, {"P Contact Down: ", "PC Down unit: "}};
     lines.push_back("...ERD...");
     for (int i = 0; i < 6; ++i) {
         lines.push_back(kErd[i].value + Thousandths(result.Measure(2 + i)));

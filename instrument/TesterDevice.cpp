@@ -8,7 +8,8 @@ using namespace registers;
 
 DeviceStatus TesterDevice::ReadStatus(StatusRecord& status) {
     static_assert(kStatusStandard.count == StatusRecord::kRegisters && kStatusDirect.count == StatusRecord::kRegisters);
-    return ToDeviceStatus(ReadRegisters(StatusBlock(accessMode).address, StatusRecord::kRegisters, status.bytes.data()));
+    return ToDeviceStatus(
+        ReadRegisters(StatusBlock(accessMode).address, StatusRecord::kRegisters, status.bytes.data()));
 }
 
 DeviceStatus TesterDevice::ReadLastResult(int count, std::uint8_t* destination) {

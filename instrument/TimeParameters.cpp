@@ -1,7 +1,7 @@
 #include "instrument/TimeParameters.h"
 
-#include "common/TextFormat.h"
 #include "common/ByteImage.h"
+#include "common/TextFormat.h"
 #include "instrument/UnitTable.h"
 
 namespace vexlo {
@@ -38,8 +38,8 @@ std::vector<std::string> TimeListLines(const std::uint8_t* answer) {
     std::vector<std::string> lines;
     for (int i = 0; i < kTimeParameterCount; ++i) {
         const TimeParameter& parameter = kTimeParameters[i];
-        lines.push_back(ParameterLine(parameter.label, entry(i), parameter.threeDecimals,
-                                      parameter.number == kTestTimeParameter));
+        lines.push_back(
+            ParameterLine(parameter.label, entry(i), parameter.threeDecimals, parameter.number == kTestTimeParameter));
         if (parameter.endsGroup) lines.emplace_back();
     }
     lines.push_back(RejectUnitLine(entry(kTimeParameterCount)));
@@ -68,7 +68,8 @@ void ReadTimeParameters(TesterDevice& device, ConsoleReport& report, const Progr
         report.ShowMessage(kBadProgramMessage);
         return;
     }
-    const DeviceStatus selected = WriteWord(device, registers::kParameterProgram, static_cast<std::uint16_t>(program.Index()));
+    const DeviceStatus selected =
+        WriteWord(device, registers::kParameterProgram, static_cast<std::uint16_t>(program.Index()));
     if (selected == kDeviceOk && device.IsDirectAccess()) {
         report.ClearTrace();
         report.ClearResults();

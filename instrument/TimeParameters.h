@@ -25,12 +25,9 @@ struct TimeParameter {
 
 // In the order "Read Time" lists them and "Time Setup" shows the edited ones.
 inline constexpr TimeParameter kTimeParameters[] = {
-    {1, "FILL TIME: ", false, false, true, 0.0f, 650.0f},
-    {2, "STAB TIME: ", false, false, true, 0.5f, 650.0f},
-    {3, "TEST TIME: ", false, true, true, 0.0f, 650.0f},
-    {9, "DUMP TIME: ", false, false, false, 0.0f, 0.0f},
-    {10, "WAIT TIME: ", false, true, false, 0.0f, 0.0f},
-    {60, "REJECT TEST: ", true, false, true, 0.0f, 9999.0f},
+    {1, "FILL TIME: ", false, false, true, 0.0f, 650.0f},   {2, "STAB TIME: ", false, false, true, 0.5f, 650.0f},
+    {3, "TEST TIME: ", false, true, true, 0.0f, 650.0f},    {9, "DUMP TIME: ", false, false, false, 0.0f, 0.0f},
+    {10, "WAIT TIME: ", false, true, false, 0.0f, 0.0f},    {60, "REJECT TEST: ", true, false, true, 0.0f, 9999.0f},
     {62, "REJECT REF: ", true, false, true, 0.0f, 9999.0f},
 };
 inline constexpr int kTimeParameterCount = sizeof kTimeParameters / sizeof kTimeParameters[0];
@@ -52,8 +49,8 @@ RejectLimits TimeListRejectLimits(const std::uint8_t* answer);
 
 // Reads two registers at the parameter register, traces the transaction, and on success adds its line
 // and gives the value.
-std::optional<std::int32_t> ReadParameterLine(TesterDevice& device, ConsoleReport& report, int address, const std::string& label,
-                       bool threeDecimals);
+std::optional<std::int32_t> ReadParameterLine(TesterDevice& device, ConsoleReport& report, int address,
+                                              const std::string& label, bool threeDecimals);
 
 // "Read Time": the cycle time parameters of one program, by the direct registers in Direct Access
 // when the program selection is answered, else by the indirect lists.

@@ -4,8 +4,8 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "common/TextFormat.h"
 #include "common/ByteImage.h"
+#include "common/TextFormat.h"
 #include "instrument/ParameterAccess.h"
 #include "instrument/TimeParameters.h"
 
@@ -55,11 +55,12 @@ std::variant<TimeSetupValues, TimeSetupRefusal> ParseTimeSetup(const TimeSetupTe
     for (int i = 0; i < kTimeSetupFields; ++i) {
         const auto field = static_cast<TimeSetupField>(i);
         float value = 0;
-        if (!ParseNumber(texts[static_cast<size_t>(i)], &value)) return TimeSetupRefusal{field, "Please enter a number."};
+        if (!ParseNumber(texts[static_cast<size_t>(i)], &value))
+            return TimeSetupRefusal{field, "Please enter a number."};
         if (!(value >= kFields[i].low && value <= kFields[i].high)) {
-            return TimeSetupRefusal{field, FormatText("Please enter a number between %g and %g.",
-                                                      static_cast<double>(kFields[i].low),
-                                                      static_cast<double>(kFields[i].high))};
+            return TimeSetupRefusal{
+                field, FormatText("Please enter a number between %g and %g.", static_cast<double>(kFields[i].low),
+                                  static_cast<double>(kFields[i].high))};
         }
         values[static_cast<size_t>(i)] = value;
     }

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "modbus/Crc16.h"
 #include "common/MonotonicClock.h"
+#include "modbus/Crc16.h"
 
 namespace vexlo {
 namespace {

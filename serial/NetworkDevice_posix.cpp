@@ -75,8 +75,8 @@ int Connect(const ServerAddress& address, std::string* errorText) {
     int error = ETIMEDOUT;
     int connected = -1;
     for (addrinfo* candidate = found; candidate != nullptr && connected < 0; candidate = candidate->ai_next) {
-        const int fd = socket(candidate->ai_family, candidate->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                              candidate->ai_protocol);
+        const int fd =
+            socket(candidate->ai_family, candidate->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, candidate->ai_protocol);
         if (fd < 0) {
             error = errno;
             continue;
@@ -164,7 +164,8 @@ public:
     bool Configure(const PortSettings& settings, const SerialTimeouts& newTimeouts) override {
         timeouts = newTimeouts;
         if (!telnet) return true;
-        return SendRaw(TelnetCodec::LineSettings(settings.Baud(), settings.dataBits, settings.parity, settings.stopBits));
+        return SendRaw(
+            TelnetCodec::LineSettings(settings.Baud(), settings.dataBits, settings.parity, settings.stopBits));
     }
 
     void Purge() override {
@@ -193,7 +194,8 @@ public:
 
     bool Read(std::uint8_t* buffer, std::size_t count, std::size_t* received) override {
         StreamDecoder decode;
-        if (telnet) decode = [this](const std::uint8_t* raw, std::size_t n, std::uint8_t* out) { return Decode(raw, n, out); };
+        if (telnet)
+            decode = [this](const std::uint8_t* raw, std::size_t n, std::uint8_t* out) { return Decode(raw, n, out); };
         if (ReadWithin(fd, buffer, count, timeouts, received, decode) == StreamResult::Done) return true;
         vanished = true;
         return false;
@@ -226,7 +228,9 @@ private:
 
 }  // namespace
 
-bool IsNetworkPort(const std::string& path) { return path.rfind(kRawScheme, 0) == 0 || path.rfind(kTelnetScheme, 0) == 0; }
+bool IsNetworkPort(const std::string& path) {
+    return path.rfind(kRawScheme, 0) == 0 || path.rfind(kTelnetScheme, 0) == 0;
+}
 
 std::unique_ptr<SerialDevice> OpenNetworkDevice(const std::string& text, std::string* errorText) {
     const auto address = ParseAddress(text);

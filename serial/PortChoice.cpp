@@ -2,8 +2,8 @@
 
 #include "common/TextFormat.h"
 #include "serial/PortNameResolver.h"
-#include "serial/SerialPortList.h"
 #include "serial/PortSettings.h"
+#include "serial/SerialPortList.h"
 
 namespace vexlo {
 

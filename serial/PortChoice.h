@@ -10,8 +10,8 @@ namespace vexlo {
 // The entries of the setup dialog's port list: the ports present ("COM3", with the device behind
 // each name where one is known), or the fixed "COM 1" to "COM 40" when none is found.
 struct PortChoices {
-    std::vector<std::string> names;   // as the list shows them
-    bool found = false;               // names come from the machine, not the fixed list
+    std::vector<std::string> names;  // as the list shows them
+    bool found = false;              // names come from the machine, not the fixed list
     // Beside each found name, the stable name of its device (empty where there is none).
     std::vector<std::string> stableNames;
 };

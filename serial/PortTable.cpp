@@ -56,10 +56,14 @@ void SetPortSettings(int index, const PortSettings& settings) {
 
 std::string HandshakeName(int code) {
     switch (code) {
-        case 0: return "None";
-        case 1: return "Hard";
-        case 2: return "Soft";
-        default: return "Unknown";
+        case 0:
+            return "None";
+        case 1:
+            return "Hard";
+        case 2:
+            return "Soft";
+        default:
+            return "Unknown";
     }
 }
 

@@ -12,10 +12,10 @@ namespace vexlo {
 
 // Time-outs of an open port, in the Windows COMMTIMEOUTS sense.
 struct SerialTimeouts {
-    std::uint32_t readIntervalMs = 50;       // silence after a byte that ends a read
-    std::uint32_t readPerByteMs = 1;         // total read time-out: count x this + constant
+    std::uint32_t readIntervalMs = 50;  // silence after a byte that ends a read
+    std::uint32_t readPerByteMs = 1;    // total read time-out: count x this + constant
     std::uint32_t readConstantMs = 500;
-    std::uint32_t writePerByteMs = 100;      // total write time-out: count x this + constant
+    std::uint32_t writePerByteMs = 100;  // total write time-out: count x this + constant
     std::uint32_t writeConstantMs = 100;
 };
 
@@ -43,8 +43,8 @@ public:
 
 // Opens a device by the name the serial layer gives it ("COM3", "\\.\COM12"), exclusively. On
 // failure returns nullptr and the operating system's text for the error.
-using SerialDeviceOpener = std::function<std::unique_ptr<SerialDevice>(const std::string& deviceName,
-                                                                       std::string* errorText)>;
+using SerialDeviceOpener =
+    std::function<std::unique_ptr<SerialDevice>(const std::string& deviceName, std::string* errorText)>;
 
 std::unique_ptr<SerialDevice> OpenPlatformSerialDevice(const std::string& deviceName, std::string* errorText);
 

@@ -14,8 +14,8 @@
 #include <thread>
 
 #include "serial/CustomBaud.h"
-#include "serial/PortNameResolver.h"
 #include "serial/NetworkDevice.h"
+#include "serial/PortNameResolver.h"
 #include "serial/SerialDevice.h"
 #include "serial/StreamIo_posix.h"
 #include "serial/TtyLine.h"
@@ -23,21 +23,30 @@
 namespace vexlo {
 namespace {
 
-
 std::string ErrorText(int error) { return std::strerror(error); }
 
 speed_t StandardSpeed(std::uint32_t baud) {
     switch (baud) {
-        case 1200: return B1200;
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        case 230400: return B230400;
-        default: return 0;
+        case 1200:
+            return B1200;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        case 230400:
+            return B230400;
+        default:
+            return 0;
     }
 }
 
@@ -213,9 +222,12 @@ std::unique_ptr<SerialDevice> MakeTtyDevice(std::unique_ptr<TtyLine> line) {
 
 const char* DirectionControlName(DirectionControl control) {
     switch (control) {
-        case DirectionControl::Kernel: return "RS485 direction: RTS raised by the driver while it sends";
-        case DirectionControl::RtsToggled: return "RS485 direction: RTS raised by the console around each write";
-        case DirectionControl::None: return "RS485 direction: no RTS on this device";
+        case DirectionControl::Kernel:
+            return "RS485 direction: RTS raised by the driver while it sends";
+        case DirectionControl::RtsToggled:
+            return "RS485 direction: RTS raised by the console around each write";
+        case DirectionControl::None:
+            return "RS485 direction: no RTS on this device";
     }
     return "";
 }

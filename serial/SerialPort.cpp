@@ -5,8 +5,8 @@
 #include <cstring>
 #include <memory>
 
-#include "common/TextFormat.h"
 #include "common/MonotonicClock.h"
+#include "common/TextFormat.h"
 #include "serial/PortTable.h"
 #include "serial/SerialDevice.h"
 #include "serial/SerialUi.h"

@@ -21,7 +21,8 @@ std::vector<std::string> CollectSerialDeviceNames() {
             const LONG result = RegEnumValueA(serialComm, index, valueName, &nameSize, nullptr, &type, data, &dataSize);
             if (result == ERROR_NO_MORE_ITEMS) break;
             if (result != ERROR_SUCCESS) continue;
-            names.emplace_back(reinterpret_cast<const char*>(data), strnlen(reinterpret_cast<const char*>(data), dataSize));
+            names.emplace_back(reinterpret_cast<const char*>(data),
+                               strnlen(reinterpret_cast<const char*>(data), dataSize));
         }
     }
     if (serialComm) RegCloseKey(serialComm);

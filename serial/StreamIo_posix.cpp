@@ -30,7 +30,8 @@ StreamResult ReadWithin(int fd, std::uint8_t* buffer, std::size_t count, const S
                         std::size_t* received, const StreamDecoder& decode) {
     *received = 0;
     const auto start = Clock::now();
-    const auto totalDeadline = start + std::chrono::milliseconds(timeouts.readPerByteMs * count + timeouts.readConstantMs);
+    const auto totalDeadline =
+        start + std::chrono::milliseconds(timeouts.readPerByteMs * count + timeouts.readConstantMs);
     auto lastByte = start;
     std::uint8_t raw[512];
     while (*received < count) {
@@ -52,8 +53,8 @@ StreamResult ReadWithin(int fd, std::uint8_t* buffer, std::size_t count, const S
             const std::size_t room = std::min(count - *received, sizeof raw);
             const ssize_t n = decode ? ::read(fd, raw, room) : ::read(fd, buffer + *received, room);
             if (n > 0) {
-                const std::size_t got = decode ? decode(raw, static_cast<std::size_t>(n), buffer + *received)
-                                               : static_cast<std::size_t>(n);
+                const std::size_t got =
+                    decode ? decode(raw, static_cast<std::size_t>(n), buffer + *received) : static_cast<std::size_t>(n);
                 *received += got;
                 if (got > 0) lastByte = Clock::now();
                 continue;
@@ -70,7 +71,8 @@ bool WriteWithin(int fd, const std::uint8_t* data, std::size_t count, const Seri
                  std::size_t* written, bool* vanished, const StreamSender& send) {
     *written = 0;
     *vanished = false;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeouts.writePerByteMs * count + timeouts.writeConstantMs);
+    const auto deadline =
+        Clock::now() + std::chrono::milliseconds(timeouts.writePerByteMs * count + timeouts.writeConstantMs);
     while (*written < count) {
         const long n = send ? send(fd, data + *written, count - *written)
                             : static_cast<long>(::write(fd, data + *written, count - *written));

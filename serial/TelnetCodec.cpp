@@ -8,14 +8,12 @@ bool WeOffer(std::uint8_t option) {
            option == TelnetCodec::kComPortOption;
 }
 
-bool WeAccept(std::uint8_t option) {
-    return option == TelnetCodec::kBinary || option == TelnetCodec::kSuppressGoAhead;
-}
+bool WeAccept(std::uint8_t option) { return option == TelnetCodec::kBinary || option == TelnetCodec::kSuppressGoAhead; }
 
 }  // namespace
 
 std::vector<std::uint8_t> TelnetCodec::Greeting() {
-    return {kIac, kWill, kBinary, kIac, kDo, kBinary, kIac, kWill, kSuppressGoAhead,
+    return {kIac, kWill, kBinary,          kIac, kDo,   kBinary,       kIac, kWill, kSuppressGoAhead,
             kIac, kDo,   kSuppressGoAhead, kIac, kWill, kComPortOption};
 }
 
@@ -39,10 +37,12 @@ std::vector<std::uint8_t> TelnetCodec::ComPortCommand(std::uint8_t command, cons
 }
 
 std::vector<std::uint8_t> TelnetCodec::LineSettings(std::uint32_t baud, int dataBits, int parityCode, int stopCode) {
-    std::vector<std::uint8_t> out = ComPortCommand(
-        kSetBaudRate, {static_cast<std::uint8_t>(baud >> 24), static_cast<std::uint8_t>(baud >> 16),
-                       static_cast<std::uint8_t>(baud >> 8), static_cast<std::uint8_t>(baud)});
-    const auto append = [&out](const std::vector<std::uint8_t>& more) { out.insert(out.end(), more.begin(), more.end()); };
+    std::vector<std::uint8_t> out =
+        ComPortCommand(kSetBaudRate, {static_cast<std::uint8_t>(baud >> 24), static_cast<std::uint8_t>(baud >> 16),
+                                      static_cast<std::uint8_t>(baud >> 8), static_cast<std::uint8_t>(baud)});
+    const auto append = [&out](const std::vector<std::uint8_t>& more) {
+        out.insert(out.end(), more.begin(), more.end());
+    };
     append(ComPortCommand(kSetDataSize, {static_cast<std::uint8_t>(dataBits == 7 ? 7 : 8)}));
     // The option counts parity 1 none, 2 odd, 3 even and stop bits 1 one, 2 two, 3 one and a half.
     const std::uint8_t parity = parityCode == 1 ? 2 : parityCode == 2 ? 3 : 1;

@@ -38,7 +38,8 @@ public:
 
     // Takes bytes from the wire: data bytes go to data (returned count), answers the server needs go
     // to replies. A command may be split across calls.
-    std::size_t Feed(const std::uint8_t* raw, std::size_t count, std::uint8_t* data, std::vector<std::uint8_t>& replies);
+    std::size_t Feed(const std::uint8_t* raw, std::size_t count, std::uint8_t* data,
+                     std::vector<std::uint8_t>& replies);
     // The server agreed to the COM-PORT-OPTION.
     bool ComPortAccepted() const { return comPortAccepted; }
     // Sub-negotiation answers seen from the server (command numbers, 100 and up).

@@ -44,8 +44,7 @@ std::optional<FaultRule> FaultPlan::ParseRule(const std::string& text, std::stri
     }
     const auto kind = KindNamed(rest);
     if (!kind) {
-        *error = "unknown fault '" + rest +
-                 "' (noreply, truncate, badcrc, exception, otherstation, pause, garbage)";
+        *error = "unknown fault '" + rest + "' (noreply, truncate, badcrc, exception, otherstation, pause, garbage)";
         return std::nullopt;
     }
     rule.kind = *kind;

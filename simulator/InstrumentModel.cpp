@@ -179,7 +179,9 @@ void InstrumentModel::FinishCycle() {
 void InstrumentModel::Advance(std::int64_t nowMs) {
     if (step == CycleStep::Ready) return;
     modelElapsedMs = static_cast<std::int64_t>(static_cast<double>(nowMs - cycleStartMs) * config.speed);
-    const auto phase = [&](int number) { return static_cast<std::int64_t>(std::max(Parameter(cycleProgram, number), 0)); };
+    const auto phase = [&](int number) {
+        return static_cast<std::int64_t>(std::max(Parameter(cycleProgram, number), 0));
+    };
     const std::int64_t fillEnd = phase(kFillTime);
     const std::int64_t stabEnd = fillEnd + phase(kStabTime);
     const std::int64_t testEnd = stabEnd + phase(kTestTime);
@@ -251,8 +253,7 @@ Refusal InstrumentModel::WriteParameterWindow(std::uint16_t offset, const Regist
     return Refusal::None;
 }
 
-Refusal InstrumentModel::ReadRegisters(std::uint16_t address, std::uint16_t count, Registers& out,
-                                       std::int64_t nowMs) {
+Refusal InstrumentModel::ReadRegisters(std::uint16_t address, std::uint16_t count, Registers& out, std::int64_t nowMs) {
     Advance(nowMs);
     const std::uint16_t blockBytes = config.blockSizeBytes;
     const std::uint16_t headRegisters = static_cast<std::uint16_t>(std::min<int>(blockBytes, 246) / 2);

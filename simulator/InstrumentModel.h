@@ -24,7 +24,7 @@ enum class Refusal : std::uint8_t {
 using Registers = std::vector<std::uint16_t>;
 
 struct InstrumentConfig {
-    double speed = 1.0;              // cycle time scale: 10 runs a cycle ten times faster
+    double speed = 1.0;  // cycle time scale: 10 runs a cycle ten times faster
     int fifoCapacity = 64;
     int initialFifoResults = 0;
     std::uint16_t blockSizeBytes = 300;  // size of one program's parameter block
@@ -80,9 +80,9 @@ private:
     std::array<std::int32_t, 20> twentyValues{};
     std::array<std::uint16_t, 256> scratch{};
 
-    int runningProgram = 0;      // zero-based
-    int parameterProgram = 0;    // selected at 0x2000: direct access and the indirect lists
-    int listProgram = 0;         // selected at 0x3004 (or 0x2000) for the indirect lists
+    int runningProgram = 0;    // zero-based
+    int parameterProgram = 0;  // selected at 0x2000: direct access and the indirect lists
+    int listProgram = 0;       // selected at 0x3004 (or 0x2000) for the indirect lists
     std::vector<std::uint16_t> readList;
 
     CycleStep step = CycleStep::Ready;

@@ -5,9 +5,7 @@
 namespace vexlo::sim {
 namespace {
 
-std::uint16_t Word(const Frame& frame, size_t at) {
-    return static_cast<std::uint16_t>(frame[at] << 8 | frame[at + 1]);
-}
+std::uint16_t Word(const Frame& frame, size_t at) { return static_cast<std::uint16_t>(frame[at] << 8 | frame[at + 1]); }
 
 void PutWord(Frame& frame, std::uint16_t value) {
     frame.push_back(static_cast<std::uint8_t>(value >> 8));

@@ -19,7 +19,7 @@ struct SlaveIdentity {
 // or nothing when the frame is not for this station or fails its CRC (a slave stays silent then).
 class SlaveProtocol {
 public:
-    static constexpr int kMaxReadCount = 128;   // beyond the usual 125: the console asks for 128
+    static constexpr int kMaxReadCount = 128;  // beyond the usual 125: the console asks for 128
     static constexpr int kMaxWriteCount = 123;
 
     SlaveProtocol(InstrumentModel& model, SlaveIdentity identity) : model(model), identity(identity) {}

@@ -33,8 +33,8 @@ AnchoredDialog::AnchoredDialog(QWidget* parent) : QDialog(parent), grip(new QSiz
 }
 
 void AnchoredDialog::AnchorControl(QWidget* control, Anchor topLeft, Anchor bottomRight) {
-    entries.push_back(LayoutEntry::Make(control, control != nullptr ? control->geometry() : QRect(), size(), topLeft,
-                                       bottomRight));
+    entries.push_back(
+        LayoutEntry::Make(control, control != nullptr ? control->geometry() : QRect(), size(), topLeft, bottomRight));
 }
 
 void AnchoredDialog::RepositionControls() {

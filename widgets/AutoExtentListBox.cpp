@@ -47,9 +47,10 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         const bool selected = option.state & QStyle::State_Selected;
-        const QPalette::ColorGroup group = option.state & QStyle::State_Enabled
-                                               ? (option.state & QStyle::State_Active ? QPalette::Active : QPalette::Inactive)
-                                               : QPalette::Disabled;
+        const QPalette::ColorGroup group =
+            option.state & QStyle::State_Enabled
+                ? (option.state & QStyle::State_Active ? QPalette::Active : QPalette::Inactive)
+                : QPalette::Disabled;
         if (selected) painter->fillRect(option.rect, option.palette.brush(group, QPalette::Highlight));
         painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
         painter->setFont(option.font);

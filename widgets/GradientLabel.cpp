@@ -39,9 +39,9 @@ void GradientLabel::paintEvent(QPaintEvent*) {
     }
     painter.setPen(captionTextColour);
     const QRect textArea = client.adjusted(kMargin, 0, -kMargin, 0);
-    const Qt::Alignment horizontal = alignment() & Qt::AlignHCenter   ? Qt::AlignHCenter
-                                     : alignment() & Qt::AlignRight   ? Qt::AlignRight
-                                                                      : Qt::AlignLeft;
+    const Qt::Alignment horizontal = alignment() & Qt::AlignHCenter ? Qt::AlignHCenter
+                                     : alignment() & Qt::AlignRight ? Qt::AlignRight
+                                                                    : Qt::AlignLeft;
     painter.drawText(textArea, Qt::AlignVCenter | Qt::TextSingleLine | horizontal, text());
 }
 

@@ -48,14 +48,15 @@ void GradientProgressBar::AdvancePhase() {
 
 void GradientProgressBar::StartAnimation(int intervalMs) { animation.start(intervalMs); }
 
-std::vector<GradientProgressBar::Band> GradientProgressBar::GradientBands(const std::vector<QColor>& stops,
-                                                                          int length, int budget) {
+std::vector<GradientProgressBar::Band> GradientProgressBar::GradientBands(const std::vector<QColor>& stops, int length,
+                                                                          int budget) {
     std::vector<Band> bands;
     const int gaps = static_cast<int>(stops.size()) - 1;
     if (gaps < 1 || length <= 0) return bands;
     int gapStart = 0;
     for (int gap = 0; gap < gaps; ++gap) {
-        const int gapEnd = gap == gaps - 1 ? length : static_cast<int>(static_cast<long long>(length) * (gap + 1) / gaps);
+        const int gapEnd =
+            gap == gaps - 1 ? length : static_cast<int>(static_cast<long long>(length) * (gap + 1) / gaps);
         const int gapLength = gapEnd - gapStart;
         const QColor& from = stops[static_cast<size_t>(gap)];
         const QColor& to = stops[static_cast<size_t>(gap) + 1];
@@ -69,8 +70,9 @@ std::vector<GradientProgressBar::Band> GradientProgressBar::GradientBands(const 
         for (int k = 0; k < count; ++k) {
             const int start = gapStart + k * gapLength / count;
             const int end = k == count - 1 ? gapEnd : gapStart + (k + 1) * gapLength / count;
-            bands.push_back({start, end, QColor(from.red() + k * dr / count, from.green() + k * dg / count,
-                                                from.blue() + k * db / count)});
+            bands.push_back(
+                {start, end,
+                 QColor(from.red() + k * dr / count, from.green() + k * dg / count, from.blue() + k * db / count)});
         }
         gapStart = gapEnd;
     }

@@ -25,8 +25,8 @@ QRect IconButton::IconRect(const QRect& item, const QSize& icon, bool hasCaption
         placed = QRect(item.left() + kImageMargin.x(), item.top() + (item.height() - icon.height()) / 2, icon.width(),
                        icon.height());
     } else {
-        placed = QRect(item.left() + (item.width() - icon.width()) / 2, item.top() + (item.height() - icon.height()) / 2,
-                       icon.width(), icon.height());
+        placed = QRect(item.left() + (item.width() - icon.width()) / 2,
+                       item.top() + (item.height() - icon.height()) / 2, icon.width(), icon.height());
     }
     if (pressed) placed.translate(kPressedOffset);
     return placed;
@@ -36,8 +36,7 @@ QSize IconButton::sizeHint() const {
     const QFontMetrics metrics(font());
     const QSize caption = metrics.size(Qt::TextShowMnemonic, text());
     const int iconWidth = buttonIcon.isNull() ? 0 : buttonIconSize.width() + kImageMargin.x();
-    return {kImageMargin.x() + iconWidth + caption.width() + 12,
-            qMax(caption.height(), buttonIconSize.height()) + 8};
+    return {kImageMargin.x() + iconWidth + caption.width() + 12, qMax(caption.height(), buttonIconSize.height()) + 8};
 }
 
 void IconButton::enterEvent(QEnterEvent* event) {

@@ -39,8 +39,7 @@ const QImage& IndicatorLamp::Strip() {
         // Only the lamps: the magenta ground of the strip is its transparent colour.
         QPainter painter(&strip);
         const QRectF lamps = renderer.boundsOnElement(QStringLiteral("lamps"));
-        renderer.render(&painter, QStringLiteral("lamps"),
-                        QRectF(lamps.topLeft() * scale, lamps.size() * scale));
+        renderer.render(&painter, QStringLiteral("lamps"), QRectF(lamps.topLeft() * scale, lamps.size() * scale));
     }
     strip.setDevicePixelRatio(scale);
     return strip;

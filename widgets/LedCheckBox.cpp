@@ -72,11 +72,12 @@ void LedCheckBox::paintEvent(QPaintEvent*) {
 
     if (text().isEmpty()) return;
     const QRect inner = item.adjusted(3, 3, -3, -3);
-    QRect caption = textOnLeft ? QRect(inner.left(), inner.top(), square.left() - 3 - inner.left(), inner.height())
-                               : QRect(square.right() + 1 + 3, inner.top(), inner.right() - square.right() - 3, inner.height());
+    QRect caption =
+        textOnLeft ? QRect(inner.left(), inner.top(), square.left() - 3 - inner.left(), inner.height())
+                   : QRect(square.right() + 1 + 3, inner.top(), inner.right() - square.right() - 3, inner.height());
     if (pressed) caption.translate(1, 1);
-    const int flags = Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextShowMnemonic |
-                      (textOnLeft ? Qt::AlignRight : Qt::AlignLeft);
+    const int flags =
+        Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextShowMnemonic | (textOnLeft ? Qt::AlignRight : Qt::AlignLeft);
     DrawButtonCaption(painter, caption, flags, text(), colours, disabled);
 }
 

@@ -79,9 +79,9 @@ void ShadedButton::BuildFaces() {
     std::uniform_int_distribution<int> draw(0, 32767);
     normalFace = FaceIndexes(size(), granularity, [this, &draw] { return draw(grain); });
     const QPalette& system = palette();
-    const QVector<QRgb> base = ShadingPalette(system.color(QPalette::Active, QPalette::Dark),
-                                              system.color(QPalette::Active, QPalette::Button),
-                                              system.color(QPalette::Active, QPalette::Light));
+    const QVector<QRgb> base =
+        ShadingPalette(system.color(QPalette::Active, QPalette::Dark), system.color(QPalette::Active, QPalette::Button),
+                       system.color(QPalette::Active, QPalette::Light));
     const QVector<QRgb> coloured = BlendPalette(base, colour, colouringPercent);
     normalFace.setColorTable(coloured);
     hoverFace = normalFace.copy();

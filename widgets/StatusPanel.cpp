@@ -67,9 +67,8 @@ void StatusPanel::paintEvent(QPaintEvent*) {
     painter.setFont(font());
     const QFontMetrics metrics(font());
     const int tabFlag = text().contains(QLatin1Char('\t')) ? Qt::TextExpandTabs : 0;
-    const QStringList lines = WrapLines(text(), [&](const QString& piece) {
-        return metrics.horizontalAdvance(piece) <= client.width();
-    });
+    const QStringList lines =
+        WrapLines(text(), [&](const QString& piece) { return metrics.horizontalAdvance(piece) <= client.width(); });
     const int lineHeight = metrics.height();
     int top = client.top();
     if (alignment() & Qt::AlignVCenter) top += (client.height() - static_cast<int>(lines.size()) * lineHeight) / 2;

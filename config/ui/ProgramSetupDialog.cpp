@@ -6,8 +6,8 @@
 #include "common/TextParse.h"
 #include "config/ui/SerialPortSetupDialog.h"
 #include "serial/PortTable.h"
-#include "widgets/ShadedButton.h"
 #include "ui_ProgramSetupDialog.h"
+#include "widgets/ShadedButton.h"
 
 namespace vexlo {
 
@@ -22,7 +22,8 @@ ProgramSetupDialog::ProgramSetupDialog(AppSettings& settings, QWidget* parent)
         for (const auto& name : ports.names) ui->portCombo->addItem(QString::fromStdString(name));
     }
     ui->portCombo->setCurrentIndex(PositionOfPort(ports, settings.comPort));
-    ui->accessModeCombo->setCurrentIndex(settings.accessMode == 0 || settings.accessMode == 1 ? settings.accessMode : -1);
+    ui->accessModeCombo->setCurrentIndex(settings.accessMode == 0 || settings.accessMode == 1 ? settings.accessMode
+                                                                                              : -1);
     ui->stationEdit->setText(QString::number(settings.station));
     ui->usbCheck->setChecked(settings.usbEmulation != 0);
     ui->sessionLogCheck->setChecked(settings.sessionLog != 0);
@@ -37,8 +38,9 @@ void ProgramSetupDialog::Accept() {
     const auto entered = ParseWholeNumber(ui->stationEdit->text().toStdString());
     const bool isNumber = entered.has_value();
     if (!isNumber || *entered < 1 || *entered > 255) {
-        QMessageBox::warning(this, QApplication::applicationName(),
-                             isNumber ? tr("Please enter an integer between 1 and 255.") : tr("Please enter an integer."));
+        QMessageBox::warning(
+            this, QApplication::applicationName(),
+            isNumber ? tr("Please enter an integer between 1 and 255.") : tr("Please enter an integer."));
         ui->stationEdit->setFocus();
         ui->stationEdit->selectAll();
         return;

@@ -27,7 +27,8 @@ int PositionOf(const Table& table, Value value) {
 SerialPortSetupDialog::SerialPortSetupDialog(const PortSettings& entry, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::SerialPortSetupDialog>()), settings(entry) {
     ui->setupUi(this);
-    ui->portNameEdit->setText(QString::fromLatin1(settings.name, static_cast<int>(strnlen(settings.name, sizeof settings.name))));
+    ui->portNameEdit->setText(
+        QString::fromLatin1(settings.name, static_cast<int>(strnlen(settings.name, sizeof settings.name))));
     ui->baudCombo->setCurrentIndex(PositionOf(kBauds, settings.Baud()));
     ui->bitsCombo->setCurrentIndex(PositionOf(kBits, static_cast<int>(settings.dataBits)));
     ui->stopCombo->setCurrentIndex(PositionOf(kStopCodes, static_cast<int>(settings.stopBits)));
@@ -41,11 +42,16 @@ SerialPortSetupDialog::~SerialPortSetupDialog() = default;
 
 void SerialPortSetupDialog::Accept() {
     // A list left without a selection keeps the value the entry had.
-    if (ui->handshakeCombo->currentIndex() >= 0) settings.handshake = static_cast<std::uint8_t>(ui->handshakeCombo->currentIndex());
-    if (ui->baudCombo->currentIndex() >= 0) settings.SetBaud(kBauds[static_cast<size_t>(ui->baudCombo->currentIndex())]);
-    if (ui->bitsCombo->currentIndex() >= 0) settings.dataBits = static_cast<std::uint8_t>(kBits[static_cast<size_t>(ui->bitsCombo->currentIndex())]);
-    if (ui->stopCombo->currentIndex() >= 0) settings.stopBits = static_cast<std::uint8_t>(kStopCodes[static_cast<size_t>(ui->stopCombo->currentIndex())]);
-    if (ui->parityCombo->currentIndex() >= 0) settings.parity = static_cast<std::uint8_t>(kParityCodes[static_cast<size_t>(ui->parityCombo->currentIndex())]);
+    if (ui->handshakeCombo->currentIndex() >= 0)
+        settings.handshake = static_cast<std::uint8_t>(ui->handshakeCombo->currentIndex());
+    if (ui->baudCombo->currentIndex() >= 0)
+        settings.SetBaud(kBauds[static_cast<size_t>(ui->baudCombo->currentIndex())]);
+    if (ui->bitsCombo->currentIndex() >= 0)
+        settings.dataBits = static_cast<std::uint8_t>(kBits[static_cast<size_t>(ui->bitsCombo->currentIndex())]);
+    if (ui->stopCombo->currentIndex() >= 0)
+        settings.stopBits = static_cast<std::uint8_t>(kStopCodes[static_cast<size_t>(ui->stopCombo->currentIndex())]);
+    if (ui->parityCombo->currentIndex() >= 0)
+        settings.parity = static_cast<std::uint8_t>(kParityCodes[static_cast<size_t>(ui->parityCombo->currentIndex())]);
     accept();
 }
 

@@ -1,8 +1,8 @@
 #include "console/ui/ConsoleWindow.h"
 
 #include <QApplication>
-#include <QFontDatabase>
 #include <QContextMenuEvent>
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
@@ -75,13 +75,13 @@ ConsoleWindow::ConsoleWindow(AppSettings& settings, QWidget* parent)
     ui->resultList->setFont(fixed);
     setWindowIcon(Art("vexlo"));
     ui->statusPanel->SetPanelTextColour(QColor(kBlue));
-    for (CEditEx* field : {ui->runningProgramDisplay, ui->fifoCountEdit, ui->testTypeEdit, ui->relayStatusEdit,
-                           ui->stepCodeEdit}) {
+    for (CEditEx* field :
+         {ui->runningProgramDisplay, ui->fifoCountEdit, ui->testTypeEdit, ui->relayStatusEdit, ui->stepCodeEdit}) {
         field->SetTextColor(QColor(kBlue));
     }
-    for (QWidget* field : std::initializer_list<QWidget*>{ui->statusPanel, ui->measure1Value, ui->measure1Unit,
-                                                           ui->measure2Value, ui->measure2Unit, ui->accessModeLabel,
-                                                           ui->statusGroup}) {
+    for (QWidget* field :
+         std::initializer_list<QWidget*>{ui->statusPanel, ui->measure1Value, ui->measure1Unit, ui->measure2Value,
+                                         ui->measure2Unit, ui->accessModeLabel, ui->statusGroup}) {
         ExposeTextAsValue(field);
     }
     // The two switches say at a glance that they are on.
@@ -164,14 +164,16 @@ void ConsoleWindow::AnchorControls() {
         AnchorControl(bottomLeft, kBottomLeft);
     }
     for (QWidget* bottomRight : std::initializer_list<QWidget*>{ui->clearListButton, ui->listboxToFileButton,
-                                                                 ui->searchButton, ui->exitButton}) {
+                                                                ui->searchButton, ui->exitButton}) {
         AnchorControl(bottomRight, kBottomRight);
     }
 }
 
 void ConsoleWindow::ConnectCommands() {
     TesterConsole* c = console.get();
-    const auto on = [this](QPushButton* button, auto&& action) { connect(button, &QPushButton::clicked, this, action); };
+    const auto on = [this](QPushButton* button, auto&& action) {
+        connect(button, &QPushButton::clicked, this, action);
+    };
     on(ui->startButton, [c] { c->StartCommand(); });
     on(ui->resetButton, [c] { c->ResetCommand(); });
     on(ui->clearFifoButton, [c] { c->ClearFifoCommand(); });
@@ -201,14 +203,22 @@ void ConsoleWindow::ConnectCommands() {
 
 QLineEdit* ConsoleWindow::EntryEdit(Entry entry) const {
     switch (entry) {
-        case Entry::ReadAddress: return ui->readAddressEdit;
-        case Entry::WordCount: return ui->wordCountEdit;
-        case Entry::WriteAddress: return ui->writeAddressEdit;
-        case Entry::WriteWord: return ui->writeWordEdit;
-        case Entry::WriteLong: return ui->writeLongEdit;
-        case Entry::TimeProgram: return ui->timeProgramField->editor();
-        case Entry::RunningProgram: return ui->runningProgramField->editor();
-        case Entry::InterCycle: return ui->interCycleEdit;
+        case Entry::ReadAddress:
+            return ui->readAddressEdit;
+        case Entry::WordCount:
+            return ui->wordCountEdit;
+        case Entry::WriteAddress:
+            return ui->writeAddressEdit;
+        case Entry::WriteWord:
+            return ui->writeWordEdit;
+        case Entry::WriteLong:
+            return ui->writeLongEdit;
+        case Entry::TimeProgram:
+            return ui->timeProgramField->editor();
+        case Entry::RunningProgram:
+            return ui->runningProgramField->editor();
+        case Entry::InterCycle:
+            return ui->interCycleEdit;
     }
     return nullptr;
 }
@@ -219,12 +229,18 @@ void ConsoleWindow::SetEntryText(Entry entry, const std::string& text) { EntryEd
 
 bool ConsoleWindow::IsChecked(Option option) const {
     switch (option) {
-        case Option::RealTimeStatus: return ui->realTimeStatusButton->isChecked();
-        case Option::VexloErd: return ui->erdCheck->isChecked();
-        case Option::ReadFifo: return ui->readFifoCheck->isChecked();
-        case Option::ReadInputRegister: return ui->inputRegisterCheck->isChecked();
-        case Option::SwapWord: return ui->swapWordCheck->isChecked();
-        case Option::WriteBit: return ui->writeBitCheck->isChecked();
+        case Option::RealTimeStatus:
+            return ui->realTimeStatusButton->isChecked();
+        case Option::VexloErd:
+            return ui->erdCheck->isChecked();
+        case Option::ReadFifo:
+            return ui->readFifoCheck->isChecked();
+        case Option::ReadInputRegister:
+            return ui->inputRegisterCheck->isChecked();
+        case Option::SwapWord:
+            return ui->swapWordCheck->isChecked();
+        case Option::WriteBit:
+            return ui->writeBitCheck->isChecked();
     }
     return false;
 }
@@ -281,9 +297,15 @@ void ConsoleWindow::StopTimer() { timer.stop(); }
 void ConsoleWindow::ShowMessage(const std::string& text, MessageKind kind) {
     const QString title = QApplication::applicationName();
     switch (kind) {
-        case MessageKind::Stop: QMessageBox::critical(this, title, FromText(text)); break;
-        case MessageKind::Information: QMessageBox::information(this, title, FromText(text)); break;
-        case MessageKind::Warning: QMessageBox::warning(this, title, FromText(text)); break;
+        case MessageKind::Stop:
+            QMessageBox::critical(this, title, FromText(text));
+            break;
+        case MessageKind::Information:
+            QMessageBox::information(this, title, FromText(text));
+            break;
+        case MessageKind::Warning:
+            QMessageBox::warning(this, title, FromText(text));
+            break;
     }
 }
 
@@ -418,7 +440,8 @@ void ConsoleWindow::SaveWindowPlacement() {
     const auto bytes = record.Encode();
     QSettings store;
     store.beginGroup(kPlacementSection);
-    store.setValue("WindowPlacement", QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size())));
+    store.setValue("WindowPlacement",
+                   QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size())));
     store.endGroup();
 }
 

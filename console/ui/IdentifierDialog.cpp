@@ -5,8 +5,8 @@
 #include <QRegularExpressionValidator>
 
 #include "instrument/IdentifierAccess.h"
-#include "widgets/ShadedButton.h"
 #include "ui_IdentifierDialog.h"
+#include "widgets/ShadedButton.h"
 
 namespace vexlo {
 

@@ -5,8 +5,8 @@
 #include <variant>
 
 #include "instrument/TimeSetup.h"
-#include "widgets/ShadedButton.h"
 #include "ui_TimeSetupDialog.h"
+#include "widgets/ShadedButton.h"
 
 namespace vexlo {
 

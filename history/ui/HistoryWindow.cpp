@@ -16,8 +16,8 @@
 #include <QScatterSeries>
 #include <QSplitter>
 #include <QTableWidget>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 #include <algorithm>
 #include <chrono>
 
@@ -154,8 +154,8 @@ QChart* HistoryWindow::BuildResultChart() {
     leakAxis->setTitleText(tr("Leak"));
     resultChart->addAxis(cycleAxis, Qt::AlignBottom);
     resultChart->addAxis(leakAxis, Qt::AlignLeft);
-    for (QXYSeries* series : std::initializer_list<QXYSeries*>{leakLine, passPoints, failPoints, rejectTestLine,
-                                                               rejectRefLine}) {
+    for (QXYSeries* series :
+         std::initializer_list<QXYSeries*>{leakLine, passPoints, failPoints, rejectTestLine, rejectRefLine}) {
         resultChart->addSeries(series);
         series->attachAxis(cycleAxis);
         series->attachAxis(leakAxis);
@@ -287,10 +287,11 @@ void HistoryWindow::ShowSummary() {
     const HistoryStatistics stats = history.Statistics();
     const auto unit = CommonLeakUnit(history.Entries());
     const std::string leakUnit = unit ? " " + *unit : std::string();
-    summary->setText(FromText(FormatText("Results: %zu    Passed: %zu (%.1f %%)    Mean leak: %.3f%s    "
-                                         "Standard deviation: %.3f%s",
-                                         stats.count, stats.passed, stats.passRate * 100.0, stats.meanLeak,
-                                         leakUnit.c_str(), stats.leakDeviation, leakUnit.c_str())));
+    summary->setText(
+        FromText(FormatText("Results: %zu    Passed: %zu (%.1f %%)    Mean leak: %.3f%s    "
+                            "Standard deviation: %.3f%s",
+                            stats.count, stats.passed, stats.passRate * 100.0, stats.meanLeak, leakUnit.c_str(),
+                            stats.leakDeviation, leakUnit.c_str())));
 }
 
 void HistoryWindow::AddStatus(const StatusRecord& status) {
@@ -322,8 +323,10 @@ void HistoryWindow::ShowTrend() {
                                          : tr("Real time status, last 60 s"));
     measure1Line->replace(first);
     measure2Line->replace(second);
-    measure1Axis->setRange(low1 - std::max((high1 - low1) * 0.08, 0.001), high1 + std::max((high1 - low1) * 0.08, 0.001));
-    measure2Axis->setRange(low2 - std::max((high2 - low2) * 0.08, 0.001), high2 + std::max((high2 - low2) * 0.08, 0.001));
+    measure1Axis->setRange(low1 - std::max((high1 - low1) * 0.08, 0.001),
+                           high1 + std::max((high1 - low1) * 0.08, 0.001));
+    measure2Axis->setRange(low2 - std::max((high2 - low2) * 0.08, 0.001),
+                           high2 + std::max((high2 - low2) * 0.08, 0.001));
 }
 
 std::optional<QString> HistoryWindow::ExportCsvTo(const QString& path) const {

@@ -111,7 +111,8 @@ TEST_F(CliTest, CycleRunsUnattendedAndWritesItsResults) {
     console.reset();
     double limits[8];
     for (int program = 0; program < 8; ++program) limits[program] = simulator->Model().Parameter(program, 60) * 0.001;
-    const CliRun run = RunCli({"cycle", "--count", "3", "--read-fifo", "--csv", "results.csv", "--json", "--station", "1"});
+    const CliRun run =
+        RunCli({"cycle", "--count", "3", "--read-fifo", "--csv", "results.csv", "--json", "--station", "1"});
     ASSERT_EQ(run.code, 0) << run.err;
     EXPECT_NE(run.out.find("\"cycles\": 3"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("\"results\": 3"), std::string::npos) << run.out;

@@ -18,7 +18,9 @@ using test::WriteWholeFile;
 TEST(IniProfileTest, WindowsProfileSemantics) {
     ScopedWorkDir dir;
     const std::string path = dir.File("a.ini");
-    WriteWholeFile(path, "; kept\r\n[Other]\r\nStation=9\r\n[MODBUS]\r\n station = 7 \r\nStation=8\r\n\r\n[modbus]\r\nComPort=3\r\n");
+    WriteWholeFile(
+        path,
+        "; kept\r\n[Other]\r\nStation=9\r\n[MODBUS]\r\n station = 7 \r\nStation=8\r\n\r\n[modbus]\r\nComPort=3\r\n");
     IniProfile profile(path, true);
     EXPECT_EQ(profile.ReadInt("Modbus", "Station", 255), 7);  // case-insensitive, first match wins
     EXPECT_EQ(profile.ReadInt("Modbus", "ComPort", -5), -5);  // only the first section counts

@@ -208,8 +208,10 @@ TEST_F(ConsoleLogicTest, RawPanelSendsNothingAfterARefusal) {
         const std::string good = entries[c.entry];
         entries[c.entry] = c.text;
         for (const bool coil : {false, true}) {
-            if (coil) view.checked.insert(Option::WriteBit);
-            else view.checked.erase(Option::WriteBit);
+            if (coil)
+                view.checked.insert(Option::WriteBit);
+            else
+                view.checked.erase(Option::WriteBit);
             view.prompts.clear();
             console->RawPanel().ReadWordsCommand();
             console->RawPanel().WriteWordCommand();
@@ -374,8 +376,9 @@ TEST_F(SessionLogConsoleTest, TracedLinesGoToTheLogOnlyWhenItIsOn) {
 TEST_F(SessionLogConsoleTest, AFailingLogIsReportedOnce) {
     StartConsole();
     settings->sessionLog = 1;
-    const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
-                         std::chrono::system_clock::now().time_since_epoch()).count();
+    const auto now =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
     const std::string blocked = dir.File(SessionLog::FileName(now));
     std::filesystem::create_directory(blocked);
     console->ResetCommand();

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "common/ByteImage.h"
 #include "config/AppSettings.h"
 #include "console/TesterConsole.h"
-#include "common/ByteImage.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/RecordingView.h"
 #include "tests/support/ScopedWorkDir.h"

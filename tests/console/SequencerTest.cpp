@@ -49,8 +49,12 @@ TEST_F(SequencerTest, AGoodCycleWithTheFifoRead) {
     ASSERT_GE(text.size(), expected.size());
     EXPECT_EQ(Lines(text.begin(), text.begin() + 7), expected);
     EXPECT_EQ(text[7].substr(0, 13), "Cycle time = ");
-    const Lines after = {"--", "*** Read fifo ***", "*** EOC ***", "-----------------------------------",
-                         "Nb cycle = 1, Nb Started OK = 1", "-----------------------------------"};
+    const Lines after = {"--",
+                         "*** Read fifo ***",
+                         "*** EOC ***",
+                         "-----------------------------------",
+                         "Nb cycle = 1, Nb Started OK = 1",
+                         "-----------------------------------"};
     auto at = std::find(text.begin(), text.end(), "--");
     at = std::find(at + 1, text.end(), "--");
     ASSERT_NE(at, text.end());

@@ -82,8 +82,7 @@ TEST(LogFileTest, CopyWritesEveryLineThenAnEmptyOne) {
     });
     EXPECT_EQ(asked, "Copy to file ?\n" + result.fileName);
     EXPECT_EQ(result.outcome, TraceCopyResult::Outcome::Written);
-    EXPECT_EQ(test::ReadWholeFile(dir.File(result.fileName)),
-              "<S>: 01 05 00 01 ff 00 dd fa \r\n<R>:<none>\r\n\r\n");
+    EXPECT_EQ(test::ReadWholeFile(dir.File(result.fileName)), "<S>: 01 05 00 01 ff 00 dd fa \r\n<R>:<none>\r\n\r\n");
     // A second copy in the same second appends.
     CopyTraceToFile(trace, 1400594639, [](const std::string&) { return true; });
     EXPECT_EQ(test::ReadWholeFile(dir.File(result.fileName)).size(), 2 * 45u);

@@ -111,8 +111,9 @@ TEST_F(ConsoleWindowTest, PollingShowsTheInstrumentStatus) {
     EXPECT_EQ(Child<QLabel>("measure1Unit")->text(), "mbar");
     EXPECT_EQ(window->Console().LampState(), kLampGreen);
     // Screen readers get each value field's caption as its name and its text as its value.
-    for (const auto& [name, caption] : {std::pair{"measure1Unit", "Mesure1 unit"}, std::pair{"statusPanel", "Status text"},
-                                        std::pair{"accessModeLabel", "Access mode"}}) {
+    for (const auto& [name, caption] :
+         {std::pair{"measure1Unit", "Mesure1 unit"}, std::pair{"statusPanel", "Status text"},
+          std::pair{"accessModeLabel", "Access mode"}}) {
         QAccessibleInterface* field = QAccessible::queryAccessibleInterface(Child<QLabel>(name));
         ASSERT_NE(field, nullptr);
         EXPECT_EQ(field->text(QAccessible::Name), caption);
@@ -203,8 +204,8 @@ TEST_F(ConsoleWindowTest, PlacementIsRestoredOntoTheScreen) {
     EXPECT_EQ(restored(inside), inside);
     // Hanging off the right edge: back against it, same size.
     const QRect offRight(screen.right() - 5, screen.top() + 11, size.width(), size.height());
-    EXPECT_EQ(restored(offRight), QRect(screen.left() + screen.width() - size.width(), screen.top() + 11,
-                                        size.width(), size.height()));
+    EXPECT_EQ(restored(offRight),
+              QRect(screen.left() + screen.width() - size.width(), screen.top() + 11, size.width(), size.height()));
 }
 
 }  // namespace

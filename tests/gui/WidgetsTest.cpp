@@ -30,7 +30,9 @@ struct Backdrop {
         parent.setAutoFillBackground(true);
         parent.resize(200, 100);
     }
-    QColor Pixel(QWidget* child, int x, int y) { return parent.grab().toImage().pixelColor(child->mapTo(&parent, QPoint(x, y))); }
+    QColor Pixel(QWidget* child, int x, int y) {
+        return parent.grab().toImage().pixelColor(child->mapTo(&parent, QPoint(x, y)));
+    }
     inline static const QColor kGround{10, 20, 30};
     QWidget parent;
 };
@@ -177,11 +179,12 @@ TEST(CarrierGroupBoxTest, CarriesWhatLiesInsideItsFrame) {
 }
 
 TEST(AnchoredLayoutTest, MarginsAndPlaces) {
-    const LayoutEntry grows = LayoutEntry::Make(nullptr, QRect(10, 20, 100, 50), QSize(400, 300), anchors::kTopLeft,
-                                                anchors::kBottomRight);
+    const LayoutEntry grows =
+        LayoutEntry::Make(nullptr, QRect(10, 20, 100, 50), QSize(400, 300), anchors::kTopLeft, anchors::kBottomRight);
     EXPECT_EQ(grows.marginBottomRight, QPoint(110 - 400, 70 - 300));
     EXPECT_EQ(grows.Place(QSize(500, 350)), QRect(10, 20, 200, 100));
-    const LayoutEntry follows = LayoutEntry::Make(nullptr, QRect(300, 250, 60, 20), QSize(400, 300), anchors::kBottomRight);
+    const LayoutEntry follows =
+        LayoutEntry::Make(nullptr, QRect(300, 250, 60, 20), QSize(400, 300), anchors::kBottomRight);
     EXPECT_EQ(follows.Place(QSize(450, 330)), QRect(350, 280, 60, 20));
     const LayoutEntry centred = LayoutEntry::Make(nullptr, QRect(190, 140, 20, 20), QSize(400, 300), anchors::kCentre);
     EXPECT_EQ(centred.Place(QSize(501, 301)), QRect(240, 140, 20, 20));  // truncating division
@@ -197,7 +200,7 @@ TEST(ShadedButtonTest, BumpPaletteAndGrain) {
     EXPECT_EQ(ShadedButton::BlendPalette({qRgb(200, 200, 200)}, QColor(0, 0, 255), 5)[0], qRgb(190, 190, 202));
     int next = 0;
     const QImage face = ShadedButton::FaceIndexes(QSize(4, 33), 8, [&next] { return next++ % 2 ? 32767 : 0; });
-    EXPECT_EQ(face.pixelIndex(0, 32), 11 - 8);      // bottom row, least noise
+    EXPECT_EQ(face.pixelIndex(0, 32), 11 - 8);       // bottom row, least noise
     EXPECT_EQ(face.pixelIndex(1, 0), 226 + 16 - 8);  // top row, most noise
     ShadedButton first, second;
     for (ShadedButton* button : {&first, &second}) {

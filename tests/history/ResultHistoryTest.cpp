@@ -101,7 +101,8 @@ TEST(ResultHistoryTest, CsvThatIsNotAHistoryIsRefused) {
     EXPECT_FALSE(ResultHistory::ParseCsv(header + "2026-12-06 10:00:00.000,1,1,1,0,0,0,1.0,bar,0.5\n").has_value());
     EXPECT_FALSE(ResultHistory::ParseCsv(header + "2026-12-06 10:00:00.000,1,1,1,0,0,0,1,0,bar,0.5,Pa\n").has_value());
     EXPECT_FALSE(ResultHistory::ParseCsv(header + "yesterday,1,1,1,0,0,0,1.0,bar,0.5,Pa\n").has_value());
-    EXPECT_FALSE(ResultHistory::ParseCsv(header + "2026-12-06 10:00:00.000,1,1,1,0,0,0,1.0,\"bar,0.5,Pa\n").has_value());
+    EXPECT_FALSE(
+        ResultHistory::ParseCsv(header + "2026-12-06 10:00:00.000,1,1,1,0,0,0,1.0,\"bar,0.5,Pa\n").has_value());
     EXPECT_TRUE(ResultHistory::ParseCsv(header).has_value());
 }
 

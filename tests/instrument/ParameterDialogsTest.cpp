@@ -116,7 +116,8 @@ TEST_F(ParameterDialogsTest, WritesAreNotSentAfterAFailedSelection) {
         StartSimulator({}, {}, {sim::FaultRule{sim::FaultKind::BadCrc, 1.0, selectionRegister}});
         simulator->Model().SetParameter(2, 1, 4321);
         device.accessMode = mode;
-        const std::string request = test::ToHex(test::FromHex(mode == kDirectAccess ? "01 10 20 00 00 01" : "01 10 30 04 00 01"));
+        const std::string request =
+            test::ToHex(test::FromHex(mode == kDirectAccess ? "01 10 20 00 00 01" : "01 10 30 04 00 01"));
         for (int write = 0; write < 2; ++write) {
             device.ResetCounters();
             report.trace = {"earlier"};
@@ -154,7 +155,7 @@ TEST_F(ParameterDialogsTest, IdentifierStandardAccess) {
     const int before = device.Counters().requests;
     EXPECT_EQ(ReadIdentifier(device, report, "2", "62").valueText, "1.234");
     EXPECT_EQ(device.Counters().requests - before, 3);  // selection, request, answer
-    EXPECT_EQ(report.trace.size(), 4u);                  // the request and the answer only
+    EXPECT_EQ(report.trace.size(), 4u);                 // the request and the answer only
 }
 
 }  // namespace

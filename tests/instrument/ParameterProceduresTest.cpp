@@ -11,8 +11,9 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-const Lines kProgramOneTimes = {"FILL TIME: 1.0", "STAB TIME: 1.0", "TEST TIME: 2.0", "", "DUMP TIME: 0.5",
-                                "WAIT TIME: 0.0", "", "REJECT TEST: 5.000", "REJECT REF: 5.000", "REJECT UNIT: Pa"};
+const Lines kProgramOneTimes = {
+    "FILL TIME: 1.0",     "STAB TIME: 1.0",    "TEST TIME: 2.0", "", "DUMP TIME: 0.5", "WAIT TIME: 0.0", "",
+    "REJECT TEST: 5.000", "REJECT REF: 5.000", "REJECT UNIT: Pa"};
 
 class ParameterProceduresTest : public test::SimulatedDeviceFixture {
 protected:

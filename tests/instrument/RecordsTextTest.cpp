@@ -98,8 +98,13 @@ TEST(CurveTextTest, CurveAndTwentyValues) {
                             "MaxVal_y   = 1000", "Coeff      = 0.001", "LimSup_y   = 2.5", "LimInf_y   = -2.5",
                             "Unit       = ABCDEFGHIJKLMNOPQRSTUVWXYZ"}));
     // The instrument's text is Windows-1252: a degree sign and a euro sign, not replacement marks.
-    std::memcpy(record + 26, "\xB0" "C \x80\x81\0ignored", 14);
-    EXPECT_EQ(CurveLines(record)[8], "Unit       = \xC2\xB0" "C \xE2\x82\xAC\xC2\x81");
+    std::memcpy(record + 26,
+                "\xB0"
+                "C \x80\x81\0ignored",
+                14);
+    EXPECT_EQ(CurveLines(record)[8],
+              "Unit       = \xC2\xB0"
+              "C \xE2\x82\xAC\xC2\x81");
     std::uint8_t twenty[80] = {};
     StoreLe32(twenty + 20, -2500);
     const Lines twentyLines = TwentyParameterLines(twenty);

@@ -6,9 +6,9 @@
 namespace vexlo {
 namespace {
 
-using test::WithCrc;
 using test::FromHex;
 using test::ToHex;
+using test::WithCrc;
 
 class TesterDeviceTest : public test::SimulatedDeviceFixture {};
 

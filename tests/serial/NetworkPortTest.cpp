@@ -12,9 +12,9 @@
 #include "instrument/TesterDevice.h"
 #include "serial/PortTable.h"
 #include "serial/SerialUi.h"
+#include "tests/support/CapturingSerialUi.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ManualClock.h"
-#include "tests/support/CapturingSerialUi.h"
 #include "tests/support/ScopedWorkDir.h"
 #include "tests/support/SimulatorThread.h"
 

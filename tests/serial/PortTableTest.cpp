@@ -6,8 +6,8 @@
 #include "serial/PortTable.h"
 #include "serial/SerialPort.h"
 #include "serial/SerialUi.h"
-#include "tests/support/Hex.h"
 #include "tests/support/CapturingSerialUi.h"
+#include "tests/support/Hex.h"
 #include "tests/support/ScopedWorkDir.h"
 
 namespace vexlo {
@@ -44,7 +44,7 @@ TEST(PortTableTest, ShortFileFillsOnlyTheEntriesItCovers) {
     LoadPortTable();
     EXPECT_EQ(DescribePort(0), "1 : 115200, 8, N, 2, Hard");
     EXPECT_EQ(GetPortSettings(1).Baud() & 0xFFFFFFu, 0u);  // covered bytes came from the file
-    EXPECT_EQ(GetPortSettings(1).parity, 2);              // the uncovered tail keeps its default
+    EXPECT_EQ(GetPortSettings(1).parity, 2);               // the uncovered tail keeps its default
     EXPECT_EQ(DescribePort(2), "3 : 9600, 8, E, 1, None");
 }
 

@@ -8,9 +8,9 @@
 #include "config/AppSettings.h"
 #include "config/PortsSection.h"
 #include "serial/PortChoice.h"
-#include "simulator/PseudoTerminal.h"
 #include "serial/PortNameResolver.h"
 #include "serial/SerialPortList.h"
+#include "simulator/PseudoTerminal.h"
 #include "tests/support/ScopedWorkDir.h"
 
 namespace vexlo {
@@ -23,8 +23,7 @@ TEST(SerialPortListTest, FiltersAndSortsByNumber) {
     EXPECT_EQ(SerialPortList::FilterAndSort({"COM3", "CNCA0", "/dev/ttyUSB0", "COM1"}), (Names{"COM1", "COM3"}));
     EXPECT_EQ(SerialPortList::FilterAndSort({}), Names{});
     // Without digits the number is 0 and sorts first; equal numbers keep their order.
-    EXPECT_EQ(SerialPortList::FilterAndSort({"COM5", "COMX", "COM05", "COM"}),
-              (Names{"COMX", "COM", "COM5", "COM05"}));
+    EXPECT_EQ(SerialPortList::FilterAndSort({"COM5", "COMX", "COM05", "COM"}), (Names{"COMX", "COM", "COM5", "COM05"}));
     // The leading run of C, O and M is removed before the number is read.
     EXPECT_EQ(ComPortNumber("COMMO12"), 12);
     EXPECT_EQ(ComPortNumber("COM7x"), 7);

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -11,11 +11,11 @@
 
 #include "serial/PortTable.h"
 #include "serial/SerialPort.h"
+#include "serial/SerialUi.h"
 #include "serial/TtyLine.h"
 #include "simulator/PseudoTerminal.h"
-#include "serial/SerialUi.h"
-#include "tests/support/PtyResponder.h"
 #include "tests/support/CapturingSerialUi.h"
+#include "tests/support/PtyResponder.h"
 #include "tests/support/ScopedWorkDir.h"
 
 namespace vexlo {
@@ -122,7 +122,9 @@ public:
         calls.push_back("drain, " + std::to_string(waiting) + " bytes out");
         return drained;
     }
-    void WaitMicroseconds(long microseconds) override { calls.push_back("wait " + std::to_string(microseconds) + " us"); }
+    void WaitMicroseconds(long microseconds) override {
+        calls.push_back("wait " + std::to_string(microseconds) + " us");
+    }
 
     std::vector<std::string> calls;
 
@@ -148,7 +150,7 @@ TEST(RtsDirectionTest, RtsFramesEachWriteWhereTheKernelCannot) {
     // RTS low to listen; raised before the frame, dropped one character (11 bits at 9600) after the
     // last bit left.
     EXPECT_EQ(line->calls, (std::vector<std::string>{"kernel RS485 refused", "RTS off", "RTS on", "drain, 8 bytes out",
-                                                    "wait 1145 us", "RTS off"}));
+                                                     "wait 1145 us", "RTS off"}));
     EXPECT_EQ(device->Describe(), "RS485 direction: RTS raised by the console around each write");
 
     // On a real pseudo-terminal RTS cannot be set: no toggling, and nothing reported.

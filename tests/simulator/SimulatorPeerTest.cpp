@@ -19,8 +19,9 @@ using test::RunCommand;
 
 std::string Mbpoll(const std::string& port, const std::string& arguments, const std::string& values = "") {
     int status = -1;
-    const std::string output = RunCommand(
-        std::string(MBPOLL_PROGRAM) + " -m rtu -b 9600 -P even -0 -1 -o 1 " + arguments + " " + port + " " + values + " 2>&1", &status);
+    const std::string output = RunCommand(std::string(MBPOLL_PROGRAM) + " -m rtu -b 9600 -P even -0 -1 -o 1 " +
+                                              arguments + " " + port + " " + values + " 2>&1",
+                                          &status);
     EXPECT_EQ(status, 0) << output;
     return output;
 }
@@ -48,7 +49,8 @@ TEST(SimulatorPeerTest, MbpollReadsTheStatusAndWritesCoils) {
 
     // Another station gets no answer.
     int status = 0;
-    RunCommand(std::string(MBPOLL_PROGRAM) + " -m rtu -b 9600 -P even -0 -1 -o 0.2 -a 8 -r 48 " + link + " 2>&1", &status);
+    RunCommand(std::string(MBPOLL_PROGRAM) + " -m rtu -b 9600 -P even -0 -1 -o 0.2 -a 8 -r 48 " + link + " 2>&1",
+               &status);
     EXPECT_NE(status, 0);
 
     EXPECT_EQ(simulator.Stop(), 0);  // clean exit on SIGTERM
@@ -99,9 +101,16 @@ TEST(SimulatorPeerTest, LibmodbusReadsEveryBlock) {
     EXPECT_EQ(LibmodbusMaster::Le32(fifo, 4), 500000);
     EXPECT_EQ(LibmodbusMaster::Le32(fifo, 6), 14000);
 
-    for (const auto& [address, count] : std::vector<std::pair<int, int>>{
-             {0x0434, 26}, {0x0435, 26}, {0x2700, 40}, {0x0801, 1}, {0x8000, 123}, {0x8400, 27},
-             {0x0110, 6}, {0x3000, 10}, {0x2001, 2}, {0x6000, 125}}) {
+    for (const auto& [address, count] : std::vector<std::pair<int, int>>{{0x0434, 26},
+                                                                         {0x0435, 26},
+                                                                         {0x2700, 40},
+                                                                         {0x0801, 1},
+                                                                         {0x8000, 123},
+                                                                         {0x8400, 27},
+                                                                         {0x0110, 6},
+                                                                         {0x3000, 10},
+                                                                         {0x2001, 2},
+                                                                         {0x6000, 125}}) {
         master.Read(address, count);
         EXPECT_EQ(master.lastResult, count) << std::hex << address;
     }

@@ -35,7 +35,8 @@ TEST_F(SimulatorRobustnessTest, RepliesLeaveAtTheLinesPace) {
     std::uint8_t status[26];
     const auto start = std::chrono::steady_clock::now();
     ASSERT_EQ(device.ReadRegisters(0x0030, 13, status), 1);
-    const double elapsedMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    const double elapsedMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GE(elapsedMs, 30.0 + 31 * 11 * 1000.0 / 9600 - 1.0);  // turnaround, then 31 bytes at 9600 baud
 }
 

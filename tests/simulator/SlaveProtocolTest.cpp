@@ -22,7 +22,8 @@ protected:
 };
 
 TEST_F(SlaveProtocolTest, AnswersItsOwnStationOnly) {
-    EXPECT_EQ(ToHex(*protocol.HandleRequest(FromHex("01 03 00 30 00 01 84 05"), 0)), ToHex(WithCrc(FromHex("01 03 02 01 00"))));
+    EXPECT_EQ(ToHex(*protocol.HandleRequest(FromHex("01 03 00 30 00 01 84 05"), 0)),
+              ToHex(WithCrc(FromHex("01 03 02 01 00"))));
     EXPECT_EQ(Answer("02 03 00 30 00 01"), "none");
     EXPECT_FALSE(protocol.HandleRequest(FromHex("01 03 00 30 00 01 84 06"), 0).has_value());  // bad CRC
     EXPECT_FALSE(protocol.HandleRequest(FromHex("01"), 0).has_value());
@@ -35,7 +36,7 @@ TEST_F(SlaveProtocolTest, RefusesWhatTheInstrumentWouldRefuse) {
     EXPECT_EQ(Answer("01 03 40 00 00 01"), ToHex(WithCrc(FromHex("01 83 02"))));
     EXPECT_EQ(Answer("01 03 60 00 00 81"), ToHex(WithCrc(FromHex("01 83 03"))));  // 129 registers
     EXPECT_EQ(Answer("01 03 60 00 00 00"), ToHex(WithCrc(FromHex("01 83 03"))));
-    EXPECT_EQ(Answer("01 03 60 00 00 80").substr(0, 8), "01 03 00");              // 128 registers
+    EXPECT_EQ(Answer("01 03 60 00 00 80").substr(0, 8), "01 03 00");  // 128 registers
     EXPECT_EQ(Answer("01 05 00 01 12 34"), ToHex(WithCrc(FromHex("01 85 03"))));
     EXPECT_EQ(Answer("01 10 60 00 00 02 03 01 02 03"), ToHex(WithCrc(FromHex("01 90 03"))));  // byte count
     std::string big = "01 10 60 00 00 7c f8";

@@ -18,8 +18,8 @@ class ConsoleFixture : public ::testing::Test {
 protected:
     void StartConsole(sim::SlaveIdentity identity = {}, sim::InstrumentConfig config = {},
                       std::vector<sim::FaultRule> faults = {}, int replyTimeoutMs = 500) {
-        simulator = std::make_unique<SimulatorThread>(identity, config, std::move(faults), sim::LineTiming{},
-                                                      instrumentTime);
+        simulator =
+            std::make_unique<SimulatorThread>(identity, config, std::move(faults), sim::LineTiming{}, instrumentTime);
         dir.MapPort(1, simulator->PortPath());
         settings = std::make_unique<AppSettings>();
         settings->comPort = 0;

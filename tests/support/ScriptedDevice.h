@@ -24,7 +24,7 @@ struct LinkScript {
     std::vector<std::int64_t> sentAt;  // process clock's counter at each write
     int reads = 0;
     std::function<void(const Bytes&)> onWrite;  // called as each frame goes out
-    std::vector<SerialTimeouts> configured;      // the time-outs of each Configure, in order
+    std::vector<SerialTimeouts> configured;     // the time-outs of each Configure, in order
 };
 
 // Installs an opener that hands out scripted devices for every port while alive.

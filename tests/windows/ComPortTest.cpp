@@ -68,8 +68,9 @@ TEST_F(ComPortTest, RegistersRoundTripWithTheirByteOrder) {
 }
 
 TEST_F(ComPortTest, ParametersInBothAccessModes) {
-    const Lines programOne = {"FILL TIME: 1.0", "STAB TIME: 1.0", "TEST TIME: 2.0", "", "DUMP TIME: 0.5",
-                              "WAIT TIME: 0.0", "", "REJECT TEST: 5.000", "REJECT REF: 5.000", "REJECT UNIT: Pa"};
+    const Lines programOne = {
+        "FILL TIME: 1.0",     "STAB TIME: 1.0",    "TEST TIME: 2.0", "", "DUMP TIME: 0.5", "WAIT TIME: 0.0", "",
+        "REJECT TEST: 5.000", "REJECT REF: 5.000", "REJECT UNIT: Pa"};
     device.accessMode = kDirectAccess;
     ReadTimeParameters(device, report, ParseProgramNumber("1"));
     EXPECT_EQ(report.results, programOne);
