@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins qt6-svg-dev qt6-charts-dev libqt6opengl6-dev dpkg-dev file desktop-file-utils libgtest-dev libgmock-dev
-          libbenchmark-dev libmodbus-dev mbpoll socat ser2net xvfb xauth)
+          libbenchmark-dev libmodbus-dev clang-format ccache mbpoll socat ser2net xvfb xauth)
 [ $# -gt 0 ] && packages=("$@")
 missing=()
 for package in "${packages[@]}"; do
