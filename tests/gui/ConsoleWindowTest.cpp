@@ -12,6 +12,9 @@
 #include <QSizeGrip>
 #include <QTest>
 
+#include "app/AboutDialog.h"
+#include "app/TesterApp.h"
+#include "app/VersionInfo.h"
 #include "config/AppSettings.h"
 #include "config/WindowPlacementRecord.h"
 #include "config/ui/ProgramSetupDialog.h"
@@ -29,6 +32,12 @@
 
 namespace vexlo {
 namespace {
+
+// The program's own version, as the build gives it.
+const std::string kVersion = "Version : " + std::to_string(VEXLO_VERSION_MAJOR) + ". " +
+                             std::to_string(VEXLO_VERSION_MINOR) + ". " + std::to_string(VEXLO_VERSION_PATCH) + ". " +
+                             std::to_string(VEXLO_VERSION_TWEAK);
+const QString kTitle = QString::fromStdString("VEXLO Modbus tester ( RS232/RS485 Modbus RTU - " + kVersion + " )");
 
 template <typename T>
 T* Find(QWidget* parent, const char* name) {
@@ -249,13 +258,10 @@ TEST_F(ConsoleWindowTest, EnterClosesOnlyWhenTheEntriesPass) {
 }
 
 WindowPlacementRecord Record(const QRect& place) {
-    WindowPlacementRecord record;
-    record.showCommand = 1;
-    record.left = place.left();
-    record.top = place.top();
-    record.right = place.left() + place.width();
-    record.bottom = place.top() + place.height();
-    return record;
+    return {.left = place.left(),
+            .top = place.top(),
+            .right = place.left() + place.width(),
+            .bottom = place.top() + place.height()};
 }
 
 TEST_F(ConsoleWindowTest, PlacementIsSavedAndRestoredOntoTheScreen) {
@@ -359,6 +365,29 @@ TEST_F(ConsoleWindowTest, IdentifierReadsAndWrites) {
     Find<QLineEdit>(&dialog, "valueEdit")->setText("-1.5");
     QTest::mouseClick(Find<QPushButton>(&dialog, "writeButton"), Qt::LeftButton);
     EXPECT_EQ(simulator.Model().Parameter(0, 1), -1500);
+}
+
+TEST_F(ConsoleWindowTest, AboutOpensAndClosesTwiceLeavingTheConsoleAsItWas) {
+    ConsoleWindow& console = *window;
+    PrepareConsole(console);
+    EXPECT_EQ(console.windowTitle(), kTitle);
+    EXPECT_EQ(console.AboutEntryText(), "&About VexloModbusTester...");
+    const QSize size = console.size();
+    for (int round = 0; round < 2; ++round) {
+        QString shown;
+        QTimer::singleShot(0, [&shown] {
+            auto* about = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(about, nullptr);
+            shown = about->VersionFieldText();
+            about->accept();
+        });
+        console.OpenAbout();
+        EXPECT_EQ(shown.toStdString(), " RS232/RS485 Modbus RTU - " + kVersion);
+    }
+    EXPECT_EQ(console.size(), size);
+    EXPECT_TRUE(console.isVisible());
+    EXPECT_TRUE(console.StatusTimer().isActive());
+    EXPECT_EQ(console.windowTitle(), kTitle);
 }
 
 }  // namespace

@@ -1,16 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QLineEdit>
-#include <QTimer>
-
-#include "app/AboutDialog.h"
-#include "app/TesterApp.h"
 #include "app/VersionInfo.h"
-#include "config/AppSettings.h"
-#include "console/ui/ConsoleWindow.h"
-#include "tests/support/ScopedWorkDir.h"
-#include "tests/support/SimulatorThread.h"
 
 namespace vexlo {
 namespace {
@@ -20,14 +10,14 @@ const std::string kRoot = "\\\tFEEF04BD 00010000 00010003 00010000 00010000 0 3F
 const std::string kVersion = "Version : " + std::to_string(VEXLO_VERSION_MAJOR) + ". " +
                              std::to_string(VEXLO_VERSION_MINOR) + ". " + std::to_string(VEXLO_VERSION_PATCH) + ". " +
                              std::to_string(VEXLO_VERSION_TWEAK);
-const QString kTitle = QString::fromStdString("VEXLO Modbus tester ( RS232/RS485 Modbus RTU - " + kVersion + " )");
 
 TEST(VersionInfoTest, TheProgramsOwnBlock) {
     const VersionInfo info;
     EXPECT_EQ(info.FixedInfo()[0], VersionInfo::kSignature);
     EXPECT_EQ(info.FixedInfo()[2], (VEXLO_VERSION_MAJOR << 16u) | VEXLO_VERSION_MINOR);
     EXPECT_EQ(info.VersionLine(), kVersion);
-    EXPECT_EQ(VersionedTitle("VEXLO Modbus tester", info), kTitle.toStdString());
+    EXPECT_EQ(VersionedTitle("VEXLO Modbus tester", info),
+              "VEXLO Modbus tester ( RS232/RS485 Modbus RTU - " + kVersion + " )");
 }
 
 TEST(VersionInfoTest, BlocksWithoutTheirParts) {
@@ -44,35 +34,6 @@ TEST(VersionInfoTest, BlocksWithoutTheirParts) {
     EXPECT_EQ(VersionedTitle("VEXLO Modbus tester", info), "VEXLO Modbus tester ( RS232/RS485 Modbus RTU -  )");
     EXPECT_FALSE(info.Load("/no/such/block"));
     EXPECT_EQ(info.VersionLine(), "");
-}
-
-TEST(AboutDialogTest, OpensAndClosesTwiceLeavingTheConsoleAsItWas) {
-    test::ScopedWorkDir dir;
-    test::SimulatorThread simulator;
-    dir.MapPort(1, simulator.PortPath());
-    AppSettings settings(dir.File("VexloModbusTester.ini"));
-    settings.station = 1;
-    ConsoleWindow console(settings);
-    PrepareConsole(console);
-    console.show();
-    EXPECT_EQ(console.windowTitle(), kTitle);
-    EXPECT_EQ(console.AboutEntryText(), "&About VexloModbusTester...");
-    const QSize size = console.size();
-    for (int round = 0; round < 2; ++round) {
-        QString shown;
-        QTimer::singleShot(0, [&shown] {
-            auto* about = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(about, nullptr);
-            shown = about->VersionFieldText();
-            about->accept();
-        });
-        console.OpenAbout();
-        EXPECT_EQ(shown.toStdString(), " RS232/RS485 Modbus RTU - " + kVersion);
-    }
-    EXPECT_EQ(console.size(), size);
-    EXPECT_TRUE(console.isVisible());
-    EXPECT_TRUE(console.StatusTimer().isActive());
-    EXPECT_EQ(console.windowTitle(), kTitle);
 }
 
 }  // namespace
