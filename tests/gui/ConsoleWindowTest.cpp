@@ -99,6 +99,7 @@ TEST_F(ConsoleWindowTest, LayoutFitsTheScreenAndFollowsTheAnchorsWithoutOverlapU
     EXPECT_EQ(window.minimumSize(), opening);
     EXPECT_LE(window.frameGeometry().width(), screen.width());
     EXPECT_LE(window.frameGeometry().height(), screen.height());
+    EXPECT_EQ(window.findChildren<QSizeGrip*>().size(), 1);
     // The bottom caption shows its rule, and "Running (P1/P2)" has room for its bold caption.
     EXPECT_GT(Child<CaptionLabel>("bottomCaption")->Rule()->width(), 0);
     auto* running = Child<QPushButton>("runningButton");
