@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
 #include <clocale>
 #include <cstdio>
 #include <functional>
@@ -81,6 +83,10 @@ bool AllPictures(ConsoleWindow& console, AppSettings& settings, const QDir& dir)
 }
 
 int Run(const QCommandLineParser& options) {
+    // The pictures show the console at the size it opens at, and leave the operator's remembered
+    // window place alone.
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings().remove(ConsoleWindow::kPlacementSection);
     AppSettings settings;
     ConsoleWindow console(settings);
     PrepareConsole(console);
