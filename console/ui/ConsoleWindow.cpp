@@ -209,7 +209,7 @@ void ConsoleWindow::AnchorControls() {
 QSize ConsoleWindow::OpeningSize() const {
     // The form's natural size, unless the screen is smaller (a laptop at 150 %): then as much as the
     // screen holds, never below what the form needs, with room left for the window's frame.
-    QSize natural = layout()->sizeHint().expandedTo(layout()->minimumSize());
+    const QSize natural = layout()->sizeHint().expandedTo(layout()->minimumSize());
     const QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr) return natural;
     const QSize room = screen->availableGeometry().size() - QSize(kFrameAllowance, 2 * kFrameAllowance);
