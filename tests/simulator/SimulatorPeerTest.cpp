@@ -8,9 +8,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "simulator/harness/SimulatorThread.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/ScopedWorkDir.h"
-#include "tests/support/SimulatorProcess.h"
-#include "tests/support/SimulatorThread.h"
 
 namespace vexlo {
 namespace {
@@ -29,8 +29,9 @@ std::string Mbpoll(const std::string& port, const std::string& arguments, const 
 TEST(SimulatorPeerTest, MbpollReadsTheStatusAndWritesCoils) {
     test::ScopedWorkDir dir;
     const std::string link = dir.File("instrument");
-    test::SimulatorProcess simulator({"--station", "7", "--speed", "50", "--link", link});
-    ASSERT_FALSE(simulator.PortPath().empty());
+    test::ChildProcess simulator(test::SimulatorCommand({"--station", "7", "--speed", "50", "--link", link}),
+                                 test::ChildProcess::Stream::Output);
+    ASSERT_FALSE(simulator.FirstLine().empty());
     ASSERT_TRUE(std::filesystem::is_symlink(link));
 
     // Registers hold little-endian values: mbpoll shows them byte-swapped.

@@ -1,4 +1,4 @@
-#include "tests/support/SimulatorThread.h"
+#include "simulator/harness/SimulatorThread.h"
 
 namespace vexlo::test {
 
