@@ -78,16 +78,44 @@ TEST_F(ParameterDialogsTest, IdentifierChecksComeFirst) {
     EXPECT_EQ(device.Counters().requests, 0);
 }
 
-TEST_F(ParameterDialogsTest, IdentifierDirectAccess) {
+struct IdentifierCase {
+    AccessMode mode;
+    std::string write;  // ID 20 of program 4 (selected apart) and -1.5 as thousandths, low word first
+    int readRequests;   // the selection is sent but never traced
+    std::size_t readTraced;
+};
+
+class IdentifierTest : public ParameterDialogsTest, public ::testing::WithParamInterface<IdentifierCase> {};
+
+TEST_P(IdentifierTest, WritesAndReadsBackOneParameter) {
+    const IdentifierCase& c = GetParam();
     StartSimulator();
-    device.accessMode = 2;  // any non-zero mode takes the direct registers in this dialog
-    EXPECT_EQ(ReadIdentifier(device, report, "1", "1").valueText, "1.000");
-    ASSERT_EQ(report.trace.size(), 2u);
-    EXPECT_EQ(report.trace[0].substr(0, 23), "<S>: 01 03 20 01 00 02 ");
-    // ID 0 reads from 0x2000: the selection (2), then the low half of parameter 1 (1200).
-    EXPECT_EQ(ReadIdentifier(device, report, "3", "0").valueText, "78643.202");
-    WriteIdentifier(device, report, "4", "20", "-1.5");
+    device.accessMode = c.mode;
+    const std::int32_t neighbour = simulator->Model().Parameter(2, 20);
+    EXPECT_FALSE(WriteIdentifier(device, report, "4", "20", "-1.5").message);
     EXPECT_EQ(simulator->Model().Parameter(3, 20), -1500);
+    EXPECT_EQ(simulator->Model().Parameter(2, 20), neighbour);
+    ASSERT_FALSE(report.trace.empty());
+    EXPECT_EQ(report.trace[0].substr(0, c.write.size()), c.write);
+    report.trace.clear();
+    const int before = device.Counters().requests;
+    EXPECT_EQ(ReadIdentifier(device, report, "4", "20").valueText, "-1.500");
+    EXPECT_EQ(device.Counters().requests - before, c.readRequests);
+    EXPECT_EQ(report.trace.size(), c.readTraced);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AccessModes, IdentifierTest,
+    ::testing::Values(IdentifierCase{kDirectAccess, "<S>: 01 10 20 14 00 02 04 24 fa ff ff ", 2, 2},
+                      // any non-zero mode takes the direct registers in this dialog
+                      IdentifierCase{2, "<S>: 01 10 20 14 00 02 04 24 fa ff ff ", 2, 2},
+                      IdentifierCase{kStandardAccess, "<S>: 01 10 00 7f 00 04 08 01 00 14 00 24 fa ff ff ", 3, 4}));
+
+// ID 0 in direct access reads from 0x2000: the selection (2), then the low half of parameter 1 (1200).
+TEST_F(ParameterDialogsTest, IdentifierZeroReadsTheSelection) {
+    StartSimulator();
+    device.accessMode = kDirectAccess;
+    EXPECT_EQ(ReadIdentifier(device, report, "3", "0").valueText, "78643.202");
 }
 
 // A value the operator did not mean is refused before any traffic: letters are not 0, and
@@ -144,18 +172,6 @@ TEST_F(ParameterDialogsTest, IdentifierReadShowsZeroWhenTheReplyIsRejected) {
     EXPECT_EQ(ReadIdentifier(device, report, "1", "1").valueText, "0.000");
     EXPECT_EQ(report.trace.back(), "<R>:<none>");
     EXPECT_EQ(ReadTimeSetup(device, 0)[0], 0.0f);
-}
-
-TEST_F(ParameterDialogsTest, IdentifierStandardAccess) {
-    StartSimulator();
-    device.accessMode = kStandardAccess;
-    WriteIdentifier(device, report, "2", "62", "1.2345");
-    EXPECT_EQ(simulator->Model().Parameter(1, 62), 1234);
-    EXPECT_EQ(report.trace[0].substr(0, 38), "<S>: 01 10 00 7f 00 04 08 01 00 3e 00 ");
-    const int before = device.Counters().requests;
-    EXPECT_EQ(ReadIdentifier(device, report, "2", "62").valueText, "1.234");
-    EXPECT_EQ(device.Counters().requests - before, 3);  // selection, request, answer
-    EXPECT_EQ(report.trace.size(), 4u);                 // the request and the answer only
 }
 
 }  // namespace
