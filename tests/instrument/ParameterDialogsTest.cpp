@@ -79,6 +79,7 @@ TEST_F(ParameterDialogsTest, IdentifierChecksComeFirst) {
 }
 
 struct IdentifierCase {
+    const char* name;
     AccessMode mode;
     std::string write;  // ID 20 of program 4 (selected apart) and -1.5 as thousandths, low word first
     int readRequests;   // the selection is sent but never traced
@@ -106,10 +107,12 @@ TEST_P(IdentifierTest, WritesAndReadsBackOneParameter) {
 
 INSTANTIATE_TEST_SUITE_P(
     AccessModes, IdentifierTest,
-    ::testing::Values(IdentifierCase{kDirectAccess, "<S>: 01 10 20 14 00 02 04 24 fa ff ff ", 2, 2},
+    ::testing::Values(IdentifierCase{"Direct", kDirectAccess, "<S>: 01 10 20 14 00 02 04 24 fa ff ff ", 2, 2},
                       // any non-zero mode takes the direct registers in this dialog
-                      IdentifierCase{2, "<S>: 01 10 20 14 00 02 04 24 fa ff ff ", 2, 2},
-                      IdentifierCase{kStandardAccess, "<S>: 01 10 00 7f 00 04 08 01 00 14 00 24 fa ff ff ", 3, 4}));
+                      IdentifierCase{"AnyOtherMode", 2, "<S>: 01 10 20 14 00 02 04 24 fa ff ff ", 2, 2},
+                      IdentifierCase{"Lists", kStandardAccess, "<S>: 01 10 00 7f 00 04 08 01 00 14 00 24 fa ff ff ", 3,
+                                     4}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // ID 0 in direct access reads from 0x2000: the selection (2), then the low half of parameter 1 (1200).
 TEST_F(ParameterDialogsTest, IdentifierZeroReadsTheSelection) {

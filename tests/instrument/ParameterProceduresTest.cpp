@@ -17,6 +17,7 @@ protected:
 };
 
 struct ReadTimeCase {
+    const char* name;
     AccessMode mode;
     std::size_t traced;        // eight reads of two registers, or the list's write and its read
     std::string firstRequest;  // the selection is not traced
@@ -51,10 +52,10 @@ TEST_P(ReadTimeTest, ShowsTheTimesAndGivesTheLimits) {
 
 INSTANTIATE_TEST_SUITE_P(
     AccessModes, ReadTimeTest,
-    ::testing::Values(ReadTimeCase{kDirectAccess, 16, "<S>: 01 03 20 01 00 02 "},
-                      ReadTimeCase{
-                          kStandardAccess, 4,
-                          "<S>: 01 10 00 00 00 09 12 08 00 01 00 02 00 03 00 09 00 0a 00 3c 00 3e 00 7f 00 "}));
+    ::testing::Values(ReadTimeCase{"Direct", kDirectAccess, 16, "<S>: 01 03 20 01 00 02 "},
+                      ReadTimeCase{"Lists", kStandardAccess, 4,
+                                   "<S>: 01 10 00 00 00 09 12 08 00 01 00 02 00 03 00 09 00 0a 00 3c 00 3e 00 7f 00 "}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ParameterProceduresTest, ReadTimeFallsBackToTheListsWhenTheSelectionIsUnanswered) {
     StartSimulator({}, {}, {{sim::FaultKind::NoReply, 1.0, 0x2000}});

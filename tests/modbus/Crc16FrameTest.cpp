@@ -44,6 +44,7 @@ TEST(Crc16Test, EveryTableEntryMatchesTheBitwiseAlgorithm) {
 const auto kData = FromHex("78 56 34 12");
 
 struct FrameCase {
+    const char* name;
     RtuFrame frame;
     std::string hex;  // the whole frame, or its head
 };
@@ -57,17 +58,19 @@ TEST_P(RtuFrameTest, BuildsTheRequest) {
 
 INSTANTIATE_TEST_SUITE_P(
     Requests, RtuFrameTest,
-    ::testing::Values(FrameCase{BuildReadRequest(1, 3, 0x2301, 1), "01 03 23 01 00 01 de 4e"},
-                      FrameCase{BuildReadRequest(255, 3, 0x3000, 10), "ff 03 30 00 00 0a df 13"},
-                      FrameCase{BuildReadRequest(0, 4, 0x0030, 13), "00 04 00 30 00 0d"},
-                      // Only the low 8 bits of the station and 16 of address and count go on the line.
-                      FrameCase{BuildReadRequest(0x101, 4, 0x12345, 0x10002), "01 04 23 45 00 02"},
-                      FrameCase{BuildWriteCoilRequest(1, 1, 1), "01 05 00 01 ff 00 dd fa"},
-                      FrameCase{BuildWriteCoilRequest(1, 2, 0x10000), "01 05 00 02 00 00"},  // 16 bits: off
-                      FrameCase{BuildWriteCoilRequest(1, 2, 0x8000), "01 05 00 02 ff 00"},
-                      FrameCase{BuildWriteRegistersRequest(1, 0x6000, 2, kData.data()),
-                                "01 10 60 00 00 02 04 78 56 34 12"},
-                      FrameCase{BuildWriteRegistersRequest(1, 0x6000, 0, nullptr), "01 10 60 00 00 00 00"}));
+    ::testing::Values(
+        FrameCase{"ReadDirectResult", BuildReadRequest(1, 3, 0x2301, 1), "01 03 23 01 00 01 de 4e"},
+        FrameCase{"ReadAtTheSearchStation", BuildReadRequest(255, 3, 0x3000, 10), "ff 03 30 00 00 0a df 13"},
+        FrameCase{"ReadInputBroadcast", BuildReadRequest(0, 4, 0x0030, 13), "00 04 00 30 00 0d"},
+        // Only the low 8 bits of the station and 16 of address and count go on the line.
+        FrameCase{"ReadCutTo8And16Bits", BuildReadRequest(0x101, 4, 0x12345, 0x10002), "01 04 23 45 00 02"},
+        FrameCase{"CoilOn", BuildWriteCoilRequest(1, 1, 1), "01 05 00 01 ff 00 dd fa"},
+        FrameCase{"CoilOffPast16Bits", BuildWriteCoilRequest(1, 2, 0x10000), "01 05 00 02 00 00"},  // 16 bits: off
+        FrameCase{"CoilOnAnyNonZero", BuildWriteCoilRequest(1, 2, 0x8000), "01 05 00 02 ff 00"},
+        FrameCase{"WriteRegisters", BuildWriteRegistersRequest(1, 0x6000, 2, kData.data()),
+                  "01 10 60 00 00 02 04 78 56 34 12"},
+        FrameCase{"WriteNoRegister", BuildWriteRegistersRequest(1, 0x6000, 0, nullptr), "01 10 60 00 00 00 00"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RtuFrameTest, LargestWriteAndTheByteCountsWrap) {
     std::vector<std::uint8_t> big(260, 0xAB);

@@ -29,7 +29,7 @@ std::string Mbpoll(const std::string& port, const std::string& arguments, const 
 TEST(SimulatorPeerTest, MbpollReadsTheStatusAndWritesCoils) {
     test::ScopedWorkDir dir;
     const std::string link = dir.File("instrument");
-    test::ChildProcess simulator(test::SimulatorCommand({"--station", "7", "--speed", "50", "--link", link}),
+    test::ChildProcess simulator(test::SimulatorCommand({"--station", "7", "--link", link}),
                                  test::ChildProcess::Stream::Output);
     ASSERT_FALSE(simulator.FirstLine().empty());
     ASSERT_TRUE(std::filesystem::is_symlink(link));
@@ -42,17 +42,7 @@ TEST(SimulatorPeerTest, MbpollReadsTheStatusAndWritesCoils) {
     output = Mbpoll(link, "-a 7 -t 0 -r 1", "1");  // start
     EXPECT_NE(output.find("Written 1 references"), std::string::npos) << output;
     output = Mbpoll(link, "-a 7 -t 4:hex -r 51 -c 1");
-    EXPECT_NE(output.find("[51]: \t0x0000"), std::string::npos) << output;  // running
-
-    output = Mbpoll(link, "-a 7 -t 0 -r 0", "1");  // reset
-    output = Mbpoll(link, "-a 7 -t 4:hex -r 51 -c 1");
-    EXPECT_NE(output.find("[51]: \t0x2000"), std::string::npos) << output;
-
-    // Another station gets no answer.
-    int status = 0;
-    RunCommand(std::string(MBPOLL_PROGRAM) + " -m rtu -b 9600 -P even -0 -1 -o 0.2 -a 8 -r 48 " + link + " 2>&1",
-               &status);
-    EXPECT_NE(status, 0);
+    EXPECT_NE(output.find("[51]: \t0x0000"), std::string::npos) << output;  // running (for seconds)
 
     EXPECT_EQ(simulator.Stop(), 0);  // clean exit on SIGTERM
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
