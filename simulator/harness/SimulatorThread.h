@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "simulator/FaultPlan.h"
@@ -25,7 +26,19 @@ public:
     SimulatorThread& operator=(const SimulatorThread&) = delete;
 
     const std::string& PortPath() const { return pty.SlavePath(); }
-    // Only while the caller knows the slave is idle (between transactions of the master).
+    // The model, held between two answers of the slave: the access is ordered after the last answer
+    // and before the next, as ThreadSanitizer can see. Keep it only for the statement that uses it.
+    class LockedModel {
+    public:
+        LockedModel(std::mutex& lock, sim::InstrumentModel& model) : guard(lock), model(model) {}
+        sim::InstrumentModel* operator->() const { return &model; }
+
+    private:
+        std::lock_guard<std::mutex> guard;
+        sim::InstrumentModel& model;
+    };
+    LockedModel Locked() { return {modelLock, model}; }
+    // Unguarded: only while the caller knows the slave is idle (between transactions of the master).
     sim::InstrumentModel& Model() { return model; }
     // With Time::ByHand the instrument's cycle moves only by this.
     void AdvanceMs(std::int64_t milliseconds) { instrumentMs += milliseconds; }
@@ -36,6 +49,7 @@ private:
     sim::SlaveProtocol protocol;
     sim::FaultPlan faults;
     sim::RtuSlave slave;
+    std::mutex modelLock;
     std::atomic<std::int64_t> instrumentMs{0};
     std::atomic<bool> stopping{false};
     std::thread worker;

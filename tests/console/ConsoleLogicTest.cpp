@@ -35,7 +35,8 @@ protected:
         console->StartCommand();
         console->TimerTick();
         ASSERT_FALSE(console->LastStatus().EndOfCycle());
-        simulator->AdvanceMs(simulator->Model().CycleLengthMs(simulator->Model().RunningProgram()) + 1);
+        const auto program = simulator->Locked()->RunningProgram();
+        simulator->AdvanceMs(simulator->Locked()->CycleLengthMs(program) + 1);
         console->TimerTick();
         ASSERT_TRUE(console->LastStatus().EndOfCycle());
     }
@@ -305,7 +306,7 @@ TEST_F(ConsoleLogicTest, ProgramFieldsAndDialogs) {
     StartConsole();
     view.entries[Entry::RunningProgram] = "2";
     console->SelectProgCommand();
-    EXPECT_EQ(simulator->Model().RunningProgram(), 1);
+    EXPECT_EQ(simulator->Locked()->RunningProgram(), 1);
     EXPECT_EQ(console->Trace().Size(), 2u);
     view.entries[Entry::RunningProgram] = "9";
     console->SelectProgCommand();

@@ -55,14 +55,14 @@ TEST_F(SequencerTest, AGoodCycleWithTheFifoRead) {
     EXPECT_EQ(text.back(), "-> Next programm  !!! in 0 (sec)");
     EXPECT_EQ(console->Results().Size(), 12u);  // the FIFO result was decoded
     EXPECT_EQ(view.entries[Entry::RunningProgram], "1");
-    EXPECT_EQ(simulator->Model().RunningProgram(), 0);
+    EXPECT_EQ(simulator->Locked()->RunningProgram(), 0);
 
     // Off and on again continues the alternation.
     console->RunningCommand(false);
     EXPECT_TRUE(view.commandsEnabled);
     SwitchOn();
     ASSERT_TRUE(TickUntil(CycleSequencer::ProgramSelected));
-    EXPECT_EQ(simulator->Model().RunningProgram(), 1);
+    EXPECT_EQ(simulator->Locked()->RunningProgram(), 1);
     EXPECT_EQ(console->Sequencer().cycleCount, 1);
 }
 
@@ -85,7 +85,7 @@ TEST_P(SequencerTimeoutTest, GivesUpOnlyPastItsLimit) {
     std::vector<sim::FaultRule> faults;
     if (c.statusUnanswered) faults.push_back({sim::FaultKind::NoReply, 1.0, 0x0030});
     StartConsole({}, {}, faults, c.statusUnanswered ? 20 : 500);
-    if (c.instrumentBusy) simulator->Model().WriteCoil(1, 0xFF00, 0);
+    if (c.instrumentBusy) simulator->Locked()->WriteCoil(1, 0xFF00, 0);
     SwitchOn();
     ASSERT_TRUE(TickUntil(c.waiting, 20));
     clock.AdvanceMs(c.limitMs - 100);

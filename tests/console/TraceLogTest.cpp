@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "console/LogFile.h"
@@ -64,12 +65,10 @@ TEST(TraceListTest, ExchangeLines) {
 class ScopedTimeZone {
 public:
     explicit ScopedTimeZone(const char* zone) {
-        const char* old = std::getenv("TZ");
-        hadOne = old != nullptr;
-        if (hadOne) previous = old;
+        if (const char* old = std::getenv("TZ")) previous = old;
         Set(zone);
     }
-    ~ScopedTimeZone() { Set(hadOne ? previous.c_str() : nullptr); }
+    ~ScopedTimeZone() { Set(previous ? previous->c_str() : nullptr); }
 
 private:
     static void Set(const char* zone) {
@@ -81,8 +80,7 @@ private:
         tzset();
 #endif
     }
-    bool hadOne = false;
-    std::string previous;
+    std::optional<std::string> previous;
 };
 
 constexpr std::time_t kWhen = 1400594639;  // 2014-05-20 14:03:59 UTC

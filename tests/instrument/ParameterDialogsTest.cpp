@@ -52,20 +52,19 @@ TEST_F(ParameterDialogsTest, TimeSetupWritesDirectlyOrByList) {
     device.accessMode = kDirectAccess;
     WriteTimeSetup(device, report, 2, values);
     EXPECT_EQ(report.trace.size(), 10u);
-    auto& model = simulator->Model();
-    EXPECT_EQ(model.Parameter(2, 1), 2300);
-    EXPECT_EQ(model.Parameter(2, 2), 1500);
-    EXPECT_EQ(model.Parameter(2, 3), 0);
-    EXPECT_EQ(model.Parameter(2, 60), 1234);
-    EXPECT_EQ(model.Parameter(2, 62), 7000);
+    EXPECT_EQ(simulator->Locked()->Parameter(2, 1), 2300);
+    EXPECT_EQ(simulator->Locked()->Parameter(2, 2), 1500);
+    EXPECT_EQ(simulator->Locked()->Parameter(2, 3), 0);
+    EXPECT_EQ(simulator->Locked()->Parameter(2, 60), 1234);
+    EXPECT_EQ(simulator->Locked()->Parameter(2, 62), 7000);
 
     device.accessMode = kStandardAccess;
     WriteTimeSetup(device, report, 4, {9.0f, 8.0f, 7.0f, 6.0f, 5.0f});
     ASSERT_EQ(report.trace.size(), 2u);
     EXPECT_EQ(report.trace[0].substr(0, 29), "<S>: 01 10 00 7f 00 10 20 05 ");
-    EXPECT_EQ(model.Parameter(4, 1), 9000);
-    EXPECT_EQ(model.Parameter(4, 62), 5000);
-    EXPECT_EQ(model.Parameter(2, 1), 2300);  // the other program is untouched
+    EXPECT_EQ(simulator->Locked()->Parameter(4, 1), 9000);
+    EXPECT_EQ(simulator->Locked()->Parameter(4, 62), 5000);
+    EXPECT_EQ(simulator->Locked()->Parameter(2, 1), 2300);  // the other program is untouched
     // The limits read before of programs 3 and 5 no longer hold.
     EXPECT_EQ(report.limitsChanged, (std::vector<int>{3, 5}));
 }
@@ -92,10 +91,10 @@ TEST_P(IdentifierTest, WritesAndReadsBackOneParameter) {
     const IdentifierCase& c = GetParam();
     StartSimulator();
     device.accessMode = c.mode;
-    const std::int32_t neighbour = simulator->Model().Parameter(2, 20);
+    const std::int32_t neighbour = simulator->Locked()->Parameter(2, 20);
     EXPECT_FALSE(WriteIdentifier(device, report, "4", "20", "-1.5").message);
-    EXPECT_EQ(simulator->Model().Parameter(3, 20), -1500);
-    EXPECT_EQ(simulator->Model().Parameter(2, 20), neighbour);
+    EXPECT_EQ(simulator->Locked()->Parameter(3, 20), -1500);
+    EXPECT_EQ(simulator->Locked()->Parameter(2, 20), neighbour);
     ASSERT_FALSE(report.trace.empty());
     EXPECT_EQ(report.trace[0].substr(0, c.write.size()), c.write);
     report.trace.clear();
@@ -136,7 +135,7 @@ TEST_F(ParameterDialogsTest, IdentifierWriteRefusesValuesItCannotSend) {
     }
     EXPECT_EQ(device.Counters().requests, 0);
     EXPECT_FALSE(WriteIdentifier(device, report, "4", "20", " -2147483.648").message);
-    EXPECT_EQ(simulator->Model().Parameter(3, 20), INT32_MIN);
+    EXPECT_EQ(simulator->Locked()->Parameter(3, 20), INT32_MIN);
 }
 
 // The selection fails with a bad CRC on its register (0x2000 direct, 0x3004 for the lists): the
@@ -145,7 +144,7 @@ TEST_F(ParameterDialogsTest, WritesAreNotSentAfterAFailedSelection) {
     const std::pair<AccessMode, std::uint16_t> selections[] = {{kDirectAccess, 0x2000}, {kStandardAccess, 0x3004}};
     for (const auto& [mode, selectionRegister] : selections) {
         StartSimulator({}, {}, {sim::FaultRule{sim::FaultKind::BadCrc, 1.0, selectionRegister}});
-        simulator->Model().SetParameter(2, 1, 4321);
+        simulator->Locked()->SetParameter(2, 1, 4321);
         device.accessMode = mode;
         const std::string request =
             test::ToHex(test::FromHex(mode == kDirectAccess ? "01 10 20 00 00 01" : "01 10 30 04 00 01"));
@@ -161,7 +160,7 @@ TEST_F(ParameterDialogsTest, WritesAreNotSentAfterAFailedSelection) {
             ASSERT_EQ(report.trace.size(), 2u);
             EXPECT_EQ(report.trace[0].substr(0, 23), "<S>: " + request + " ");
             EXPECT_EQ(report.trace[1], "<R>:<none>");
-            EXPECT_EQ(simulator->Model().Parameter(2, 1), 4321);
+            EXPECT_EQ(simulator->Locked()->Parameter(2, 1), 4321);
             EXPECT_TRUE(report.limitsChanged.empty());
         }
         device.Close();

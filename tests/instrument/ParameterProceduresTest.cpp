@@ -29,10 +29,9 @@ class ReadTimeTest : public ParameterProceduresTest, public ::testing::WithParam
 TEST_P(ReadTimeTest, ShowsTheTimesAndGivesTheLimits) {
     const ReadTimeCase& c = GetParam();
     StartSimulator();
-    auto& model = simulator->Model();
     const std::pair<int, std::int32_t> values[] = {{1, 1300}, {2, 1700},  {3, 2940},  {9, 600},
                                                    {10, 300}, {60, 4250}, {62, 1750}, {127, 14000}};
-    for (const auto& [number, value] : values) model.SetParameter(2, number, value);
+    for (const auto& [number, value] : values) simulator->Locked()->SetParameter(2, number, value);
     device.accessMode = c.mode;
     report.trace.push_back("old line");
     ReadTimeParameters(device, report, ParseProgramNumber("3"));
@@ -90,11 +89,11 @@ TEST_F(ParameterProceduresTest, RunningProgramAndParameterValues) {
     EXPECT_EQ(SelectRunningProgram(device, 1, &report), kDeviceOk);
     ASSERT_EQ(report.trace.size(), 2u);
     EXPECT_EQ(report.trace[0].substr(0, 32), "<S>: 01 10 02 00 00 01 02 01 00 ");
-    EXPECT_EQ(simulator->Model().RunningProgram(), 1);
+    EXPECT_EQ(simulator->Locked()->RunningProgram(), 1);
 
     ASSERT_EQ(WriteWord(device, registers::kParameterProgram, 3), kDeviceOk);
     EXPECT_EQ(WriteParameterValue(device, 0x2002, static_cast<double>(2.3f), report), kDeviceOk);
-    EXPECT_EQ(simulator->Model().Parameter(3, 2), 2300);
+    EXPECT_EQ(simulator->Locked()->Parameter(3, 2), 2300);
     EXPECT_DOUBLE_EQ(ReadParameterValue(device, 0x2002, false), 2.3);
     EXPECT_DOUBLE_EQ(ReadParameterValue(device, 0x203C, true), 5.0);
 }
@@ -118,14 +117,14 @@ TEST_F(ParameterProceduresTest, TwentyValuesAndRegulatorBits) {
     EXPECT_EQ(report.results[0], "0 -> -2.500");
     EXPECT_TRUE(report.trace.empty());
 
-    ASSERT_EQ(simulator->Model().WriteRegisters(0x0110, {0x0084, 0x1234, 0, 0, 0, 0}, 0), sim::Refusal::None);
+    ASSERT_EQ(simulator->Locked()->WriteRegisters(0x0110, {0x0084, 0x1234, 0, 0, 0, 0}, 0), sim::Refusal::None);
     ModifyRegulatorControl(device, report, true);
     sim::Registers block;
-    simulator->Model().ReadRegisters(0x0110, 6, block, 0);
+    simulator->Locked()->ReadRegisters(0x0110, 6, block, 0);
     EXPECT_EQ(block[0], 0x0087);
     EXPECT_EQ(block[1], 0x1234);
     ModifyRegulatorControl(device, report, false);
-    simulator->Model().ReadRegisters(0x0110, 6, block, 0);
+    simulator->Locked()->ReadRegisters(0x0110, 6, block, 0);
     EXPECT_EQ(block[0], 0x0084);
     EXPECT_EQ(report.trace.size(), 8u);
 }

@@ -62,13 +62,12 @@ TEST_P(BlockCopyTest, CopiesProgramOneOntoSix) {
     const int tail = length > 246 ? (length - 246) / 2 : 0;
     EXPECT_EQ(device.Counters().requests, tail > 0 ? 5 : 3);
     sim::Registers source, target;
-    auto& model = simulator->Model();
-    model.ReadRegisters(0x8000, static_cast<std::uint16_t>(head), source, 0);
-    model.ReadRegisters(0x8005, static_cast<std::uint16_t>(head), target, 0);
+    simulator->Locked()->ReadRegisters(0x8000, static_cast<std::uint16_t>(head), source, 0);
+    simulator->Locked()->ReadRegisters(0x8005, static_cast<std::uint16_t>(head), target, 0);
     EXPECT_EQ(source, target);
     if (tail > 0) {
-        model.ReadRegisters(0x8400, static_cast<std::uint16_t>(tail), source, 0);
-        model.ReadRegisters(0x8405, static_cast<std::uint16_t>(tail), target, 0);
+        simulator->Locked()->ReadRegisters(0x8400, static_cast<std::uint16_t>(tail), source, 0);
+        simulator->Locked()->ReadRegisters(0x8405, static_cast<std::uint16_t>(tail), target, 0);
         EXPECT_EQ(source, target);
     }
 }
