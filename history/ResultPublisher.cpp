@@ -25,10 +25,24 @@ void InitialiseLibrary() {
 // then publish one message and wait for its PUBACK.
 class MqttLink {
 public:
-    explicit MqttLink(const PublishSettings& settings) : settings(settings) {
-        InitialiseLibrary();
+    explicit MqttLink(const PublishSettings& settings) : settings(settings) { InitialiseLibrary(); }
+    ~MqttLink() { Drop(); }
+    MqttLink(const MqttLink&) = delete;
+    MqttLink& operator=(const MqttLink&) = delete;
+
+    bool Connected() const { return connected; }
+    std::string Broker() const { return settings.BrokerText(); }
+    const std::string& Topic() const { return settings.topic; }
+
+    bool Connect(SteadyClock::time_point deadline, const std::function<bool()>& stop, std::string& error) {
+        // A new client for every connection: the library would otherwise send again, by itself, a
+        // message it queued before the connection broke, and the outbox sends it too.
+        Drop();
         handle = mosquitto_new(settings.clientId.empty() ? nullptr : settings.clientId.c_str(), true, this);
-        if (!handle) return;
+        if (!handle) {
+            error = "The MQTT client could not be made.";
+            return false;
+        }
         mosquitto_connect_callback_set(handle, [](mosquitto*, void* self, int rc) {
             static_cast<MqttLink*>(self)->connected = rc == 0;
             static_cast<MqttLink*>(self)->answered = true;
@@ -38,30 +52,10 @@ public:
         mosquitto_publish_callback_set(handle, [](mosquitto*, void* self, int mid) {
             if (mid == static_cast<MqttLink*>(self)->waitingFor) static_cast<MqttLink*>(self)->acknowledged = true;
         });
-    }
-    ~MqttLink() {
-        if (!handle) return;
-        if (connected) mosquitto_disconnect(handle);
-        mosquitto_destroy(handle);
-    }
-    MqttLink(const MqttLink&) = delete;
-    MqttLink& operator=(const MqttLink&) = delete;
-
-    bool Connected() const { return connected; }
-    std::string Broker() const { return settings.BrokerText(); }
-    const std::string& Topic() const { return settings.topic; }
-
-    bool Connect(SteadyClock::time_point deadline, const std::function<bool()>& stop, std::string& error) {
-        if (!handle) {
-            error = "The MQTT client could not be made.";
-            return false;
-        }
         answered = false;
         connected = false;
         // The socket connects without blocking: a broker far away cannot hold the thread up.
-        int rc = began ? mosquitto_reconnect_async(handle)
-                       : mosquitto_connect_async(handle, settings.host.c_str(), settings.port, 30);
-        began = began || rc == MOSQ_ERR_SUCCESS;
+        int rc = mosquitto_connect_async(handle, settings.host.c_str(), settings.port, 30);
         while (rc == MOSQ_ERR_SUCCESS && !answered && SteadyClock::now() < deadline && !stop()) {
             rc = mosquitto_loop(handle, 100, 1);
         }
@@ -88,15 +82,21 @@ public:
 
     // Keeps the connection alive while there is nothing to send.
     void Idle() {
-        if (connected && mosquitto_loop(handle, 0, 1) != MOSQ_ERR_SUCCESS) Lost();
+        if (handle && connected && mosquitto_loop(handle, 0, 1) != MOSQ_ERR_SUCCESS) Lost();
     }
 
 private:
     void Lost() { connected = false; }
+    void Drop() {
+        if (!handle) return;
+        if (connected) mosquitto_disconnect(handle);
+        mosquitto_destroy(handle);
+        handle = nullptr;
+        connected = false;
+    }
 
     const PublishSettings& settings;
     mosquitto* handle = nullptr;
-    bool began = false;
     bool answered = false;
     bool connected = false;
     bool acknowledged = false;
