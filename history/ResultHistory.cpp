@@ -86,11 +86,13 @@ void ResultHistory::Add(const HistoryEntry& entry) {
 
 void ResultHistory::Replace(std::vector<HistoryEntry> shown) {
     entries = std::move(shown);
+    ++resets;
     Changed();
 }
 
 void ResultHistory::Clear() {
     entries.clear();
+    ++resets;
     Changed();
 }
 
@@ -113,23 +115,39 @@ std::string HistoryEntry::Verdict() const {
     return "No verdict";
 }
 
-HistoryStatistics ResultHistory::Statistics() const {
+namespace {
+
+template <typename Keep>
+HistoryStatistics StatisticsOf(const std::vector<HistoryEntry>& entries, Keep keep) {
     HistoryStatistics stats;
-    stats.count = entries.size();
-    if (stats.count == 0) return stats;
     double sum = 0;
     for (const auto& entry : entries) {
+        if (!keep(entry)) continue;
+        ++stats.count;
         if (entry.Passed()) ++stats.passed;
         sum += entry.leak;
     }
+    if (stats.count == 0) return stats;
     stats.passRate = static_cast<double>(stats.passed) / static_cast<double>(stats.count);
     stats.meanLeak = sum / static_cast<double>(stats.count);
     if (stats.count > 1) {
         double squares = 0;
-        for (const auto& entry : entries) squares += (entry.leak - stats.meanLeak) * (entry.leak - stats.meanLeak);
+        for (const auto& entry : entries) {
+            if (keep(entry)) squares += (entry.leak - stats.meanLeak) * (entry.leak - stats.meanLeak);
+        }
         stats.leakDeviation = std::sqrt(squares / static_cast<double>(stats.count - 1));
     }
     return stats;
+}
+
+}  // namespace
+
+HistoryStatistics ResultHistory::Statistics() const {
+    return StatisticsOf(entries, [](const HistoryEntry&) { return true; });
+}
+
+HistoryStatistics ResultHistory::Statistics(int program) const {
+    return StatisticsOf(entries, [program](const HistoryEntry& entry) { return entry.program == program; });
 }
 
 const char* ResultHistory::CsvHeader() {

@@ -28,6 +28,8 @@ struct HistoryEntry {
     double leak = 0;
     std::string leakUnit;
     int alarmCode = 0;
+    // The program's reject limits when the result was recorded (test, reference, unit fields).
+    std::optional<std::array<std::int32_t, 3>> limits;
     std::string partId;
     std::string operatorName;
 
@@ -57,6 +59,10 @@ public:
     void Replace(std::vector<HistoryEntry> shown);
     const std::vector<HistoryEntry>& Entries() const { return entries; }
     HistoryStatistics Statistics() const;
+    // Over the results of one program (1 to 8).
+    HistoryStatistics Statistics(int program) const;
+    // Counts the times the whole list was replaced or cleared (a window then shows it all again).
+    std::uint64_t Resets() const { return resets; }
 
     // The reject limits of a program (1 to 8) while they are known: read, and not written since.
     void SetRejectLimits(int program, std::optional<RejectLimits> limits);
@@ -77,6 +83,7 @@ private:
     }
 
     std::vector<HistoryEntry> entries;
+    std::uint64_t resets = 0;
     std::array<std::optional<RejectLimits>, 8> rejectLimits;
     std::function<void()> changed;
 };

@@ -207,6 +207,7 @@ const char* SourceName(ResultSource source) {
 HistoryEntry StoredResult::Entry() const {
     HistoryEntry entry = HistoryEntry::From(raw, recordedMs);
     entry.id = id;
+    if (limits) entry.limits = std::array<std::int32_t, 3>{limits->test, limits->reference, limits->unit};
     entry.partId = partId;
     entry.operatorName = operatorName;
     return entry;
