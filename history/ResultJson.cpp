@@ -42,4 +42,10 @@ nlohmann::json ResultJson(const StoredResult& row) {
 
 std::string ResultJsonText(const StoredResult& row) { return ResultJson(row).dump(); }
 
+nlohmann::json HistoryJson(const std::vector<StoredResult>& rows) {
+    nlohmann::json results = nlohmann::json::array();
+    for (const auto& row : rows) results.push_back(ResultJson(row));
+    return nlohmann::json{{"results", std::move(results)}};
+}
+
 }  // namespace vexlo

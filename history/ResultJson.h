@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 #include "history/ResultStore.h"
 
@@ -13,5 +14,7 @@ namespace vexlo {
 // beside them; "raw" is the 72 bytes of the result block in hex.
 nlohmann::json ResultJson(const StoredResult& row);
 std::string ResultJsonText(const StoredResult& row);
+// `history --json`: one object with a "results" array of ResultJson rows.
+nlohmann::json HistoryJson(const std::vector<StoredResult>& rows);
 
 }  // namespace vexlo

@@ -496,14 +496,20 @@ ResultStore::Recording ResultStore::Record(const ResultRecord& result, ResultSou
 std::vector<StoredResult> ResultStore::Rows(const RowQuery& query) {
     std::vector<StoredResult> rows;
     if (!db) return rows;
-    // The latest rows first when limited, then turned back into recording order.
-    std::string sql = FormatText(
-        "SELECT %s FROM results WHERE (?1 IS NULL OR batchId = ?1) AND "
-        "(?2 IS NULL OR recordedMs >= ?2) AND (?3 IS NULL OR id > ?3) ORDER BY id %s",
-        kRowColumns, query.limit > 0 ? "DESC" : "ASC");
-    if (query.limit > 0) sql += FormatText(" LIMIT %zu", query.limit);
+    // Only the conditions asked for, so that SQLite can use the index of each. The latest rows
+    // first when limited, then turned back into recording order.
+    std::string sql = FormatText("SELECT %s FROM results WHERE 1", kRowColumns);
+    if (query.batchId) sql += " AND batchId = ?1";
+    if (query.sinceMs) sql += " AND recordedMs >= ?2";
+    if (query.afterId) sql += " AND id > ?3";
+    // "+id" keeps SQLite from walking the whole table in id order to skip the rows before the time.
+    const char* order = query.sinceMs && !query.batchId ? "+id" : "id";
+    sql += query.limit > 0 ? FormatText(" ORDER BY %s DESC LIMIT %zu", order, query.limit)
+                           : FormatText(" ORDER BY %s", order);
     Statement s(db, sql.c_str());
-    s.Bind(1, query.batchId).Bind(2, query.sinceMs).Bind(3, query.afterId);
+    if (query.batchId) s.Bind(1, *query.batchId);
+    if (query.sinceMs) s.Bind(2, *query.sinceMs);
+    if (query.afterId) s.Bind(3, *query.afterId);
     int step;
     while ((step = s.Step()) == SQLITE_ROW) {
         if (auto row = ReadRow(s)) rows.push_back(std::move(*row));
