@@ -128,30 +128,7 @@ bool DeliverOutbox(ResultStore& store, MqttLink& link, int timeoutMs, const std:
 
 std::string PublishSettings::BrokerText() const { return FormatText("mqtt://%s:%d", host.c_str(), port); }
 
-std::optional<PublishSettings> ReadPublishSettings(const std::string& iniPath, int station, std::string& error) {
-    const IniProfile ini(iniPath, false);
-    PublishSettings settings;
-    settings.topic = ini.ReadString(PublishSettings::kSection, "Topic").value_or("");
-    if (settings.topic.empty()) settings.topic = FormatText("vexlo/%d/results", station);
-    settings.clientId = ini.ReadString(PublishSettings::kSection, "ClientId").value_or("");
-    const std::string broker = ini.ReadString(PublishSettings::kSection, "Broker").value_or("");
-    if (broker.empty()) return settings;
-    const std::string scheme = "mqtt://";
-    const auto colon = broker.rfind(':');
-    const bool schemeOk = broker.compare(0, scheme.size(), scheme) == 0;
-    const auto port =
-        colon != std::string::npos && colon > scheme.size() ? ParseWholeNumber(broker.substr(colon + 1)) : std::nullopt;
-    if (!schemeOk || !port || *port < 1 || *port > 65535) {
-        error = FormatText(
-            "Broker=%s in [Publish] of %s is not mqtt://HOST:PORT (a port from 1 to 65535): nothing "
-            "is published.",
-            broker.c_str(), iniPath.c_str());
-        return std::nullopt;
-    }
-    settings.host = broker.substr(scheme.size(), colon - scheme.size());
-    settings.port = static_cast<int>(*port);
-    return settings;
-}
+#include "history/PublishSettingsRead.inc"
 
 bool DeliverPending(const std::string& storePath, const PublishSettings& settings, int timeoutMs, std::string& error) {
     if (!settings.Enabled()) {

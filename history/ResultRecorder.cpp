@@ -55,7 +55,21 @@ ResultRecorder::Outcome ResultRecorder::Record(const ResultRecord& result, Resul
         outcome.report = Report(recording.error);
         FallBackToMemory(recording.error);
         recording = store.Record(result, source, context, nowMs, false);
-        if (recording.outcome == ResultStore::Outcome::Failed) return outcome;
+        if (recording.outcome == ResultStore::Outcome::Failed) {
+            // No store at all, not even in memory: the result is still shown, unsaved, without the
+            // one-row rule.
+            recording.outcome = ResultStore::Outcome::Recorded;
+            StoredResult& row = recording.row;
+            row.recordedMs = nowMs;
+            row.source = source;
+            row.port = context.port;
+            row.station = context.station;
+            row.raw = result;
+            row.limits = context.limits;
+            row.partId = context.partId;
+            row.operatorName = context.operatorName;
+            row.batchId = shownBatch;
+        }
     }
     outcome.row = recording.row;
     if (recording.outcome == ResultStore::Outcome::SamePart) return outcome;
