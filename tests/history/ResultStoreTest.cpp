@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <random>
 #include <set>
 
@@ -183,6 +185,39 @@ TEST(ResultStoreTest, AStoreThatCannotBeUsedIsReportedOnceAndNothingClaimsASave)
     }
     // The corrupt file was left as it was, for whoever wants to rescue it.
     EXPECT_EQ(test::ReadWholeFile(dir.File("corrupt.db")), std::string(8192, '\x5a'));
+}
+
+TEST(ResultStoreTest, TimesCarryTheirUtcOffset) {
+    const char* saved = std::getenv("TZ");
+    const std::string previous = saved ? saved : "";
+    setenv("TZ", "Europe/Paris", 1);
+    tzset();
+    EXPECT_EQ(IsoTimestamp(1765000000123), "2025-12-06T06:46:40.123+01:00");
+    EXPECT_EQ(IsoTimestamp(1751000000000), "2025-06-27T06:53:20.000+02:00");
+    const struct {
+        const char* text;
+        std::optional<std::int64_t> ms;
+    } cases[] = {
+        {"2025-12-06T06:46:40.123+01:00", 1765000000123},
+        {"2025-12-06T05:46:40.123Z", 1765000000123},
+        {"2025-12-06 06:46:40.123+0100", 1765000000123},
+        {"2025-12-06T06:46:40.123", 1765000000123},  // local time
+        {"2025-12-06T06:46", 1765000000000 - 40000},
+        {"2025-12-06", 1764975600000},
+        {"2025-13-06", std::nullopt},
+        {"2025-12-06T24:00", std::nullopt},
+        {"2025-12-06T06:46:40.123+01:00x", std::nullopt},
+        {"2025-12-06T06:46:40.", std::nullopt},
+        {"20251206", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseIsoTimestamp(c.text), c.ms) << c.text;
+    if (saved) {
+        setenv("TZ", previous.c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
 }
 
 // A recording program killed at random moments loses no committed row and leaves a sound file.
