@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFormLayout>
+#include <QGraphicsLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -84,6 +85,10 @@ QLineSeries* LimitLine(const QString& name, const QColor& colour, Qt::PenStyle s
 }
 
 QChartView* ViewOf(QChart* chart, const QString& name) {
+    // Every pixel to the plot: no rounded card, thin margins.
+    chart->setBackgroundRoundness(0);
+    chart->setMargins(QMargins(4, 4, 4, 4));
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
     auto* view = new QChartView(chart);
     view->setRenderHint(QPainter::Antialiasing);
     view->setMinimumHeight(220);
@@ -232,7 +237,7 @@ HistoryWindow::HistoryWindow(ResultHistory& history, ResultRecorder* recorder, C
     splitter->setStretchFactor(1, 4);
     splitter->setStretchFactor(2, 2);
     // The leak chart gets the most room: its labels need the height to be read.
-    splitter->setSizes({170, 380, 290});
+    splitter->setSizes({170, 420, 250});
 
     auto* layout = static_cast<QVBoxLayout*>(this->layout());
     layout->insertWidget(2, splitter, 1);
@@ -394,7 +399,8 @@ QChart* HistoryWindow::BuildResultChart() {
         series->attachAxis(resultAxis);
         series->attachAxis(leakAxis);
     }
-    resultChart->legend()->setAlignment(Qt::AlignBottom);
+    // At the side: the height goes to the leak axis, whose title needs it.
+    resultChart->legend()->setAlignment(Qt::AlignRight);
     // The joining line is no verdict of its own.
     resultChart->legend()->markers(leakLine).front()->setVisible(false);
     return resultChart;
