@@ -101,6 +101,7 @@ void SetNiceRange(QValueAxis* axis, double low, double high) {
     // Nothing to show, or one value: a span around it rather than a sliver of a thousandth.
     const double margin = high > low ? (high - low) * 0.08 : std::max(1.0, std::abs(high) * 0.1);
     axis->setRange(low - margin, high + margin);
+    axis->setTickCount(7);
     axis->applyNiceNumbers();
 }
 
