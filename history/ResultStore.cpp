@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string_view>
 
 #include "common/LocalTimestamp.h"
 #include "common/TextFormat.h"
@@ -51,6 +52,13 @@ public:
     std::optional<std::int64_t> OptionalInt(int column) const {
         return IsNull(column) ? std::nullopt : std::optional<std::int64_t>(Int(column));
     }
+    // Valid until the next step: for reading without a copy.
+    std::string_view View(int column) const {
+        const auto* text = sqlite3_column_text(stmt, column);
+        return text ? std::string_view(reinterpret_cast<const char*>(text),
+                                       static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)))
+                    : std::string_view();
+    }
     std::string Text(int column) const {
         const auto* text = sqlite3_column_text(stmt, column);
         return text ? std::string(reinterpret_cast<const char*>(text),
@@ -63,7 +71,7 @@ private:
     bool ok = false;
 };
 
-std::optional<ResultRecord> FromHex(const std::string& text) {
+std::optional<ResultRecord> FromHex(std::string_view text) {
     ResultRecord raw;
     if (text.size() != 2 * raw.bytes.size()) return std::nullopt;
     const auto nibble = [](char c) -> int {
@@ -80,7 +88,7 @@ std::optional<ResultRecord> FromHex(const std::string& text) {
     return raw;
 }
 
-std::optional<ResultSource> SourceFromName(const std::string& name) {
+std::optional<ResultSource> SourceFromName(std::string_view name) {
     for (ResultSource source : {ResultSource::LastResult, ResultSource::Fifo, ResultSource::Sequencer}) {
         if (name == SourceName(source)) return source;
     }
@@ -139,8 +147,8 @@ std::optional<StoredResult> ReadRow(const Statement& s) {
     StoredResult row;
     row.id = s.Int(0);
     row.recordedMs = s.Int(1);
-    const auto source = SourceFromName(s.Text(2));
-    const auto raw = FromHex(s.Text(6));
+    const auto source = SourceFromName(s.View(2));
+    const auto raw = FromHex(s.View(6));
     if (!source || !raw) return std::nullopt;
     row.source = *source;
     row.cycleEndedMs = s.OptionalInt(3);
