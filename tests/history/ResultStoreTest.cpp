@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -218,6 +219,52 @@ TEST(ResultStoreTest, TimesCarryTheirUtcOffset) {
         unsetenv("TZ");
     }
     tzset();
+}
+
+// A disk that fills up while results come: the first failed save is told once, naming the file,
+// later results are still shown and nothing claims a save; every row said saved is in the file.
+TEST(ResultStoreTest, AFullDiskLosesNoSavedRowAndClaimsNoSave) {
+    ScopedWorkDir dir;
+    const std::string file = dir.File(ResultStore::kFileName);
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The files of this process may not grow past 512 KiB: writes beyond fail as on a full disk.
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{512 * 1024, 512 * 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        ResultHistory shown;
+        ResultRecorder recorder(shown);
+        if (recorder.Open(file)) _exit(2);
+        int reports = 0;
+        for (std::int32_t i = 0; i < 300; ++i) {
+            const auto outcome = recorder.Record(Result(i), ResultSource::Fifo, Line(), i);
+            if (outcome.report && outcome.report->find(file) == std::string::npos) _exit(3);
+            reports += outcome.report ? 1 : 0;
+            if (!outcome.newPart || (outcome.saved && outcome.row.id == 0)) _exit(4);
+            const std::int64_t saved = outcome.saved ? outcome.row.id : 0;
+            if (write(pipeEnds[1], &saved, sizeof saved) != sizeof saved) _exit(5);
+        }
+        _exit(reports == 1 && shown.Entries().size() == 300 ? 0 : 6);
+    }
+    close(pipeEnds[1]);
+    std::vector<std::int64_t> saved;
+    for (std::int64_t id = 0; read(pipeEnds[0], &id, sizeof id) == sizeof id;) {
+        if (id != 0) saved.push_back(id);
+    }
+    close(pipeEnds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_GT(saved.size(), 0u);
+    ASSERT_LT(saved.size(), 300u);
+    ResultStore store;
+    ASSERT_EQ(store.Open(file), std::nullopt);
+    EXPECT_EQ(store.IntegrityCheck(), "ok");
+    EXPECT_EQ(store.Rows({}).size(), saved.size());
 }
 
 // A recording program killed at random moments loses no committed row and leaves a sound file.
