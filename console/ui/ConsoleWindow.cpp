@@ -11,6 +11,7 @@
 #include <QSettings>
 #include <QSizeGrip>
 
+#include "common/QtText.h"
 #include "config/PlacementFit.h"
 #include "config/WindowPlacementRecord.h"
 #include "config/ui/ProgramSetupDialog.h"
@@ -26,9 +27,6 @@
 
 namespace vexlo {
 namespace {
-
-QString FromText(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
-std::string ToText(const QString& text) { return text.toUtf8().toStdString(); }
 
 constexpr QRgb kBlue = qRgb(0, 0, 255);
 // Padding, border and a little air around a switch's caption when it is on.
@@ -424,7 +422,7 @@ void ConsoleWindow::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 HistoryWindow& ConsoleWindow::OpenHistory() {
-    if (!historyWindow) historyWindow = std::make_unique<HistoryWindow>(console->History(), this);
+    if (!historyWindow) historyWindow = std::make_unique<HistoryWindow>(console->History(), &console->Recorder());
     historyWindow->show();
     historyWindow->raise();
     historyWindow->activateWindow();
