@@ -84,13 +84,15 @@ nlohmann::ordered_json ResultRow::Json() const {
 
 std::string ResultRow::CsvHeader() {
     std::string header;
-    for (const auto& [key, value] : ResultRow{}.Json().items()) header += (header.empty() ? "" : ",") + key;
+    const nlohmann::ordered_json columns = ResultRow{}.Json();
+    for (const auto& [key, value] : columns.items()) header += (header.empty() ? "" : ",") + key;
     return header;
 }
 
 std::string ResultRow::CsvLine() const {
     std::string line;
-    for (const auto& [key, value] : Json().items()) {
+    const nlohmann::ordered_json columns = Json();
+    for (const auto& [key, value] : columns.items()) {
         if (!line.empty()) line += ",";
         if (value.is_string()) {
             line += CsvField(value.get<std::string>());

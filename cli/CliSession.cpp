@@ -287,9 +287,8 @@ void CliSession::RecordResult(const ResultRecord& result) {
     lastEntry = row.entry;
     const bool stream = options.command == "cycle";
     if (stream && options.json) {
-        Json line = row.Json();
-        line["command"] = options.command;
-        line["cycle"] = sequencer.cycleCount;
+        Json line = {{"command", options.command}, {"cycle", sequencer.cycleCount}};
+        line.update(row.Json());
         Print(line.dump() + "\n");
     } else if (stream) {
         std::string text;
