@@ -28,7 +28,8 @@ CLI::Option* AddNumber(CLI::App& app, const char* name, std::optional<long long>
     return app
         .add_option_function<std::string>(
             name, [&target](const std::string& text) { target = ParseWholeNumber(text); }, help)
-        ->check(WholeNumber(low, high));
+        ->check(WholeNumber(low, high))
+        ->type_name("N");
 }
 
 CLI::Option* AddNumber(CLI::App& app, const char* name, long long& target, long long low, long long high,
@@ -37,6 +38,7 @@ CLI::Option* AddNumber(CLI::App& app, const char* name, long long& target, long 
         .add_option_function<std::string>(
             name, [&target](const std::string& text) { target = *ParseWholeNumber(text); }, help)
         ->check(WholeNumber(low, high))
+        ->type_name("N")
         ->capture_default_str();
 }
 
@@ -62,7 +64,8 @@ CLI::App* AddCommand(CLI::App& app, CliOptions& o, const char* name, const char*
                     o.argumentCount = std::max(o.argumentCount, static_cast<int>(slot) + 1);
                 },
                 positional.help)
-            ->required(positional.required);
+            ->required(positional.required)
+            ->type_name("");
         ++slot;
     }
     return command;
@@ -193,7 +196,8 @@ ParsedLine ParseCommandLine(int argc, const char* const* argv, std::FILE* out, s
     app.footer(
         "Exit status: 0 done (run: a good part), 1 failed, 2 refused line or entry, 3 run: rejected part or alarm,\n"
         "130/143 stopped by SIGINT/SIGTERM, 141 standard output closed.\n"
-        "Settings come from VexloModbusTester.ini and Serial.cfg of the current directory when present.");
+        "Settings come from VexloModbusTester.ini and Serial.cfg of the current directory when present.\n"
+        "The options of vexlo-cli --help (port, station, line settings, --json, --trace) apply to every command.");
     AddLineOptions(app, options);
     for (const CommandAdder add : kCommands) add(app, options);
     try {
