@@ -57,7 +57,8 @@ std::int64_t NowMs() {
 // Exception codes a gateway gives for a station behind it that is missing or silent.
 bool IsGatewayException(std::uint8_t code) { return code == 0x0A || code == 0x0B; }
 
-bool UsesStation(const std::string& command) { return command != "scan" && command != "watch"; }
+// These try stations of their own.
+bool UsesStation(const std::string& command) { return command != "scan" && command != "watch" && command != "search"; }
 
 }  // namespace
 
@@ -150,7 +151,7 @@ int CliSession::CheckArguments() {
 
 std::string CliSession::PortLabel() const {
     if (options.port) return *options.port;
-    const auto& mappings = CurrentPortMappings();
+    const auto mappings = ReadPortsSection(settings.FilePath());
     const auto mapped = mappings.find(settings.comPort + 1);
     const std::string name = FormatText("COM%d", settings.comPort + 1);
     return mapped == mappings.end() ? name : name + " (" + mapped->second + ")";
@@ -196,7 +197,6 @@ int CliSession::Connect() {
     // A scan asks each station once: an absent one would otherwise cost three time-outs.
     ModbusRtuMaster::AttemptLimit() = static_cast<std::uint8_t>(options.retries.value_or(scan ? 1 : 3));
 
-    if (options.port) SetPortMappings(extra);  // for the label only; OpenLink sets the real table
     serialUi = std::make_unique<CliSerialUi>(err, options.port.value_or(PortLabel()));
     SetSerialUi(serialUi.get());
     if (!OpenLink(*device, settings.FilePath(), choice, extra)) return kFailed;

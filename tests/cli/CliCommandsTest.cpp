@@ -76,6 +76,10 @@ TEST_F(CliCommandsTest, NoPortNoFile) {
     EXPECT_EQ(missing.code, 1);
     EXPECT_EQ(missing.err.rfind("vexlo-cli: cannot open /dev/ttyNOPE: ", 0), 0u) << missing.err;
     EXPECT_EQ(RunCommand("ls -A " + dir.Path()), "");
+    // The console's own mapping of COM1 takes the command line to the instrument too.
+    dir.MapPort(1, simulator.PortPath());
+    EXPECT_EQ(RunCli({"status", "--station", "7"}).code, 0);
+    EXPECT_EQ(RunCommand("ls -A " + dir.Path()), "VexloModbusTester.ini\n");
 }
 
 // One shape for every command: the command, its success, its data, the messages, the trace.
