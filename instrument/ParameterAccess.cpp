@@ -12,9 +12,9 @@ namespace vexlo {
 
 ProgramNumber ParseProgramNumber(const std::string& text) {
     ProgramNumber program;
-    const auto number = ParseWholeNumberIn(text, 1, 8);
+    const auto number = ParseWholeNumber(text);
     program.number = static_cast<std::uint16_t>(number.value_or(0));
-    program.valid = number.has_value();
+    program.valid = number && *number >= 1 && *number <= 8;
     return program;
 }
 

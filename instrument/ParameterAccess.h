@@ -10,7 +10,8 @@
 namespace vexlo {
 
 // A program number typed by the operator: a whole number from 1 to 8 and nothing else ("2x" or
-// "1.5" would otherwise select a program the operator never typed). Invalid text gives number 0.
+// "1.5" would otherwise select a program the operator never typed). The number of a whole text is
+// kept, reduced to 16 bits, even when invalid (the console remembers it); other text gives 0.
 struct ProgramNumber {
     std::uint16_t number = 0;
     bool valid = false;
