@@ -1,6 +1,7 @@
 #include "cli/CliOutput.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,7 +46,15 @@ bool OutputChannel::Write(const std::string& text) {
     return true;
 }
 
-bool OutputChannel::ReaderGone() const { return error == EPIPE; }
+bool OutputChannel::ReaderGone() {
+    // A pipe whose reader went away shows an error condition at once: a run that prints nothing for
+    // a while (a cycle in progress) notices it without waiting for its next write.
+    if (error == 0) {
+        pollfd descriptor{fileno(file), 0, 0};
+        if (::poll(&descriptor, 1, 0) == 1 && (descriptor.revents & POLLERR) != 0) error = EPIPE;
+    }
+    return error == EPIPE;
+}
 
 std::string OutputChannel::FailureMessage() const {
     return "vexlo-cli: cannot write to " + name + ": " + std::strerror(error);

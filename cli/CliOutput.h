@@ -20,7 +20,7 @@ public:
     bool Write(const std::string& text);
     bool Failed() const { return error != 0; }
     // The reader went away (closed pipe): the run ends quietly.
-    bool ReaderGone() const;
+    bool ReaderGone();
     // "vexlo-cli: cannot write to standard output: No space left on device".
     std::string FailureMessage() const;
 

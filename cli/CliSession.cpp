@@ -232,7 +232,7 @@ void CliSession::Fail(const std::string& message) {
     explained = true;
 }
 
-std::optional<int> CliSession::StoppedStatus() const {
+std::optional<int> CliSession::StoppedStatus() {
     if (const int signal = StopSignal()) return 128 + signal;
     if (out.ReaderGone()) return kPipeClosed;
     return std::nullopt;

@@ -65,7 +65,7 @@ private:
     // added to the CSV file when one was asked for.
     void RecordResult(const ResultRecord& result);
     // Ends a long command stopped by a signal or a closed pipe; the exit status, or nothing.
-    std::optional<int> StoppedStatus() const;
+    std::optional<int> StoppedStatus();
     void ResetStartedCycle();
 
     int Status();
