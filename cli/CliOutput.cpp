@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -22,6 +23,10 @@ std::string CsvField(const std::string& text) {
     for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
     return quoted + "\"";
 }
+
+// The value the instrument sent in thousandths, as the nearest double to its three decimals (so
+// that JSON shows 6.137, not 6.1370000000000005).
+double Thousandths(double value) { return std::round(value * 1000.0) / 1000.0; }
 
 // Writes everything and flushes it to the disk; errno tells why when false.
 bool WriteFd(int fd, const std::string& text) {
@@ -84,9 +89,9 @@ nlohmann::ordered_json ResultRow::Json() const {
     json["referenceReject"] = entry.badReference;
     json["alarm"] = entry.alarm;
     json["alarmCode"] = alarmCode;
-    json["pressure"] = entry.pressure;
+    json["pressure"] = Thousandths(entry.pressure);
     json["pressureUnit"] = entry.pressureUnit;
-    json["leak"] = entry.leak;
+    json["leak"] = Thousandths(entry.leak);
     json["leakUnit"] = entry.leakUnit;
     return json;
 }

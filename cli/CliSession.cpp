@@ -281,10 +281,11 @@ int CliSession::Run() {
 
 void CliSession::RecordResult(const ResultRecord& result) {
     // The single place a result read by the command line is kept: printed, and into the CSV file.
-    ResultRow row{NowMs(), device->Station(), HistoryEntry::From(result, NowMs()), result.AlarmCode()};
+    const std::int64_t now = NowMs();
+    const ResultRow row{now, device->Station(), HistoryEntry::From(result, now), result.AlarmCode()};
     ++resultsRead;
     if (row.entry.Passed()) ++resultsPassed;
-    lastEntry = row.entry;
+    lastRow = row;
     const bool stream = options.command == "cycle";
     if (stream && options.json) {
         Json line = {{"command", options.command}, {"cycle", sequencer.cycleCount}};
@@ -327,9 +328,9 @@ int CliSession::Status() {
     data["alarm"] = (relays & 0x08) != 0;
     data["endOfCycle"] = (relays & 0x20) != 0;
     data["stepCode"] = status.StepCode();
-    data["measure1"] = status.Measure1() * 0.001;
+    data["measure1"] = status.Measure1() / 1000.0;
     data["measure1Unit"] = MeasureUnitText(status.Unit1());
-    data["measure2"] = status.Measure2() * 0.001;
+    data["measure2"] = status.Measure2() / 1000.0;
     data["measure2Unit"] = MeasureUnitText(status.Unit2());
     return Finish(data);
 }
@@ -359,8 +360,7 @@ int CliSession::ResultCommand(bool fromFifo) {
         return Finish();
     }
     RecordResult(result);
-    ResultRow row{NowMs(), device->Station(), *lastEntry, result.AlarmCode()};
-    return Finish(row.Json());
+    return Finish(lastRow->Json());
 }
 
 int CliSession::Start() {
@@ -500,7 +500,7 @@ int CliSession::Watch() {
                     line["alarm"] = (relays & 0x08) != 0;
                     line["endOfCycle"] = (relays & 0x20) != 0;
                     line["stepCode"] = status.StepCode();
-                    line["measure1"] = status.Measure1() * 0.001;
+                    line["measure1"] = status.Measure1() / 1000.0;
                     line["measure1Unit"] = MeasureUnitText(status.Unit1());
                 }
                 Print(line.dump() + "\n");
@@ -696,9 +696,8 @@ int CliSession::RunProgram() {
         return Finish({{"program", *options.program}});
     }
     RecordResult(result);
-    ResultRow row{NowMs(), device->Station(), *lastEntry, result.AlarmCode()};
-    const int status = Finish(row.Json());
-    if (status == kDone && !lastEntry->Passed()) return kRejected;
+    const int status = Finish(lastRow->Json());
+    if (status == kDone && !lastRow->entry.Passed()) return kRejected;
     return status;
 }
 

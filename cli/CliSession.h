@@ -117,7 +117,7 @@ private:
     bool startedCycle = false;
     int resultsRead = 0;
     int resultsPassed = 0;
-    std::optional<HistoryEntry> lastEntry;
+    std::optional<ResultRow> lastRow;
     // Checked arguments.
     std::uint16_t address = 0;
     int wordCount = 1;

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <regex>
+
+#include "common/TextFormat.h"
 
 #include "tests/cli/CliProcess.h"
 #include "tests/support/ScopedWorkDir.h"
@@ -160,6 +163,13 @@ TEST(CliBusTest, ScanWatchAndRunOnABusOfStations) {
         EXPECT_EQ(result["station"], std::stoi(station));
         EXPECT_EQ(result["program"], station == "3" ? 2 : 1);
         EXPECT_EQ(run.code, result["verdict"] == "Pass" ? 0 : 3) << run.out << run.err;
+        // The printed result is the recorded one: same time (ISO 8601 with its offset), same leak.
+        const std::string time = result["time"];
+        EXPECT_TRUE(std::regex_match(time, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)")))
+            << time;
+        const std::string csv = ReadWholeFile(dir.File("runs.csv"));
+        EXPECT_NE(csv.find(time + "," + station + ","), std::string::npos) << csv;
+        EXPECT_NE(csv.find(FormatText(",%.3f,", result["leak"].get<double>())), std::string::npos) << csv;
     }
     const std::string csv = ReadWholeFile(dir.File("runs.csv"));
     EXPECT_EQ(csv.rfind("time,station,program,testType,verdict,goodPart,", 0), 0u);
