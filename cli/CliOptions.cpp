@@ -209,9 +209,27 @@ ParsedLine ParseCommandLine(int argc, const char* const* argv, std::FILE* out, s
         std::fprintf(out, "%s\n", version.what());
         return {std::nullopt, 0};
     } catch (const CLI::ParseError& error) {
+        std::string reason = error.what();
+        // The first word that is neither an option nor an option's value is meant as the command.
+        for (int i = 1; i < argc && app.get_subcommands().empty(); ++i) {
+            const std::string word = argv[i];
+            if (word == "--") break;
+            if (word.rfind('-', 0) == 0) {
+                const CLI::Option* option =
+                    word.find('=') == std::string::npos ? app.get_option_no_throw(word) : nullptr;
+                if (option != nullptr && option->get_items_expected_max() > 0) ++i;  // its value follows
+                continue;
+            }
+            bool known = false;
+            for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
+                known = known || command->get_name() == word;
+            }
+            if (!known) reason = "unknown command \"" + word + "\"";
+            break;
+        }
         std::fprintf(err,
                      "vexlo-cli: %s\n(vexlo-cli --help lists the commands, vexlo-cli COMMAND --help their options)\n",
-                     error.what());
+                     reason.c_str());
         return {std::nullopt, 2};
     }
     return {options, 0};

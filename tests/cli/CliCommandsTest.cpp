@@ -59,6 +59,7 @@ TEST_F(CliCommandsTest, RefusesBadLinesBeforeThePortOpens) {
         {{"status", "--parity", "mark"}, "--parity"},
         {{"cycle", "--append"}, "--csv"},
         {{}, "subcommand"},
+        {{"frob", "1"}, "unknown command \"frob\""},
     };
     for (const auto& [words, message] : cases) {
         const CliRun run = RunCli(With(words, {"--port", "/dev/ttyNOPE", "--trace"}));
