@@ -642,6 +642,10 @@ int CliSession::Cycle() {
     const bool stoppedEarly = StoppedStatus() || failed;
     // A cycle this run started is not left running when the run ends early.
     if (stoppedEarly && sequencer.startedOkCount > 0 && resultsRead < sequencer.startedOkCount) ResetStartedCycle();
+    if (!options.json) {
+        results = {FormatText("cycles %d, started %d, results %d, passed %d", sequencer.cycleCount,
+                              sequencer.startedOkCount, resultsRead, resultsPassed)};
+    }
     return Finish({{"cycles", sequencer.cycleCount},
                    {"started", sequencer.startedOkCount},
                    {"results", resultsRead},
