@@ -54,7 +54,7 @@ public:
     void ResetCounts();
     std::int32_t RunSequencerStep();
 
-    std::int32_t sequencerState = Off;
+    State sequencerState = Off;
     std::int32_t cycleCount = 0;
     std::int32_t startOk = 0;
     std::int32_t startedOkCount = 0;

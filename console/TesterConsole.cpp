@@ -171,13 +171,13 @@ void TesterConsole::ShowStatus() {
     const unsigned relays = status.RelayStatus();
     view.SetDisplayText(Display::RelayStatus, FormatText("0x%04x", relays));
     view.SetDisplayText(Display::StepCode, FormatText("0x%04x", static_cast<unsigned>(status.StepCode())));
-    view.SetLight(StatusLight::Ok, (relays & 0x01) != 0);
-    view.SetLight(StatusLight::EndOfCycle, (relays & 0x20) != 0);
-    view.SetLight(StatusLight::TestReject, (relays & 0x02) != 0);
-    view.SetLight(StatusLight::ReferenceReject, (relays & 0x04) != 0);
-    view.SetLight(StatusLight::Alarm, (relays & 0x08) != 0);
+    view.SetLight(StatusLight::Ok, (relays & relay::kGoodPart) != 0);
+    view.SetLight(StatusLight::EndOfCycle, (relays & relay::kEndOfCycle) != 0);
+    view.SetLight(StatusLight::TestReject, (relays & relay::kTestReject) != 0);
+    view.SetLight(StatusLight::ReferenceReject, (relays & relay::kReferenceReject) != 0);
+    view.SetLight(StatusLight::Alarm, (relays & relay::kAlarm) != 0);
     // The bar runs from the poll that sees the end of cycle fall until the one that sees it again.
-    const int endOfCycle = (relays & 0x20) != 0 ? 1 : 0;
+    const int endOfCycle = (relays & relay::kEndOfCycle) != 0 ? 1 : 0;
     if (endOfCycle != cycleShown) {
         view.SetCycleAnimation(endOfCycle == 0);
         cycleShown = endOfCycle;

@@ -83,10 +83,10 @@ HistoryEntry HistoryEntry::From(const ResultRecord& result, std::int64_t timeMs)
     entry.timeMs = timeMs;
     entry.program = result.ProgramIndex() + 1;
     entry.testType = result.TestType();
-    entry.good = (relays & 0x01) != 0;
-    entry.badTest = (relays & 0x02) != 0;
-    entry.badReference = (relays & 0x04) != 0;
-    entry.alarm = (relays & 0x08) != 0;
+    entry.good = (relays & relay::kGoodPart) != 0;
+    entry.badTest = (relays & relay::kTestReject) != 0;
+    entry.badReference = (relays & relay::kReferenceReject) != 0;
+    entry.alarm = (relays & relay::kAlarm) != 0;
     entry.pressure = result.Measure(0) * 0.001;
     entry.pressureUnit = UnitText(UnitCode(result.Unit(0)));
     entry.leak = result.Measure(1) * 0.001;

@@ -7,8 +7,8 @@
 #include "common/TextFormat.h"
 
 #include "tests/cli/CliProcess.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/ScopedWorkDir.h"
-#include "tests/support/SimulatorProcess.h"
 #include "tests/support/SimulatorThread.h"
 
 namespace vexlo::test {
@@ -88,7 +88,7 @@ TEST_F(CliCommandsTest, NoPortNoFile) {
 
 // One shape for every command: the command, its success, its data, the messages, the trace.
 TEST_F(CliCommandsTest, OneJsonShapeWithNamedRelayBits) {
-    simulator.Model().SetParameter(0, 60, 2750);
+    simulator.Locked()->SetParameter(0, 60, 2750);
     const std::pair<Words, std::vector<std::string>> cases[] = {
         {{"status"}, {"goodPart", "testReject", "referenceReject", "alarm", "endOfCycle", "stepCode"}},
         {{"read", "30", "3"}, {"registers", "long", "float"}},
@@ -143,9 +143,10 @@ TEST_F(CliCommandsTest, FailuresExitOneAndSayWhere) {
 // A bus of two instruments: scan finds exactly them, watch polls each, run gives the verdict.
 TEST(CliBusTest, ScanWatchAndRunOnABusOfStations) {
     ScopedWorkDir dir;
-    SimulatorProcess bus({"--station", "3,17", "--speed", "40"});
-    ASSERT_FALSE(bus.PortPath().empty());
-    const Words port{"--port", bus.PortPath()};
+    ChildProcess bus(SimulatorCommand({"--station", "3,17", "--speed", "40"}), ChildProcess::Stream::Output);
+    const std::string line = bus.FirstLine();
+    ASSERT_FALSE(line.empty());
+    const Words port{"--port", line};
 
     // The whole range is the benchmark's: the first twenty stations hold both and many absent ones.
     const CliRun scan = RunCli(With({"scan", "--to", "20", "--json"}, port));
@@ -154,7 +155,7 @@ TEST(CliBusTest, ScanWatchAndRunOnABusOfStations) {
     EXPECT_EQ(RunCli(With({"scan", "--from", "2", "--to", "17"}, port)).out, "3\n17\n");
     const CliRun none = RunCli(With({"scan", "--from", "4", "--to", "16"}, port));
     EXPECT_EQ(none.code, 1);
-    EXPECT_NE(none.err.find("no station answered on " + bus.PortPath() + " from 4 to 16"), std::string::npos);
+    EXPECT_NE(none.err.find("no station answered on " + line + " from 4 to 16"), std::string::npos);
 
     for (const std::string station : {"3", "17"}) {
         const CliRun run = RunCli(With({"run", "--program", station == "3" ? "2" : "1", "--wait", "--json", "--station",

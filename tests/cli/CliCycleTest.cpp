@@ -27,7 +27,7 @@ protected:
     ScopedWorkDir dir;
     // The instrument's cycle moves only when the test says so.
     SimulatorThread simulator{{1, false}, {}, {}, {}, SimulatorThread::Time::ByHand};
-    const std::int64_t firstCycleMs = simulator.Model().CycleLengthMs(0);
+    const std::int64_t firstCycleMs = simulator.Locked()->CycleLengthMs(0);
 
     // Starts three cycles and lets the first one end: its result is printed.
     void RunFirstCycle(CliProcess& cli) {
@@ -50,7 +50,7 @@ TEST_F(CliCycleTest, SignalMidCycleKeepsResultsAndResetsTheInstrument) {
         EXPECT_EQ(cli.Err(), "");
         EXPECT_EQ(CsvResults(dir.File("results.csv")), 1u);
         EXPECT_NE(cli.Out().find("<S>: 01 05 00 02 ff 00"), std::string::npos) << "reset coil sent";
-        EXPECT_FALSE(simulator.Model().CycleRunning());
+        EXPECT_FALSE(simulator.Locked()->CycleRunning());
         simulator.AdvanceMs(firstCycleMs * 10);
     }
 }
@@ -64,7 +64,7 @@ TEST_F(CliCycleTest, ClosedPipeEndsQuietlyWithTheCsvComplete) {
     EXPECT_EQ(cli.Wait(), 141);
     EXPECT_EQ(cli.Err(), "");
     EXPECT_EQ(CsvResults(dir.File("results.csv")), 1u);
-    EXPECT_FALSE(simulator.Model().CycleRunning());
+    EXPECT_FALSE(simulator.Locked()->CycleRunning());
 }
 
 // On the replaceable clock: an instrument that never gets ready, or a cycle that never moves, ends
@@ -105,7 +105,7 @@ TEST_F(CliCycleTest, NoProgressTowardsAResultFails) {
         std::fclose(out);
         std::fclose(err);
         // A cycle this run started is reset; one it found running is left alone.
-        EXPECT_EQ(simulator.Model().CycleRunning(), words[1] == std::string("cycle") && busyBefore);
+        EXPECT_EQ(simulator.Locked()->CycleRunning(), words[1] == std::string("cycle") && busyBefore);
         if (busyBefore) ASSERT_EQ(RunCli({"reset", "--port", simulator.PortPath(), "--station", "1"}).code, 0);
     }
 }
