@@ -1,116 +1,238 @@
 #include "cli/CliOptions.h"
 
+#include <CLI/CLI.hpp>
+
+#include "common/TextFormat.h"
+#include "common/TextParse.h"
+
+#ifndef VEXLO_VERSION
+#define VEXLO_VERSION "0"
+#endif
+
 namespace vexlo::cli {
 namespace {
 
-const std::set<std::string> kFlags = {"--erd", "--input", "--swap", "--read-fifo", "--trace", "--json", "--help"};
-const std::set<std::string> kValued = {"--port", "--station", "--access", "--count", "--pause", "--csv"};
+// A whole number within its range, checked by the project's strict parser ("2,5", "5abc" and
+// "4294967297" for an int are refused, never read as far as they go or wrapped).
+CLI::Validator WholeNumber(long long low, long long high) {
+    return CLI::Validator(
+        [low, high](std::string& text) -> std::string {
+            if (ParseWholeNumberIn(text, low, high)) return {};
+            return FormatText("takes a whole number from %lld to %lld, not \"%s\"", low, high, text.c_str());
+        },
+        FormatText("%lld..%lld", low, high));
+}
+
+CLI::Option* AddNumber(CLI::App& app, const char* name, std::optional<long long>& target, long long low, long long high,
+                       const char* help) {
+    return app
+        .add_option_function<std::string>(
+            name, [&target](const std::string& text) { target = ParseWholeNumber(text); }, help)
+        ->check(WholeNumber(low, high))
+        ->type_name("N");
+}
+
+CLI::Option* AddNumber(CLI::App& app, const char* name, long long& target, long long low, long long high,
+                       const char* help) {
+    return app
+        .add_option_function<std::string>(
+            name, [&target](const std::string& text) { target = *ParseWholeNumber(text); }, help)
+        ->check(WholeNumber(low, high))
+        ->type_name("N")
+        ->capture_default_str();
+}
+
+struct Positional {
+    const char* name;
+    const char* help;
+    bool required;
+};
+
+// One command: its name, what it does and its positional arguments; the caller adds its options.
+CLI::App* AddCommand(CLI::App& app, CliOptions& o, const char* name, const char* summary,
+                     std::initializer_list<Positional> positionals = {}) {
+    CLI::App* command = app.add_subcommand(name, summary);
+    command->fallthrough();  // the options of every command may follow its name
+    command->callback([&o, name] { o.command = name; });
+    size_t slot = 0;
+    for (const Positional& positional : positionals) {
+        command
+            ->add_option_function<std::string>(
+                positional.name,
+                [&o, slot](const std::string& text) {
+                    o.arguments[slot] = text;
+                    o.argumentCount = std::max(o.argumentCount, static_cast<int>(slot) + 1);
+                },
+                positional.help)
+            ->required(positional.required)
+            ->type_name("");
+        ++slot;
+    }
+    return command;
+}
+
+void AddErd(CLI::App* command, CliOptions& o) {
+    command->add_flag("--erd", o.erd, "show the result's extended fields (ERD)");
+}
+
+void AddCsv(CLI::App* command, CliOptions& o) {
+    command->add_option("--csv", o.csv, "write each result to this CSV file as it is read");
+    command->add_flag("--append", o.append, "add to the CSV file instead of replacing it (same header)")
+        ->needs("--csv");
+}
+
+// The commands, one small function each.
+void AddStatus(CLI::App& app, CliOptions& o) { AddCommand(app, o, "status", "read the real-time status"); }
+void AddLastResult(CLI::App& app, CliOptions& o) {
+    AddErd(AddCommand(app, o, "last-result", "read and decode the last result"), o);
+}
+void AddFifo(CLI::App& app, CliOptions& o) {
+    AddErd(AddCommand(app, o, "fifo", "read and decode the oldest result of the FIFO"), o);
+}
+void AddStart(CLI::App& app, CliOptions& o) { AddCommand(app, o, "start", "start a test cycle"); }
+void AddReset(CLI::App& app, CliOptions& o) { AddCommand(app, o, "reset", "reset the cycle"); }
+void AddClearFifo(CLI::App& app, CliOptions& o) { AddCommand(app, o, "clear-fifo", "empty the result FIFO"); }
+void AddRead(CLI::App& app, CliOptions& o) {
+    CLI::App* c =
+        AddCommand(app, o, "read", "read registers",
+                   {{"ADDR", "hexadecimal address, 0 to FFFF", true}, {"COUNT", "1 to 128 (default 1)", false}});
+    c->add_flag("--input", o.input, "read input registers (function 4)");
+}
+void AddWriteWord(CLI::App& app, CliOptions& o) {
+    CLI::App* c = AddCommand(app, o, "write-word", "write one register",
+                             {{"ADDR", "hexadecimal address", true}, {"VALUE", "-32768 to 65535", true}});
+    c->add_flag("--swap", o.swap, "swap the two bytes of the value");
+}
+void AddWriteLong(CLI::App& app, CliOptions& o) {
+    AddCommand(app, o, "write-long", "write a 32-bit value as two registers",
+               {{"ADDR", "hexadecimal address", true}, {"VALUE", "-2147483648 to 4294967295", true}});
+}
+void AddWriteCoil(CLI::App& app, CliOptions& o) {
+    AddCommand(app, o, "write-coil", "switch a coil on", {{"ADDR", "hexadecimal address", true}});
+}
+void AddSearch(CLI::App& app, CliOptions& o) {
+    AddCommand(app, o, "search", "find the station number of a single instrument");
+}
+void AddScan(CLI::App& app, CliOptions& o) {
+    CLI::App* c = AddCommand(app, o, "scan", "list the stations that answer on the line");
+    AddNumber(*c, "--from", o.from, 1, 247, "first station");
+    AddNumber(*c, "--to", o.to, 1, 247, "last station");
+}
+void AddWatch(CLI::App& app, CliOptions& o) {
+    CLI::App* c = AddCommand(app, o, "watch", "poll the status of stations in turn until stopped");
+    c->add_option_function<std::string>(
+         "--stations", [&o](const std::string& text) { o.stations = *ParseNumberList(text, 1, 247); },
+         "stations such as 1,2,5-9")
+        ->required()
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+                return ParseNumberList(text, 1, 247) ? ""
+                                                     : "takes stations 1 to 247 such as 1,2,5-9, not \"" + text + "\"";
+            },
+            "LIST"));
+    AddNumber(*c, "--interval", o.intervalMs, 0, 3600000, "milliseconds between rounds");
+    AddNumber(*c, "--count", o.count, 1, 100000000, "rounds, then stop (default: until stopped)");
+}
+void AddReadTime(CLI::App& app, CliOptions& o) {
+    AddCommand(app, o, "read-time", "list the cycle times and reject limits of a program", {{"PROG", "1 to 8", true}});
+}
+void AddSelectProg(CLI::App& app, CliOptions& o) {
+    AddCommand(app, o, "select-prog", "make PROG the program the next cycle runs", {{"PROG", "1 to 8", true}});
+}
+void AddReadId(CLI::App& app, CliOptions& o) {
+    AddCommand(app, o, "read-id", "read a parameter of a program by its number",
+               {{"PROG", "1 to 8", true}, {"ID", "parameter number", true}});
+}
+void AddWriteId(CLI::App& app, CliOptions& o) {
+    AddCommand(app, o, "write-id", "write a parameter of a program by its number",
+               {{"PROG", "1 to 8", true}, {"ID", "parameter number", true}, {"VALUE", "decimal value", true}});
+}
+void AddCurves(CLI::App& app, CliOptions& o) { AddCommand(app, o, "curves", "list the two curve descriptions"); }
+void AddCycle(CLI::App& app, CliOptions& o) {
+    CLI::App* c = AddCommand(app, o, "cycle", "run test cycles unattended, programs 1 and 2 in turn");
+    AddNumber(*c, "--count", o.count, 1, 100000000, "cycles (default 1)");
+    AddNumber(*c, "--pause", o.pauseSeconds, 0, 86400, "seconds between cycles (default 0)");
+    AddErd(c, o);
+    AddCsv(c, o);
+}
+void AddRun(CLI::App& app, CliOptions& o) {
+    CLI::App* c = AddCommand(app, o, "run", "select a program and start one cycle");
+    AddNumber(*c, "--program", o.program, 1, 8, "the program")->required();
+    c->add_flag("--wait", o.wait, "wait for the end of the cycle and read its result");
+    AddErd(c, o);
+    AddCsv(c, o);
+}
+
+using CommandAdder = void (*)(CLI::App&, CliOptions&);
+constexpr CommandAdder kCommands[] = {AddStatus,    AddLastResult, AddFifo,      AddStart,     AddReset,
+                                      AddClearFifo, AddRead,       AddWriteWord, AddWriteLong, AddWriteCoil,
+                                      AddSearch,    AddScan,       AddWatch,     AddReadTime,  AddSelectProg,
+                                      AddReadId,    AddWriteId,    AddCurves,    AddCycle,     AddRun};
+
+void AddLineOptions(CLI::App& app, CliOptions& o) {
+    app.add_option("--port", o.port, "COMn of the INI file, a device path, tcp://HOST:PORT or rfc2217://HOST:PORT");
+    AddNumber(app, "--station", o.station, 1, 255, "station (default: the INI file's, else 1)");
+    app.add_option("--access", o.access, "register map")->check(CLI::IsMember({"standard", "direct"}));
+    app.add_flag("--trace", o.trace, "print the <S>: and <R>: lines of every exchange");
+    app.add_flag("--json", o.json, "print one JSON object (watch: one per line)");
+    AddNumber(app, "--baud", o.baud, 50, 4000000, "baud rate for this run");
+    app.add_option("--parity", o.parity, "parity for this run")->check(CLI::IsMember({"none", "odd", "even"}));
+    AddNumber(app, "--data-bits", o.dataBits, 7, 8, "data bits for this run");
+    AddNumber(app, "--stop-bits", o.stopBits, 1, 2, "stop bits for this run");
+    AddNumber(app, "--timeout", o.timeoutMs, 1, 60000, "reply time-out in ms for this run");
+    AddNumber(app, "--retries", o.retries, 1, 10, "attempts per transaction (default 3)");
+}
 
 }  // namespace
 
-std::optional<std::string> CliOptions::Value(const std::string& name) const {
-    const auto found = values.find(name);
-    if (found == values.end()) return std::nullopt;
-    return found->second;
-}
-
-const std::vector<CommandHelp>& Commands() {
-    static const std::vector<CommandHelp> commands = {
-        {"status", "status", "read the real-time status", 0, 0},
-        {"last-result", "last-result [--erd]", "read and decode the last result", 0, 0},
-        {"fifo", "fifo [--erd]", "read and decode the oldest result of the FIFO", 0, 0},
-        {"start", "start", "start a test cycle", 0, 0},
-        {"reset", "reset", "reset the cycle", 0, 0},
-        {"clear-fifo", "clear-fifo", "empty the result FIFO", 0, 0},
-        {"read", "read ADDR [COUNT] [--input]", "read COUNT (1 to 128) registers at the hexadecimal ADDR", 1, 2},
-        {"write-word", "write-word ADDR VALUE [--swap]", "write one register (low 16 bits of VALUE)", 2, 2},
-        {"write-long", "write-long ADDR VALUE", "write a 32-bit VALUE as two registers", 2, 2},
-        {"write-coil", "write-coil ADDR", "switch the coil at ADDR on", 1, 1},
-        {"search", "search", "find the station number of the instrument", 0, 0},
-        {"read-time", "read-time PROG", "list the cycle times and reject limits of program PROG (1 to 8)", 1, 1},
-        {"select-prog", "select-prog PROG", "make PROG the program the next cycle runs", 1, 1},
-        {"read-id", "read-id PROG ID", "read parameter number ID of program PROG", 2, 2},
-        {"write-id", "write-id PROG ID VALUE", "write VALUE to parameter number ID of program PROG", 3, 3},
-        {"curves", "curves", "list the two curve descriptions", 0, 0},
-        {"cycle", "cycle [--count N] [--read-fifo] [--pause S] [--csv FILE]",
-         "run test cycles unattended, programs 1 and 2 in turn", 0, 0},
-    };
-    return commands;
-}
-
-const CommandHelp* FindCommand(const std::string& name) {
-    for (const auto& command : Commands()) {
-        if (name == command.name) return &command;
-    }
-    return nullptr;
-}
-
-std::string GeneralHelp() {
-    std::string text =
-        "usage: vexlo-cli COMMAND [ARGUMENTS] [OPTIONS]\n\n"
-        "The Modbus RTU master of the VEXLO Modbus tester on the command line: the same frames, trace\n"
-        "lines and result texts as the console.\n\nCommands:\n";
-    for (const auto& command : Commands()) {
-        std::string usage = command.usage;
-        if (usage.size() < 40) usage.resize(40, ' ');
-        text += "  " + usage + " " + command.summary + "\n";
-    }
-    text +=
-        "\nOptions (any command):\n"
-        "  --port COMn|DEVICE|tcp://HOST:PORT|rfc2217://HOST:PORT   the port (default: the INI file's)\n"
-        "  --station N          station 1 to 255 (default: the INI file's)\n"
-        "  --access standard|direct   register map (default: the INI file's)\n"
-        "  --trace              print the \"<S>:\" and \"<R>:\" lines of every exchange\n"
-        "  --json               print results as JSON\n"
-        "  --help               this text, or a command's with the command\n\n"
-        "Exit status: 0 done, 1 a transaction failed, 2 bad usage or entry.\n"
-        "Settings come from VexloModbusTester.ini and Serial.cfg of the current directory.\n";
-    return text;
-}
-
-std::string CommandUsage(const CommandHelp& command) {
-    return std::string("usage: vexlo-cli ") + command.usage + "\n  " + command.summary + "\n";
-}
-
-ParsedLine ParseCommandLine(const std::vector<std::string>& words) {
+ParsedLine ParseCommandLine(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     CliOptions options;
-    for (size_t i = 0; i < words.size(); ++i) {
-        const std::string& word = words[i];
-        if (word.rfind("--", 0) == 0) {
-            const auto equals = word.find('=');
-            const std::string name = word.substr(0, equals);
-            if (kFlags.count(name) && equals == std::string::npos) {
-                options.flags.insert(name);
-            } else if (kValued.count(name)) {
-                if (equals != std::string::npos) {
-                    options.values[name] = word.substr(equals + 1);
-                } else if (i + 1 < words.size()) {
-                    options.values[name] = words[++i];
-                } else {
-                    return {std::nullopt, name + " needs a value"};
-                }
-            } else {
-                return {std::nullopt, "unknown option " + word};
+    CLI::App app(
+        "The Modbus RTU master of the VEXLO leak tester on the command line: the console's frames,\n"
+        "trace lines and result texts, for scripts.",
+        "vexlo-cli");
+    app.set_version_flag("--version", std::string("vexlo-cli ") + VEXLO_VERSION);
+    app.require_subcommand(1);
+    app.footer(
+        "Exit status: 0 done (run: a good part), 1 failed, 2 refused line or entry, 3 run: rejected part or alarm,\n"
+        "130/143 stopped by SIGINT/SIGTERM, 141 standard output closed.\n"
+        "Settings come from VexloModbusTester.ini and Serial.cfg of the current directory when present.\n"
+        "The options of vexlo-cli --help (port, station, line settings, --json, --trace) apply to every command.");
+    AddLineOptions(app, options);
+    for (const CommandAdder add : kCommands) add(app, options);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::fputs(app.help().c_str(), out);
+        return {std::nullopt, 0};
+    } catch (const CLI::CallForVersion& version) {
+        std::fprintf(out, "%s\n", version.what());
+        return {std::nullopt, 0};
+    } catch (const CLI::ParseError& error) {
+        std::string reason = error.what();
+        // The first word that is neither an option nor an option's value is meant as the command.
+        for (int i = 1; i < argc && app.get_subcommands().empty(); ++i) {
+            const std::string word = argv[i];
+            if (word == "--") break;
+            if (word.rfind('-', 0) == 0) {
+                const CLI::Option* option =
+                    word.find('=') == std::string::npos ? app.get_option_no_throw(word) : nullptr;
+                if (option != nullptr && option->get_items_expected_max() > 0) ++i;  // its value follows
+                continue;
             }
-        } else if (options.command.empty()) {
-            options.command = word;
-        } else {
-            options.arguments.push_back(word);
+            bool known = false;
+            for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
+                known = known || command->get_name() == word;
+            }
+            if (!known) reason = "unknown command \"" + word + "\"";
+            break;
         }
+        std::fprintf(err,
+                     "vexlo-cli: %s\n(vexlo-cli --help lists the commands, vexlo-cli COMMAND --help their options)\n",
+                     reason.c_str());
+        return {std::nullopt, 2};
     }
-    if (options.command.empty()) {
-        if (options.Has("--help")) return {options, ""};
-        return {std::nullopt, "no command"};
-    }
-    const CommandHelp* command = FindCommand(options.command);
-    if (command == nullptr) return {std::nullopt, "unknown command " + options.command};
-    if (!options.Has("--help")) {
-        const int count = static_cast<int>(options.arguments.size());
-        if (count < command->minArguments || count > command->maxArguments) {
-            return {std::nullopt, std::string("wrong number of arguments\n") + CommandUsage(*command)};
-        }
-    }
-    return {options, ""};
+    return {options, 0};
 }
 
 }  // namespace vexlo::cli

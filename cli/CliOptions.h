@@ -1,42 +1,61 @@
 #pragma once
 
-#include <map>
+#include <array>
+#include <cstdio>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
+namespace CLI {
+class App;
+}
+
 namespace vexlo::cli {
 
-// The command line of vexlo-cli: a command, its arguments, and options anywhere on the line.
+// The command line of vexlo-cli once CLI11 has taken it apart. Numbers are kept as checked values;
+// positional arguments stay text, because each command refuses them with the console's own prompt.
 struct CliOptions {
     std::string command;
-    std::vector<std::string> arguments;
-    std::set<std::string> flags;                // --erd, --input, --swap, --read-fifo, --trace, --json, --help
-    std::map<std::string, std::string> values;  // --port, --station, --access, --count, --pause, --csv
+    std::array<std::string, 3> arguments;  // ADDR / PROG / ID / VALUE ..., as the command names them
+    int argumentCount = 0;
 
-    bool Has(const std::string& flag) const { return flags.count(flag) > 0; }
-    std::optional<std::string> Value(const std::string& name) const;
+    // For every command.
+    std::optional<std::string> port;
+    std::optional<long long> station;
+    std::optional<std::string> access;
+    bool trace = false;
+    bool json = false;
+    std::optional<long long> baud;
+    std::optional<std::string> parity;
+    std::optional<long long> dataBits;
+    std::optional<long long> stopBits;
+    std::optional<long long> timeoutMs;
+    std::optional<long long> retries;
+
+    // For the commands that take them.
+    bool erd = false;
+    bool input = false;
+    bool swap = false;
+    bool wait = false;
+    bool append = false;
+    std::optional<long long> count;
+    std::optional<long long> pauseSeconds;
+    std::optional<std::string> csv;
+    long long from = 1;
+    long long to = 247;
+    std::vector<int> stations;
+    long long intervalMs = 1000;
+    std::optional<long long> program;
 };
 
-// The options, or the reason the line is not one.
+// What the command line asks for: run a command, or stop at once with an exit status (help,
+// version, or a refused line whose message is already written).
 struct ParsedLine {
     std::optional<CliOptions> options;
-    std::string error;
+    int exitStatus = 0;
 };
-ParsedLine ParseCommandLine(const std::vector<std::string>& words);
 
-// The commands, each with its arguments and what it does, for --help.
-struct CommandHelp {
-    const char* name;
-    const char* usage;
-    const char* summary;
-    int minArguments;
-    int maxArguments;
-};
-const std::vector<CommandHelp>& Commands();
-const CommandHelp* FindCommand(const std::string& name);
-std::string GeneralHelp();
-std::string CommandUsage(const CommandHelp& command);
+// Parses argv; help and version go to out, refusals ("vexlo-cli: ...") to err.
+ParsedLine ParseCommandLine(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
 
 }  // namespace vexlo::cli

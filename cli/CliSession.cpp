@@ -1,17 +1,18 @@
 #include "cli/CliSession.h"
 
+#include <unistd.h>
+
 #include <chrono>
 #include <climits>
-#include <cmath>
-#include <fstream>
-#include <thread>
 
-#include "cli/Json.h"
+#include "cli/StopSignal.h"
 #include "common/ByteImage.h"
+#include "common/MonotonicClock.h"
 #include "common/TextFormat.h"
 #include "common/TextParse.h"
 #include "config/PortsSection.h"
 #include "console/ConsoleMessages.h"
+#include "console/LinkOpening.h"
 #include "console/RawRegisterPanel.h"
 #include "console/RawRegisterText.h"
 #include "console/TraceList.h"
@@ -21,157 +22,289 @@
 #include "instrument/ResultText.h"
 #include "instrument/TimeParameters.h"
 #include "serial/PortNameResolver.h"
+#include "serial/PortTable.h"
+#include "serial/SerialUi.h"
 
 namespace vexlo::cli {
+
+using Json = nlohmann::ordered_json;
+
+// A port that does not open is reported with the name the operator gave, not the COM slot that
+// carries it.
+class CliSerialUi final : public SerialUi {
+public:
+    CliSerialUi(std::FILE* err, std::string port) : err(err), port(std::move(port)) {}
+    void ShowPortError(const std::string& message) override {
+        const std::string reason = message.substr(0, message.find("\n Serial Port -> "));
+        std::fprintf(err, "vexlo-cli: cannot open %s: %s\n", port.c_str(), reason.c_str());
+    }
+
+private:
+    std::FILE* err;
+    std::string port;
+};
+
 namespace {
 
-// The port a device path or a server address given on the command line takes.
+// The slot of the port table that carries a device path or a server named on the command line.
 constexpr int kCommandLinePort = 40;
-constexpr int kTickMs = 100;
-// Longer than any step of a cycle takes (the end-of-cycle wait gives up after 10 s).
-constexpr int kStuckMs = 30000;
 
 std::int64_t NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
 
-std::string Number(double value) { return FormatText("%.3f", value); }
+// Exception codes a gateway gives for a station behind it that is missing or silent.
+bool IsGatewayException(std::uint8_t code) { return code == 0x0A || code == 0x0B; }
 
-std::vector<std::pair<std::string, std::string>> ResultMembers(const HistoryEntry& entry, int alarmCode) {
-    using J = JsonObject;
-    return {{"program", std::to_string(entry.program)},
-            {"testType", std::to_string(entry.testType)},
-            {"good", J::Bool(entry.good)},
-            {"badTest", J::Bool(entry.badTest)},
-            {"badReference", J::Bool(entry.badReference)},
-            {"alarm", J::Bool(entry.alarm)},
-            {"alarmCode", std::to_string(alarmCode)},
-            {"pressure", Number(entry.pressure)},
-            {"pressureUnit", J::Quote(entry.pressureUnit)},
-            {"leak", Number(entry.leak)},
-            {"leakUnit", J::Quote(entry.leakUnit)}};
-}
+// These try stations of their own.
+bool UsesStation(const std::string& command) { return command != "scan" && command != "watch" && command != "search"; }
 
 }  // namespace
 
-CliSession::CliSession(const CliOptions& options, std::ostream& out, std::ostream& err)
-    : options(options), out(out), err(err) {}
+const std::map<std::string, CliSession::Command>& CliSession::Commands() {
+    static const std::map<std::string, Command> commands = {
+        {"status", &CliSession::Status},
+        {"last-result", &CliSession::LastResult},
+        {"fifo", &CliSession::Fifo},
+        {"start", &CliSession::Start},
+        {"reset", &CliSession::Reset},
+        {"clear-fifo", &CliSession::ClearFifoCommand},
+        {"read", &CliSession::Read},
+        {"write-word", &CliSession::WriteWord},
+        {"write-long", &CliSession::WriteLong},
+        {"write-coil", &CliSession::WriteCoil},
+        {"search", &CliSession::Search},
+        {"scan", &CliSession::Scan},
+        {"watch", &CliSession::Watch},
+        {"read-time", &CliSession::ReadTime},
+        {"select-prog", &CliSession::SelectProg},
+        {"read-id", &CliSession::ReadId},
+        {"write-id", &CliSession::WriteId},
+        {"curves", &CliSession::Curves},
+        {"cycle", &CliSession::Cycle},
+        {"run", &CliSession::RunProgram},
+    };
+    return commands;
+}
 
-CliSession::~CliSession() { device.Close(); }
+CliSession::CliSession(const CliOptions& options, std::FILE* out, std::FILE* err)
+    : options(options), out(out, "standard output"), err(err) {}
 
-int CliSession::Refuse(const std::string& message) {
-    err << message << "\n";
+CliSession::~CliSession() {
+    if (device) device->Close();
+    if (serialUi) SetSerialUi(nullptr);
+}
+
+int CliSession::Refuse(const std::string& what, const std::string& message) {
+    std::fprintf(err, "vexlo-cli: %s: %s\n", what.c_str(), message.c_str());
     return kBadUsage;
 }
 
-int CliSession::Connect() {
-    SetPortMappings(ReadPortsSection(settings.FilePath()));
-    int portIndex = settings.comPort;
-    if (const auto port = options.Value("--port")) {
-        const int number = PortsKeyNumber(*port);
-        if (number >= 1 && number <= 40) {
-            portIndex = number - 1;
-        } else {
-            // A device path or a server address: carried by a port of its own.
-            PortMappings mappings = CurrentPortMappings();
-            mappings[kCommandLinePort] = *port;
-            SetPortMappings(mappings);
-            portIndex = kCommandLinePort - 1;
+int CliSession::CheckArguments() {
+    const std::string& c = options.command;
+    const auto& a = options.arguments;
+    const auto quoted = [&a](const char* name, int i) { return FormatText("%s \"%s\"", name, a[i].c_str()); };
+    if (!UsesStation(c) && options.station)
+        return Refuse("--station", "does not apply to " + c + " (it names its stations)");
+    if (c == "read" || c == "write-word" || c == "write-long" || c == "write-coil") {
+        const auto parsed = ParseHexAddress(a[0]);
+        if (!parsed) return Refuse(quoted("ADDR", 0), kAddressPrompt);
+        address = *parsed;
+    }
+    if (c == "read" && options.argumentCount > 1) {
+        const auto count = ParseWholeNumberIn(a[1], 1, RawRegisterPanel::kMaxWords);
+        if (!count) return Refuse(quoted("COUNT", 1), FormatText(kWordCountPromptFormat, RawRegisterPanel::kMaxWords));
+        wordCount = static_cast<int>(*count);
+    }
+    if (c == "write-word" || c == "write-long") {
+        const bool word = c == "write-word";
+        const auto parsed =
+            word ? ParseWholeNumberIn(a[1], -32768, 65535) : ParseWholeNumberIn(a[1], INT32_MIN, UINT32_MAX);
+        if (!parsed) {
+            return Refuse(quoted("VALUE", 1), word ? "Please enter an integer between -32768 and 65535."
+                                                   : "Please enter an integer between -2147483648 and 4294967295.");
+        }
+        value = *parsed;
+    }
+    if ((c == "read-time" || c == "select-prog") && !ParseProgramNumber(a[0]).valid) {
+        return Refuse(quoted("PROG", 0), kBadProgramMessage);
+    }
+    if (c == "read-id" || c == "write-id") {
+        if (const auto refusal = IdentifierRefusal(a[0], a[1], c == "write-id" ? &a[2] : nullptr)) {
+            const int which = !ParseProgramNumber(a[0]).valid ? 0 : !ParseWholeNumberIn(a[1], 0, 0xFFFF) ? 1 : 2;
+            return Refuse(quoted(which == 0 ? "PROG" : which == 1 ? "ID" : "VALUE", which), *refusal);
         }
     }
-    int station = settings.LineStation();
-    if (const auto text = options.Value("--station")) {
-        const auto value = ParseWholeNumber(*text);
-        if (!value || *value < 1 || *value > 255) return Refuse(kStationPrompt);
-        station = static_cast<int>(*value);
+    if (c == "scan" && options.from > options.to) {
+        return Refuse("--from", FormatText("%lld is above --to %lld", options.from, options.to));
     }
-    AccessMode mode = settings.accessMode;
-    if (const auto access = options.Value("--access")) {
-        if (*access == "standard") {
-            mode = kStandardAccess;
-        } else if (*access == "direct") {
-            mode = kDirectAccess;
-        } else {
-            return Refuse("--access takes standard or direct");
+    if (options.csv) {
+        csv.emplace(*options.csv, options.append);
+        if (const auto failure = csv->Prepare()) {
+            std::fprintf(err, "%s\n", failure->c_str());
+            return options.append ? kBadUsage : kFailed;
         }
     }
-    device.SetPurgeAfterWrite(true);
-    device.SelectStation(station);
-    device.SetPortIndex(portIndex);
-    device.linkEnabled = true;
-    if (options.command == "search") device.replyTimeoutMs = 50;
-    // The serial layer has said why on standard error.
-    if (!device.Open()) return kFailed;
-    device.accessMode = mode;
     return kDone;
 }
 
+std::string CliSession::PortLabel() const {
+    if (options.port) return *options.port;
+    const auto mappings = ReadPortsSection(settings.FilePath());
+    const auto mapped = mappings.find(settings.comPort + 1);
+    const std::string name = FormatText("COM%d", settings.comPort + 1);
+    return mapped == mappings.end() ? name : name + " (" + mapped->second + ")";
+}
+
+int CliSession::Connect() {
+    iniPresent = ::access(settings.FilePath().c_str(), F_OK) == 0;
+    if (!options.port && !iniPresent) {
+        std::fprintf(err,
+                     "vexlo-cli: no port given: name one with --port (a device such as /dev/ttyUSB0, COMn of the "
+                     "[Ports] section, tcp://HOST:PORT or rfc2217://HOST:PORT), or run where %s names one\n",
+                     settings.FilePath().c_str());
+        return kBadUsage;
+    }
+    LinkChoice choice{settings.comPort, iniPresent ? settings.LineStation() : 1, settings.accessMode};
+    PortMappings extra;
+    if (options.port) {
+        const int number = PortsKeyNumber(*options.port);
+        if (number >= 1 && number <= kPortCount) {
+            choice.portIndex = number - 1;
+        } else {
+            extra[kCommandLinePort] = *options.port;
+            choice.portIndex = kCommandLinePort - 1;
+        }
+    }
+    if (options.station) choice.station = static_cast<int>(*options.station);
+    if (options.access) choice.accessMode = *options.access == "direct" ? kDirectAccess : kStandardAccess;
+
+    // A missing "Serial.cfg" gives the defaults; the command line leaves no file behind.
+    SetCreateMissingPortTable(false);
+    device = std::make_unique<TesterDevice>();
+    PortSettings line = GetPortSettings(choice.portIndex);
+    if (options.baud) line.SetBaud(static_cast<std::uint32_t>(*options.baud));
+    if (options.parity) line.parity = *options.parity == "none" ? 0 : *options.parity == "odd" ? 1 : 2;
+    if (options.dataBits) line.dataBits = static_cast<std::uint8_t>(*options.dataBits);
+    if (options.stopBits) line.stopBits = *options.stopBits == 1 ? 0 : 2;
+    SetPortSettings(choice.portIndex, line);
+    const bool scan = options.command == "scan";
+    const std::uint32_t defaultTimeout = scan                          ? kScanReplyTimeoutMs
+                                         : options.command == "search" ? kSearchReplyTimeoutMs
+                                                                       : kCommandReplyTimeoutMs;
+    device->replyTimeoutMs = options.timeoutMs ? static_cast<std::uint32_t>(*options.timeoutMs) : defaultTimeout;
+    // A scan asks each station once: an absent one would otherwise cost three time-outs.
+    ModbusRtuMaster::AttemptLimit() = static_cast<std::uint8_t>(options.retries.value_or(scan ? 1 : 3));
+
+    serialUi = std::make_unique<CliSerialUi>(err, options.port.value_or(PortLabel()));
+    SetSerialUi(serialUi.get());
+    if (!OpenLink(*device, settings.FilePath(), choice, extra)) return kFailed;
+    return kDone;
+}
+
+bool CliSession::Print(const std::string& text) { return out.Write(text); }
+
 void CliSession::TraceExchange(DeviceStatus result) {
     if (result != kDeviceOk) failed = true;
-    if (!options.Has("--trace")) return;
+    if (!options.trace) return;
     int requestLength = 0;
     int replyLength = 0;
-    const auto* request = device.LastRequest(&requestLength);
-    const auto* reply = device.LastReply(&replyLength);
+    const auto* request = device->LastRequest(&requestLength);
+    const auto* reply = device->LastReply(&replyLength);
     for (const auto& line : ExchangeLines(request, requestLength, reply, replyLength, result != kDeviceOk)) {
-        if (options.Has("--json")) {
-            trace.push_back(line);
-        } else {
-            out << line << "\n";
-        }
+        AppendTraceLine(line);
     }
 }
 
-int CliSession::Finish(const std::vector<std::pair<std::string, std::string>>& extra) {
-    const int code = failed ? kFailed : kDone;
+void CliSession::AppendTraceLine(const std::string& line) {
+    if (!options.trace) return;
+    if (options.json) {
+        trace.push_back(line);
+    } else {
+        Print(line + "\n");
+    }
+}
+
+void CliSession::Fail(const std::string& message) {
+    std::fprintf(err, "vexlo-cli: %s\n", message.c_str());
+    failed = true;
+    explained = true;
+}
+
+std::optional<int> CliSession::StoppedStatus() {
+    if (const int signal = StopSignal()) return 128 + signal;
+    if (out.ReaderGone()) return kPipeClosed;
+    return std::nullopt;
+}
+
+int CliSession::Finish(Json data) {
     if (failed && !explained) {
         // The master's counters say what went wrong on the line.
-        const LinkCounters& counters = device.Counters();
-        err << FormatText("No valid answer from station %d: %d time-outs, %d CRC errors, %d exception replies.\n",
-                          device.Station(), counters.timeouts, counters.crcErrors, counters.negativeResponses);
+        const LinkCounters& counters = device->Counters();
+        std::fprintf(err,
+                     "vexlo-cli: no valid answer from station %d on %s: %d time-outs, %d CRC errors, %d exception "
+                     "replies\n",
+                     device->Station(), PortLabel().c_str(), counters.timeouts, counters.crcErrors,
+                     counters.negativeResponses);
     }
-    if (options.Has("--json")) {
-        JsonObject object;
-        object.Add("command", JsonObject::Quote(options.command)).Add("ok", JsonObject::Bool(!failed));
-        for (const auto& [name, value] : extra) object.Add(name, value);
-        object.Add("lines", JsonObject::Strings(results));
-        if (!messages.empty()) object.Add("messages", JsonObject::Strings(messages));
-        if (options.Has("--trace")) object.Add("trace", JsonObject::Strings(trace));
-        out << object.Text() << "\n";
+    if (options.json) {
+        Json object;
+        object["command"] = options.command;
+        object["ok"] = !failed;
+        for (auto& [key, item] : data.items()) object[key] = item;
+        if (!results.empty()) object["lines"] = results;
+        object["messages"] = messages;
+        if (options.trace) object["trace"] = trace;
+        Print(object.dump() + "\n");
     } else {
-        for (const auto& line : results) out << line << "\n";
-        for (const auto& message : messages) out << message << "\n";
+        std::string text;
+        for (const auto& line : results) text += line + "\n";
+        for (const auto& message : messages) text += message + "\n";
+        if (!text.empty()) Print(text);
     }
-    return code;
+    if (const auto stopped = StoppedStatus()) return *stopped;
+    if (out.Failed()) {
+        std::fprintf(err, "%s\n", out.FailureMessage().c_str());
+        return kFailed;
+    }
+    return failed ? kFailed : kDone;
 }
 
 int CliSession::Run() {
-    const int connected = Connect();
-    if (connected != kDone) return connected;
-    const std::string& c = options.command;
-    if (c == "status") return Status();
-    if (c == "last-result") return Result(false);
-    if (c == "fifo") return Result(true);
-    if (c == "start") return Coil(&TesterDevice::StartCycle);
-    if (c == "reset") return Coil(&TesterDevice::ResetCycle);
-    if (c == "clear-fifo") return Coil(&TesterDevice::ClearFifo);
-    if (c == "read") return Read();
-    if (c == "write-word") return WriteWord();
-    if (c == "write-long") return WriteLong();
-    if (c == "write-coil") return WriteCoil();
-    if (c == "search") return Search();
-    if (c == "read-time") return ReadTime();
-    if (c == "select-prog") return SelectProg();
-    if (c == "read-id") return ReadId();
-    if (c == "write-id") return WriteId();
-    if (c == "curves") return Curves();
-    if (c == "cycle") return Cycle();
-    return Refuse("unknown command " + c);
+    const auto command = Commands().find(options.command);
+    if (command == Commands().end()) return Refuse(options.command, "unknown command");
+    if (const int refused = CheckArguments(); refused != kDone) return refused;
+    if (const int connected = Connect(); connected != kDone) return connected;
+    return (this->*command->second)();
+}
+
+void CliSession::RecordResult(const ResultRecord& result) {
+    // The single place a result read by the command line is kept: printed, and into the CSV file.
+    const std::int64_t now = NowMs();
+    const ResultRow row{now, device->Station(), HistoryEntry::From(result, now), result.AlarmCode()};
+    ++resultsRead;
+    if (row.entry.Passed()) ++resultsPassed;
+    lastRow = row;
+    const bool stream = options.command == "cycle";
+    if (stream && options.json) {
+        Json line = {{"command", options.command}, {"cycle", sequencer.cycleCount}};
+        line.update(row.Json());
+        Print(line.dump() + "\n");
+    } else if (stream) {
+        std::string text;
+        for (const auto& resultLine : ResultLines(result, options.erd)) text += resultLine + "\n";
+        Print(text);
+    } else {
+        results = ResultLines(result, options.erd);
+    }
+    if (csv) {
+        if (const auto failure = csv->Add(row)) Fail(failure->substr(std::string("vexlo-cli: ").size()));
+    }
 }
 
 int CliSession::Status() {
-    const DeviceStatus read = device.ReadStatus(status);
+    const DeviceStatus read = device->ReadStatus(status);
     TraceExchange(read);
     if (read != kDeviceOk) return Finish();
     results = {StatusRegisterLine(status),
@@ -183,169 +316,260 @@ int CliSession::Status() {
                "Mesure1 = " + MeasureText(status.Measure1()) + " " + MeasureUnitText(status.Unit1()),
                "Mesure2 = " + MeasureText(status.Measure2()) + " " + MeasureUnitText(status.Unit2())};
     const unsigned relays = status.RelayStatus();
-    using J = JsonObject;
-    return Finish({{"runningProgram", std::to_string(status.RunningProgram())},
-                   {"fifoCount", std::to_string(status.FifoCount())},
-                   {"testType", std::to_string(status.TestType())},
-                   {"relayStatus", std::to_string(relays)},
-                   {"ok", J::Bool(relays & relay::kGoodPart)},
-                   {"testReject", J::Bool(relays & relay::kTestReject)},
-                   {"referenceReject", J::Bool(relays & relay::kReferenceReject)},
-                   {"alarm", J::Bool(relays & relay::kAlarm)},
-                   {"endOfCycle", J::Bool(relays & relay::kEndOfCycle)},
-                   {"stepCode", std::to_string(status.StepCode())},
-                   {"measure1", Number(status.Measure1() * 0.001)},
-                   {"measure1Unit", J::Quote(MeasureUnitText(status.Unit1()))},
-                   {"measure2", Number(status.Measure2() * 0.001)},
-                   {"measure2Unit", J::Quote(MeasureUnitText(status.Unit2()))}});
+    Json data;
+    data["station"] = device->Station();
+    data["runningProgram"] = status.RunningProgram();
+    data["fifoCount"] = status.FifoCount();
+    data["testType"] = status.TestType();
+    data["relayStatus"] = relays;
+    data["goodPart"] = (relays & relay::kGoodPart) != 0;
+    data["testReject"] = (relays & relay::kTestReject) != 0;
+    data["referenceReject"] = (relays & relay::kReferenceReject) != 0;
+    data["alarm"] = (relays & relay::kAlarm) != 0;
+    data["endOfCycle"] = (relays & relay::kEndOfCycle) != 0;
+    data["stepCode"] = status.StepCode();
+    data["measure1"] = status.Measure1() / 1000.0;
+    data["measure1Unit"] = MeasureUnitText(status.Unit1());
+    data["measure2"] = status.Measure2() / 1000.0;
+    data["measure2Unit"] = MeasureUnitText(status.Unit2());
+    return Finish(data);
 }
 
-int CliSession::Result(bool fromFifo) {
+int CliSession::LastResult() { return ResultCommand(false); }
+int CliSession::Fifo() { return ResultCommand(true); }
+
+int CliSession::ResultCommand(bool fromFifo) {
     if (fromFifo) {
-        const DeviceStatus read = device.ReadStatus(status);
+        const DeviceStatus read = device->ReadStatus(status);
         TraceExchange(read);
         if (read != kDeviceOk) return Finish();
         if (status.FifoCount() == 0) {
             messages.push_back(kFifoEmpty);
+            Fail(FormatText("station %d: %s", device->Station(), kFifoEmpty));
             return Finish();
         }
     }
     ResultRecord result;
-    const DeviceStatus read = fromFifo ? device.ReadFifoResult(ResultRecord::kRegisters, result.bytes.data())
-                                       : device.ReadLastResult(ResultRecord::kRegisters, result.bytes.data());
+    const DeviceStatus read = fromFifo ? device->ReadFifoResult(ResultRecord::kRegisters, result.bytes.data())
+                                       : device->ReadLastResult(ResultRecord::kRegisters, result.bytes.data());
     TraceExchange(read);
     if (read != kDeviceOk) return Finish();
-    if (device.exceptionReply) {
+    if (device->exceptionReply) {
         messages.push_back(kResultEmpty);
+        Fail(FormatText("station %d: %s", device->Station(), kResultEmpty));
         return Finish();
     }
-    results = ResultLines(result, options.Has("--erd"));
-    const HistoryEntry entry = HistoryEntry::From(result, NowMs());
-    return Finish(ResultMembers(entry, result.AlarmCode()));
+    RecordResult(result);
+    return Finish(lastRow->Json());
 }
 
-int CliSession::Coil(DeviceStatus (TesterDevice::*operation)()) {
-    TraceExchange((device.*operation)());
+int CliSession::Start() {
+    TraceExchange(device->StartCycle());
+    return Finish();
+}
+
+int CliSession::Reset() {
+    TraceExchange(device->ResetCycle());
+    return Finish();
+}
+
+int CliSession::ClearFifoCommand() {
+    TraceExchange(device->ClearFifo());
     return Finish();
 }
 
 int CliSession::Read() {
-    const auto address = ParseHexAddress(options.arguments[0]);
-    if (!address) return Refuse(kAddressPrompt);
-    long long count = 1;
-    if (options.arguments.size() > 1) {
-        const auto parsed = ParseWholeNumber(options.arguments[1]);
-        if (!parsed) return Refuse(kIntegerPrompt);
-        if (*parsed < 1 || *parsed > RawRegisterPanel::kMaxWords) {
-            return Refuse(FormatText(kWordCountPromptFormat, RawRegisterPanel::kMaxWords));
-        }
-        count = *parsed;
-    }
-    std::uint8_t buffer[256] = {};
-    const int ok = options.Has("--input") ? device.ReadInputRegisters(*address, static_cast<int>(count), buffer)
-                                          : device.ReadRegisters(*address, static_cast<int>(count), buffer);
+    std::uint8_t buffer[2 * RawRegisterPanel::kMaxWords] = {};
+    const int ok = options.input ? device->ReadInputRegisters(address, wordCount, buffer)
+                                 : device->ReadRegisters(address, wordCount, buffer);
     TraceExchange(ToDeviceStatus(ok));
     if (!ok) return Finish();
-    const RawReadText text = InterpretRegisters(buffer[0], buffer[1], buffer[2], buffer[3]);
-    results = text.lines;
-    std::vector<std::string> registers;
-    for (long long i = 0; i < count; ++i) registers.push_back(std::to_string(LoadLe16(buffer + 2 * i)));
-    return Finish({{"address", std::to_string(*address)},
-                   {"registers", JsonObject::Array(registers)},
-                   {"word", text.wordField},
-                   {"long", text.longField}});
+    Json registers = Json::array();
+    for (int i = 0; i < wordCount; ++i) {
+        const unsigned word = static_cast<std::uint16_t>(LoadLe16(buffer + 2 * i));
+        const unsigned at = (address + i) & 0xFFFF;
+        results.push_back(FormatText("%04X: 0x%04x %u", at, word, word));
+        registers.push_back({{"address", at}, {"value", word}});
+    }
+    Json data;
+    data["address"] = address;
+    data["count"] = wordCount;
+    data["registers"] = registers;
+    // The 32-bit views only of a pair that was read whole.
+    if (wordCount >= 2) {
+        const RawReadText text = InterpretRegisters(buffer[0], buffer[1], buffer[2], buffer[3]);
+        results.insert(results.end(), text.lines.begin(), text.lines.end());
+        data["long"] = LoadLe32(buffer);
+        data["float"] = static_cast<double>(LoadLeFloat(buffer));
+    }
+    return Finish(data);
 }
 
 int CliSession::WriteWord() {
-    const auto address = ParseHexAddress(options.arguments[0]);
-    if (!address) return Refuse(kAddressPrompt);
-    const auto value = ParseWholeNumber(options.arguments[1]);
-    if (!value || *value < INT_MIN || *value > INT_MAX) return Refuse(kIntegerPrompt);
-    auto word = static_cast<std::uint16_t>(*value & 0xFFFF);
-    if (options.Has("--swap")) word = static_cast<std::uint16_t>(word >> 8 | word << 8);
+    auto word = static_cast<std::uint16_t>(value & 0xFFFF);
+    if (options.swap) word = static_cast<std::uint16_t>(word >> 8 | word << 8);
     std::uint8_t buffer[2];
     StoreLe16(buffer, word);
-    TraceExchange(ToDeviceStatus(device.WriteRegisters(*address, 1, buffer)));
+    TraceExchange(ToDeviceStatus(device->WriteRegisters(address, 1, buffer)));
     return Finish();
 }
 
 int CliSession::WriteLong() {
-    const auto address = ParseHexAddress(options.arguments[0]);
-    if (!address) return Refuse(kAddressPrompt);
-    const auto value = ParseWholeNumber(options.arguments[1]);
-    if (!value || *value < INT32_MIN || *value > INT32_MAX) return Refuse(kIntegerPrompt);
     std::uint8_t buffer[4];
-    StoreLe32(buffer, static_cast<std::int32_t>(*value));
-    TraceExchange(ToDeviceStatus(device.WriteRegisters(*address, 2, buffer)));
+    StoreLe32(buffer, static_cast<std::int32_t>(static_cast<std::uint32_t>(value)));
+    TraceExchange(ToDeviceStatus(device->WriteRegisters(address, 2, buffer)));
     return Finish();
 }
 
 int CliSession::WriteCoil() {
-    const auto address = ParseHexAddress(options.arguments[0]);
-    if (!address) return Refuse(kAddressPrompt);
-    TraceExchange(ToDeviceStatus(device.WriteCoil(*address, 1)));
+    TraceExchange(ToDeviceStatus(device->WriteCoil(address, 1)));
     return Finish();
 }
 
 int CliSession::Search() {
     int station = 0;
-    const DeviceStatus found = device.FindStation(station);
-    if (found == kDeviceOk) {
+    if (device->FindStation(station) == kDeviceOk) {
         messages.push_back(FormatText(kStationFoundFormat, station));
-        return Finish({{"station", std::to_string(station)}});
+        return Finish({{"station", station}});
     }
     messages.push_back(kStationNotFound);
     // Every station was tried: the counters of the last one would say nothing useful.
-    err << kStationNotFound << "\n";
-    explained = true;
-    failed = true;
+    Fail(std::string(kStationNotFound) + " on " + PortLabel());
     return Finish();
 }
 
+int CliSession::Scan() {
+    Json found = Json::array();
+    for (long long station = options.from; station <= options.to && !StoppedStatus(); ++station) {
+        device->SelectStation(static_cast<int>(station));
+        std::uint8_t word[2];
+        const int ok = device->ReadRegisters(registers::StatusBlock(device->accessMode).address, 1, word);
+        int replyLength = 0;
+        const std::uint8_t* reply = device->LastReply(&replyLength);
+        const bool answered = ok && !(device->exceptionReply && replyLength >= 3 && IsGatewayException(reply[2]));
+        if (options.trace) {
+            int requestLength = 0;
+            const auto* request = device->LastRequest(&requestLength);
+            for (const auto& line : ExchangeLines(request, requestLength, reply, replyLength, !ok))
+                AppendTraceLine(line);
+        }
+        if (!answered) continue;
+        found.push_back(station);
+        if (!options.json) Print(FormatText("%lld\n", station));
+    }
+    if (found.empty() && !StoppedStatus()) {
+        Fail(FormatText("no station answered on %s from %lld to %lld", PortLabel().c_str(), options.from, options.to));
+    }
+    if (!options.json) return Finish();
+    return Finish({{"from", options.from}, {"to", options.to}, {"stations", found}});
+}
+
+int CliSession::Watch() {
+    struct Counts {
+        long polls = 0;
+        long answers = 0;
+    };
+    std::map<int, Counts> counts;
+    bool allAnswered = true;
+    for (long long round = 1; !options.count || round <= *options.count; ++round) {
+        for (const int station : options.stations) {
+            if (StoppedStatus()) break;
+            device->SelectStation(station);
+            const DeviceStatus read = device->ReadStatus(status);
+            const bool ok = read == kDeviceOk && !device->exceptionReply;
+            TraceExchange(read);
+            Counts& c = counts[station];
+            ++c.polls;
+            if (ok) ++c.answers;
+            allAnswered = allAnswered && ok;
+            if (options.json) {
+                Json line;
+                line["command"] = "watch";
+                line["round"] = round;
+                line["station"] = station;
+                line["time"] = IsoTimestamp(NowMs());
+                line["ok"] = ok;
+                if (ok) {
+                    const unsigned relays = status.RelayStatus();
+                    line["runningProgram"] = status.RunningProgram();
+                    line["fifoCount"] = status.FifoCount();
+                    line["relayStatus"] = relays;
+                    line["goodPart"] = (relays & relay::kGoodPart) != 0;
+                    line["testReject"] = (relays & relay::kTestReject) != 0;
+                    line["referenceReject"] = (relays & relay::kReferenceReject) != 0;
+                    line["alarm"] = (relays & relay::kAlarm) != 0;
+                    line["endOfCycle"] = (relays & relay::kEndOfCycle) != 0;
+                    line["stepCode"] = status.StepCode();
+                    line["measure1"] = status.Measure1() / 1000.0;
+                    line["measure1Unit"] = MeasureUnitText(status.Unit1());
+                }
+                Print(line.dump() + "\n");
+            } else if (ok) {
+                Print(
+                    FormatText("%s station %d: %s, program %d, fifo %d, relays 0x%04x, step 0x%04x, Mesure1 = %s %s\n",
+                               IsoTimestamp(NowMs()).c_str(), station, StatusRegisterLine(status).c_str(),
+                               status.RunningProgram(), status.FifoCount(), static_cast<unsigned>(status.RelayStatus()),
+                               static_cast<unsigned>(status.StepCode()), MeasureText(status.Measure1()).c_str(),
+                               MeasureUnitText(status.Unit1()).c_str()));
+            } else {
+                Print(FormatText("%s station %d: no valid answer\n", IsoTimestamp(NowMs()).c_str(), station));
+            }
+        }
+        if (StoppedStatus() || (options.count && round == *options.count)) break;
+        // The pause between rounds, in slices so that a signal ends it at once.
+        for (long long waited = 0; waited < options.intervalMs && !StoppedStatus(); waited += kTickMs) {
+            CurrentClock().SleepMs(static_cast<int>(std::min<long long>(kTickMs, options.intervalMs - waited)));
+        }
+    }
+    failed = !allAnswered;
+    explained = true;
+    Json summary = Json::array();
+    std::string text;
+    for (const int station : options.stations) {
+        const Counts& c = counts[station];
+        summary.push_back(
+            {{"station", station}, {"polls", c.polls}, {"answers", c.answers}, {"failures", c.polls - c.answers}});
+        text += FormatText("station %d: %ld polls, %ld answers, %ld failures\n", station, c.polls, c.answers,
+                           c.polls - c.answers);
+    }
+    if (!options.json) {
+        Print(text);
+        return Finish();
+    }
+    return Finish({{"summary", summary}});
+}
+
 int CliSession::ReadTime() {
-    const ProgramNumber program = ParseProgramNumber(options.arguments[0]);
-    if (!program.valid) return Refuse(kBadProgramMessage);
-    ReadTimeParameters(device, *this, program);
+    ReadTimeParameters(*device, *this, ParseProgramNumber(options.arguments[0]));
     return Finish();
 }
 
 int CliSession::SelectProg() {
-    const ProgramNumber program = ParseProgramNumber(options.arguments[0]);
-    if (!program.valid) return Refuse(kBadProgramMessage);
-    SelectRunningProgram(device, program.Index(), this);
+    SelectRunningProgram(*device, ParseProgramNumber(options.arguments[0]).Index(), this);
     return Finish();
 }
 
 int CliSession::ReadId() {
-    const IdentifierOutcome outcome = ReadIdentifier(device, *this, options.arguments[0], options.arguments[1]);
-    if (outcome.message) return Refuse(*outcome.message);
+    const IdentifierOutcome outcome = ReadIdentifier(*device, *this, options.arguments[0], options.arguments[1]);
     if (outcome.valueText) results.push_back(*outcome.valueText);
-    return Finish({{"value", outcome.valueText.value_or("0")}});
+    if (failed) return Finish();
+    return Finish({{"value", ParseDecimalNumber(outcome.valueText.value_or("0")).value_or(0)}});
 }
 
 int CliSession::WriteId() {
-    const IdentifierOutcome outcome =
-        WriteIdentifier(device, *this, options.arguments[0], options.arguments[1], options.arguments[2]);
-    if (outcome.message) return Refuse(*outcome.message);
+    WriteIdentifier(*device, *this, options.arguments[0], options.arguments[1], options.arguments[2]);
     return Finish();
 }
 
 int CliSession::Curves() {
-    ShowCurveInfo(device, *this);
+    ShowCurveInfo(*device, *this);
     return Finish();
 }
 
-void CliSession::AppendTraceLine(const std::string& line) {
-    if (options.Has("--json")) {
-        trace.push_back(line);
-    } else {
-        out << line << "\n";
-    }
-}
-
 void CliSession::StartCommand() {
-    const DeviceStatus started = device.StartCycle();
+    const DeviceStatus started = device->StartCycle();
     sequencer.startOk = started == kDeviceOk ? 1 : 0;
+    if (started == kDeviceOk) startedCycle = true;
     TraceExchange(started);
 }
 
@@ -355,63 +579,130 @@ void CliSession::ReadFifoCommand() {
         return;
     }
     ResultRecord result;
-    const DeviceStatus read = device.ReadFifoResult(ResultRecord::kRegisters, result.bytes.data());
+    const DeviceStatus read = device->ReadFifoResult(ResultRecord::kRegisters, result.bytes.data());
     TraceExchange(read);
-    if (read != kDeviceOk || device.exceptionReply) return;
-    history.Add(HistoryEntry::From(result, NowMs()));
-    for (const auto& line : ResultLines(result, options.Has("--erd"))) AppendTraceLine(line);
+    if (read != kDeviceOk || device->exceptionReply) return;
+    RecordResult(result);
+}
+
+void CliSession::ResetStartedCycle() {
+    if (!startedCycle) return;
+    const DeviceStatus reset = device->ResetCycle();
+    TraceExchange(reset);
+    if (reset != kDeviceOk)
+        Fail(FormatText("station %d on %s: the cycle could not be reset", device->Station(), PortLabel().c_str()));
 }
 
 int CliSession::Cycle() {
-    long long count = 1;
-    if (const auto text = options.Value("--count")) {
-        const auto parsed = ParseWholeNumber(*text);
-        if (!parsed || *parsed < 1) return Refuse("--count takes a whole number of cycles, 1 or more");
-        count = *parsed;
-    }
-    if (const auto text = options.Value("--pause")) {
-        const auto parsed = ParseWholeNumber(*text);
-        if (!parsed || *parsed < 0) return Refuse("--pause takes a whole number of seconds");
-        pauseText = std::to_string(*parsed);
-    }
+    const long long count = options.count.value_or(1);
+    // As the console does before switching on: each FIFO result is then the cycle's own.
+    const DeviceStatus cleared = device->ClearFifo();
+    TraceExchange(cleared);
+    if (cleared != kDeviceOk) return Finish();
     sequencer.ResetCounts();
     sequencer.SwitchOn();
-    // One step a tick, as the console runs it; done once the last cycle has been reported. Unlike
-    // the console, nobody watches: a sequencer stuck in a step (an instrument that stopped
-    // answering) ends the run.
-    // The time in a step is measured, not counted in ticks: a tick whose transaction times out lasts
-    // far longer than the tick.
-    using Clock = std::chrono::steady_clock;
-    Clock::time_point stepStart = Clock::now();
+    // One step a tick, as the console runs it. Unlike the console nobody watches the screen: a cycle
+    // that cannot start or ends without its result ends the run, and so does a sequencer that makes
+    // no progress towards a result (an instrument never ready, or no longer answering).
     std::int32_t step = sequencer.sequencerState;
-    while (!(sequencer.cycleCount >= count && sequencer.sequencerState == CycleSequencer::InterCycleWait)) {
+    int resultsBefore = 0;
+    std::int32_t startedBefore = 0;
+    std::int64_t withoutResultMs = 0;
+    std::uint32_t lastTick = CurrentClock().TickCountMs();
+    while (!StoppedStatus() && !failed) {
+        const int resultsNow = resultsRead;
         sequencer.RunSequencerStep();
-        if (sequencer.sequencerState != step) stepStart = Clock::now();
-        step = sequencer.sequencerState;
-        if (step != CycleSequencer::InterCycleWait && Clock::now() - stepStart >= std::chrono::milliseconds(kStuckMs)) {
-            err << "The instrument does not answer: the cycles stop.\n";
-            explained = true;
-            failed = true;
-            break;
+        const std::int32_t now = sequencer.sequencerState;
+        if (resultsRead != resultsNow) withoutResultMs = 0;
+        if (step == CycleSequencer::CycleReport && now == CycleSequencer::InterCycleWait) {
+            if (sequencer.startedOkCount == startedBefore) {
+                Fail(FormatText("station %d on %s: cycle %d could not start", device->Station(), PortLabel().c_str(),
+                                sequencer.cycleCount));
+            } else if (resultsRead == resultsBefore) {
+                Fail(FormatText("station %d on %s: cycle %d ended without its result", device->Station(),
+                                PortLabel().c_str(), sequencer.cycleCount));
+            }
+            startedBefore = sequencer.startedOkCount;
+            resultsBefore = resultsRead;
+            if (failed || sequencer.cycleCount >= count) break;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(kTickMs));
+        step = now;
+        CurrentClock().SleepMs(kTickMs);
+        const std::uint32_t tick = CurrentClock().TickCountMs();
+        if (step != CycleSequencer::InterCycleWait) withoutResultMs += static_cast<std::uint32_t>(tick - lastTick);
+        lastTick = tick;
+        if (withoutResultMs >= kStuckMs) {
+            Fail(FormatText(
+                "station %d on %s: no result for %d s (%s): the cycles stop", device->Station(), PortLabel().c_str(),
+                kStuckMs / 1000,
+                step == CycleSequencer::WaitingEndOfCycle ? "no end of cycle" : "the instrument is not ready"));
+        }
     }
     sequencer.SwitchOff();
-    if (sequencer.startedOkCount < sequencer.cycleCount) failed = true;
-    if (const auto csv = options.Value("--csv")) {
-        std::ofstream file(*csv, std::ios::binary | std::ios::trunc);
-        file << history.Csv();
-        if (!file.good()) {
-            err << "The results could not be written to " << *csv << ".\n";
-            explained = true;
-            failed = true;
+    const bool stoppedEarly = StoppedStatus() || failed;
+    // A cycle this run started is not left running when the run ends early.
+    if (stoppedEarly && sequencer.startedOkCount > 0 && resultsRead < sequencer.startedOkCount) ResetStartedCycle();
+    if (!options.json) {
+        results = {FormatText("cycles %d, started %d, results %d, passed %d", sequencer.cycleCount,
+                              sequencer.startedOkCount, resultsRead, resultsPassed)};
+    }
+    return Finish({{"cycles", sequencer.cycleCount},
+                   {"started", sequencer.startedOkCount},
+                   {"results", resultsRead},
+                   {"passed", resultsPassed}});
+}
+
+int CliSession::RunProgram() {
+    const int programIndex = static_cast<int>(*options.program) - 1;
+    if (SelectRunningProgram(*device, programIndex, this) != kDeviceOk) return Finish();
+    const DeviceStatus started = device->StartCycle();
+    TraceExchange(started);
+    if (started != kDeviceOk) return Finish({{"program", *options.program}});
+    startedCycle = true;
+    if (!options.wait) return Finish({{"program", *options.program}});
+    // Progress is the instrument moving through the phases of its cycle: the step code changing.
+    std::int64_t unchangedMs = 0;
+    std::optional<std::uint16_t> lastStep;
+    bool ended = false;
+    std::uint32_t lastTick = CurrentClock().TickCountMs();
+    while (!StoppedStatus()) {
+        CurrentClock().SleepMs(kTickMs);
+        const DeviceStatus read = device->ReadStatus(status);
+        if (options.trace) TraceExchange(read);
+        const std::uint32_t tick = CurrentClock().TickCountMs();
+        unchangedMs += static_cast<std::uint32_t>(tick - lastTick);
+        lastTick = tick;
+        if (read == kDeviceOk && status.EndOfCycle()) {
+            ended = true;
+            break;
+        }
+        if (read == kDeviceOk && status.StepCode() != lastStep) {
+            lastStep = status.StepCode();
+            unchangedMs = 0;
+        }
+        if (unchangedMs >= kStuckMs) {
+            Fail(FormatText("station %d on %s: program %lld made no progress for %d s", device->Station(),
+                            PortLabel().c_str(), *options.program, kStuckMs / 1000));
+            break;
         }
     }
-    const HistoryStatistics stats = history.Statistics();
-    return Finish({{"cycles", std::to_string(sequencer.cycleCount)},
-                   {"started", std::to_string(sequencer.startedOkCount)},
-                   {"results", std::to_string(stats.count)},
-                   {"passed", std::to_string(stats.passed)}});
+    if (!ended) {
+        ResetStartedCycle();
+        return Finish({{"program", *options.program}});
+    }
+    failed = false;  // a status read that failed on the way was retried by the next tick
+    ResultRecord result;
+    const DeviceStatus read = device->ReadLastResult(ResultRecord::kRegisters, result.bytes.data());
+    TraceExchange(read);
+    if (read != kDeviceOk) return Finish({{"program", *options.program}});
+    if (device->exceptionReply) {
+        Fail(FormatText("station %d: %s", device->Station(), kResultEmpty));
+        return Finish({{"program", *options.program}});
+    }
+    RecordResult(result);
+    const int status = Finish(lastRow->Json());
+    if (status == kDone && !lastRow->entry.Passed()) return kRejected;
+    return status;
 }
 
 }  // namespace vexlo::cli

@@ -1,27 +1,39 @@
 #pragma once
 
-#include <ostream>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/CliOptions.h"
+#include "cli/CliOutput.h"
 #include "config/AppSettings.h"
 #include "console/CycleSequencer.h"
-#include "history/ResultHistory.h"
 #include "instrument/ConsoleReport.h"
 #include "instrument/TesterDevice.h"
 
 namespace vexlo::cli {
 
-// One run of vexlo-cli: opens the port the INI file or the options name, runs the command through
-// the same instrument procedures and text producers as the console, and prints what it reads.
+// One run of vexlo-cli: checks every argument, opens the port the way the console opens it for a
+// command, runs the command through the console's instrument procedures and text producers, and
+// prints what it reads: text, or JSON with one shape for every command.
 class CliSession final : public ConsoleReport, private SequencerHost {
 public:
     static constexpr int kDone = 0;
     static constexpr int kFailed = 1;
     static constexpr int kBadUsage = 2;
+    static constexpr int kRejected = 3;      // run --wait: a rejected part or an alarm
+    static constexpr int kPipeClosed = 141;  // the reader of standard output went away
+    // Reply time-out of a scan: a present station answers one register well within it at 9600 baud.
+    static constexpr std::uint32_t kScanReplyTimeoutMs = 10;
+    // A cycle or run that makes no progress towards a result for this long (pauses not counted) stops.
+    static constexpr std::int32_t kStuckMs = 30000;
+    static constexpr int kTickMs = 100;
 
-    CliSession(const CliOptions& options, std::ostream& out, std::ostream& err);
+    CliSession(const CliOptions& options, std::FILE* out, std::FILE* err);
     ~CliSession() override;
 
     // The exit status.
@@ -35,53 +47,84 @@ public:
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
 
 private:
-    int Refuse(const std::string& message);
-    // Port, station and access mode from the options over the INI file; kDone when the port opened.
+    using Command = int (CliSession::*)();
+    static const std::map<std::string, Command>& Commands();
+
+    // Refusals before any traffic (exit 2): positional arguments with the console's prompts, options
+    // that do not apply, the port, the CSV file.
+    int CheckArguments();
+    int Refuse(const std::string& what, const std::string& message);
+    // Port, line settings, station and access mode from the options over the INI file.
     int Connect();
-    // Prints what the command gathered (text, or one JSON object with extra members) and gives its status.
-    int Finish(const std::vector<std::pair<std::string, std::string>>& extra = {});
+    std::string PortLabel() const;
+    // Prints what the command gathered and gives its exit status.
+    int Finish(nlohmann::ordered_json data = nlohmann::ordered_json::object());
+    void Fail(const std::string& message);
+    bool Print(const std::string& text);
+    // Every result the command line reads goes through here: printed (or kept for JSON) at once,
+    // added to the CSV file when one was asked for.
+    void RecordResult(const ResultRecord& result);
+    // Ends a long command stopped by a signal or a closed pipe; the exit status, or nothing.
+    std::optional<int> StoppedStatus();
+    void ResetStartedCycle();
 
     int Status();
-    int Result(bool fromFifo);
-    int Coil(DeviceStatus (TesterDevice::*operation)());
+    int LastResult();
+    int Fifo();
+    int ResultCommand(bool fromFifo);
+    int Start();
+    int Reset();
+    int ClearFifoCommand();
     int Read();
     int WriteWord();
     int WriteLong();
     int WriteCoil();
     int Search();
+    int Scan();
+    int Watch();
     int ReadTime();
     int SelectProg();
     int ReadId();
     int WriteId();
     int Curves();
     int Cycle();
+    int RunProgram();
 
     // SequencerHost
-    TesterDevice& Device() override { return device; }
+    TesterDevice& Device() override { return *device; }
     StatusRecord& SharedStatus() override { return status; }
     void SetFifoCount(std::uint32_t count) override { fifoCount = count; }
     void AppendTraceLine(const std::string& line) override;
     void StartCommand() override;
     void ReadFifoCommand() override;
-    bool ReadFifoChecked() const override { return options.Has("--read-fifo"); }
-    std::string InterCycleText() const override { return pauseText; }
+    bool ReadFifoChecked() const override { return true; }
+    std::string InterCycleText() const override { return std::to_string(options.pauseSeconds.value_or(0)); }
     void SetRunningProgramEntry(const std::string&) override {}
     void SetRunningProgramDisplay(const std::string&) override {}
 
     const CliOptions& options;
-    std::ostream& out;
-    std::ostream& err;
+    OutputChannel out;
+    std::FILE* err;
     AppSettings settings;
-    TesterDevice device;
+    bool iniPresent = false;
+    std::unique_ptr<TesterDevice> device;
+    std::unique_ptr<class CliSerialUi> serialUi;
+    std::optional<ResultCsv> csv;
     StatusRecord status;
     std::uint32_t fifoCount = 0;
-    std::string pauseText = "0";
     bool failed = false;
     bool explained = false;  // the reason of the failure is on standard error already
+    bool startedCycle = false;
+    int resultsRead = 0;
+    int resultsPassed = 0;
+    std::optional<ResultRow> lastRow;
+    // Checked arguments.
+    std::uint16_t address = 0;
+    int wordCount = 1;
+    long long value = 0;
     std::vector<std::string> trace;
     std::vector<std::string> results;
     std::vector<std::string> messages;
-    ResultHistory history;
     CycleSequencer sequencer{*this};
 };
 

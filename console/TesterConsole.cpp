@@ -8,6 +8,7 @@
 #include "common/TextFormat.h"
 #include "config/PortsSection.h"
 #include "console/ConsoleMessages.h"
+#include "console/LinkOpening.h"
 #include "console/LogFile.h"
 #include "history/ResultPublisher.h"
 #include "instrument/ParameterAccess.h"
@@ -103,13 +104,8 @@ void TesterConsole::Shutdown() {
 
 bool TesterConsole::ApplyLinkSettings() {
     // The ports mapped by hand in the INI file, as they stand now, for the port layer to open.
-    SetPortMappings(ReadPortsSection(settings.FilePath()));
-    device.SetPurgeAfterWrite(true);
-    device.SelectStation(settings.LineStation());
-    device.SetPortIndex(settings.comPort);
-    device.linkEnabled = true;
-    const bool opened = device.Open();
-    device.accessMode = settings.accessMode;
+    const bool opened =
+        OpenLink(device, settings.FilePath(), {settings.comPort, settings.LineStation(), settings.accessMode});
     view.SetDisplayText(Display::ComNumber, FormatText("%d", settings.comPort + 1));
     view.SetDisplayText(Display::Station, FormatText("%d", settings.LineStation()));
     return opened;
@@ -334,7 +330,7 @@ void TesterConsole::SearchCommand() {
     std::string message = kStationNotFound;
     view.StopTimer();
     device.Close();
-    device.replyTimeoutMs = 50;
+    device.replyTimeoutMs = kSearchReplyTimeoutMs;
     ApplyLinkSettings();
     int station = 0;
     bool saved = true;
@@ -344,7 +340,7 @@ void TesterConsole::SearchCommand() {
         saved = settings.SetStation(station);
     }
     device.Close();
-    device.replyTimeoutMs = 500;
+    device.replyTimeoutMs = kCommandReplyTimeoutMs;
     ApplyLinkSettings();
     view.ShowMessage(message, MessageKind::Information);
     if (!saved) ReportUnsavedSettings();

@@ -16,21 +16,33 @@ namespace {
 std::optional<std::string> Refusal(const std::string& programText, const std::string& idText,
                                    const std::string* valueText) {
     if (!ParseProgramNumber(programText).valid) return std::string(kBadProgramMessage);
-    if (idText.empty()) return std::string("ID = ?");
+    // An ID that is not a whole register offset is refused like an empty one.
+    if (!ParseWholeNumberIn(idText, 0, 0xFFFF)) return std::string("ID = ?");
     if (valueText != nullptr && valueText->empty()) return std::string("Value = ?");
     return std::nullopt;
 }
 
-// The value text as the operator meant it, in thousandths: it must start with a number (as atof
-// reads one) and fit 32 bits once scaled; otherwise the prompt that refuses it.
+// The value text as the operator meant it, in thousandths: the whole text must be a number ("2,5"
+// is not 2) and fit 32 bits once scaled; otherwise the prompt that refuses it.
 std::variant<std::int32_t, std::string> ValueThousandths(const std::string& valueText) {
-    const char* begin = valueText.c_str();
-    char* end = nullptr;
-    const double value = std::strtod(begin, &end);
-    if (end == begin || !std::isfinite(value)) return std::string("Please enter a number.");
-    if (const auto thousandths = ThousandthsInRange(value)) return *thousandths;
+    const auto value = ParseDecimalNumber(valueText);
+    if (!value) return std::string("Please enter a number.");
+    if (const auto thousandths = ThousandthsInRange(*value)) return *thousandths;
     return std::string(kThousandthsRangePrompt);
 }
+
+}  // namespace
+
+std::optional<std::string> IdentifierRefusal(const std::string& programText, const std::string& idText,
+                                             const std::string* valueText) {
+    if (auto message = Refusal(programText, idText, valueText)) return message;
+    if (valueText == nullptr) return std::nullopt;
+    const auto converted = ValueThousandths(*valueText);
+    if (const auto* prompt = std::get_if<std::string>(&converted)) return *prompt;
+    return std::nullopt;
+}
+
+namespace {
 
 bool UsesDirectRegisters(const TesterDevice& device) { return device.accessMode != 0; }
 
@@ -40,7 +52,7 @@ IdentifierOutcome ReadIdentifier(TesterDevice& device, ConsoleReport& report, co
                                  const std::string& idText) {
     if (auto message = Refusal(programText, idText, nullptr)) return {message, std::nullopt};
     const int programIndex = ParseProgramNumber(programText).Index();
-    const auto id = static_cast<std::uint16_t>(ParseLeadingInt(idText));
+    const auto id = static_cast<std::uint16_t>(*ParseWholeNumber(idText));
     std::uint8_t data[6] = {};
     std::int32_t value = 0;
     if (UsesDirectRegisters(device)) {
@@ -69,7 +81,7 @@ IdentifierOutcome WriteIdentifier(TesterDevice& device, ConsoleReport& report, c
                                   const std::string& idText, const std::string& valueText) {
     if (auto message = Refusal(programText, idText, &valueText)) return {message, std::nullopt};
     const int programIndex = ParseProgramNumber(programText).Index();
-    const auto id = static_cast<std::uint16_t>(ParseLeadingInt(idText));
+    const auto id = static_cast<std::uint16_t>(*ParseWholeNumber(idText));
     const auto converted = ValueThousandths(valueText);
     if (const auto* prompt = std::get_if<std::string>(&converted)) return {*prompt, std::nullopt};
     const std::int32_t thousandths = std::get<std::int32_t>(converted);

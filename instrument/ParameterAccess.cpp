@@ -12,8 +12,9 @@ namespace vexlo {
 
 ProgramNumber ParseProgramNumber(const std::string& text) {
     ProgramNumber program;
-    program.number = static_cast<std::uint16_t>(ParseLeadingInt(text));
-    program.valid = program.number >= 1 && program.number <= 8;
+    const auto number = ParseWholeNumber(text);
+    program.number = static_cast<std::uint16_t>(number.value_or(0));
+    program.valid = number && *number >= 1 && *number <= 8;
     return program;
 }
 

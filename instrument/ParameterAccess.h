@@ -9,8 +9,9 @@
 
 namespace vexlo {
 
-// A program number typed by the operator: converted like atoi and reduced to 16 bits; valid from
-// 1 to 8. The number is kept even when invalid (the console remembers it).
+// A program number typed by the operator: a whole number from 1 to 8 and nothing else ("2x" or
+// "1.5" would otherwise select a program the operator never typed). The number of a whole text is
+// kept, reduced to 16 bits, even when invalid (the console remembers it); other text gives 0.
 struct ProgramNumber {
     std::uint16_t number = 0;
     bool valid = false;

@@ -6,6 +6,7 @@
 
 #include "common/ByteImage.h"
 #include "common/TextFormat.h"
+#include "common/TextParse.h"
 #include "instrument/ParameterAccess.h"
 #include "instrument/TimeParameters.h"
 
@@ -26,13 +27,9 @@ static_assert(kFields[4].number == 62, "five edited parameters, the reference re
 
 // The whole text must be a number, blanks around it allowed.
 bool ParseNumber(const std::string& text, float* value) {
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    const double parsed = std::strtod(begin, &end);
-    if (end == begin) return false;
-    while (*end != '\0' && std::isspace(static_cast<unsigned char>(*end))) ++end;
-    if (*end != '\0') return false;
-    *value = static_cast<float>(parsed);
+    const auto parsed = ParseDecimalNumber(text);
+    if (!parsed) return false;
+    *value = static_cast<float>(*parsed);
     return true;
 }
 

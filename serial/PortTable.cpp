@@ -13,6 +13,8 @@ PortTableImage& Table() {
     return table;
 }
 
+bool createMissingFile = true;
+
 int ClampIndex(int index) { return index < 0 || index >= kPortCount ? 0 : index; }
 
 }  // namespace
@@ -33,13 +35,15 @@ void ResetPortTable() {
 void LoadPortTable() {
     std::FILE* file = std::fopen(kPortTableFileName, "rb");
     if (file == nullptr) {
-        SavePortTable();
+        if (createMissingFile) SavePortTable();
         return;
     }
     // A short file fills only the entries it covers; the rest keep what they had.
     (void)std::fread(Table().data(), 1, sizeof(PortTableImage), file);
     std::fclose(file);
 }
+
+void SetCreateMissingPortTable(bool create) { createMissingFile = create; }
 
 void SavePortTable() {
     std::FILE* file = std::fopen(kPortTableFileName, "wb");

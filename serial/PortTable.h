@@ -14,6 +14,8 @@ void ResetPortTable();
 // Reads up to 560 bytes of "Serial.cfg" over the table; when the file cannot be opened, writes the
 // current table to a new one instead.
 void LoadPortTable();
+// Whether LoadPortTable writes a missing file: the console does, the command line creates no file.
+void SetCreateMissingPortTable(bool create);
 // Writes the 560 bytes; a file that cannot be created is silently left alone.
 void SavePortTable();
 

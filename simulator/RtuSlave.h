@@ -29,7 +29,7 @@ struct SlaveStatistics {
 // bad input.
 class RtuSlave {
 public:
-    RtuSlave(int fd, SlaveProtocol& protocol, FaultPlan& faults, LineTiming timing)
+    RtuSlave(int fd, RequestHandler& protocol, FaultPlan& faults, LineTiming timing)
         : fd(fd), protocol(protocol), faults(faults), timing(timing) {}
 
     // Serves until stop is set (checked at least every 50 ms).
@@ -50,7 +50,7 @@ private:
     void SendPaced(const std::uint8_t* data, std::size_t count);
 
     int fd;
-    SlaveProtocol& protocol;
+    RequestHandler& protocol;
     FaultPlan& faults;
     LineTiming timing;
     SlaveStatistics statistics;

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "common/TextParse.h"
+
 namespace vexlo::sim {
 namespace {
 
@@ -19,7 +21,8 @@ bool ParseLong(const std::string& text, long low, long high, long* value) {
 std::string SimulatorUsage() {
     return "usage: vexlo-sim [options]\n"
            "Simulated leak-test instrument on a pseudo-terminal; prints the port path first.\n"
-           "  --station N        station number, 1 to 255 (default 1)\n"
+           "  --station LIST     station numbers, 1 to 255, such as 3 or 3,17 or 1-4: one instrument\n"
+           "                     each, with its own state, results and cycle (default 1)\n"
            "  --any-station      answer every station number\n"
            "  --speed F          cycle speed factor, 10 runs cycles ten times faster (default 1)\n"
            "  --fifo N           results waiting in the FIFO at start (default 0)\n"
@@ -53,8 +56,10 @@ std::optional<SimulatorOptions> ParseSimulatorOptions(const std::vector<std::str
         const std::string& value = arguments[++i];
         long number = 0;
         if (option == "--station") {
-            if (!ParseLong(value, 1, 255, &number)) return *error = "--station takes 1 to 255", std::nullopt;
-            options.identity.station = static_cast<std::uint8_t>(number);
+            const auto stations = ParseNumberList(value, 1, 255);
+            if (!stations) return *error = "--station takes station numbers 1 to 255, such as 3 or 3,17", std::nullopt;
+            options.stations = *stations;
+            options.identity.station = static_cast<std::uint8_t>(stations->front());
         } else if (option == "--speed") {
             char* end = nullptr;
             const double speed = std::strtod(value.c_str(), &end);

@@ -13,6 +13,7 @@ namespace vexlo::sim {
 
 struct SimulatorOptions {
     SlaveIdentity identity;
+    std::vector<int> stations{1};  // each served by an instrument of its own
     InstrumentConfig instrument;
     LineTiming timing;
     std::vector<FaultRule> faults;

@@ -10,6 +10,7 @@
 #include "simulator/PseudoTerminal.h"
 #include "simulator/RtuSlave.h"
 #include "simulator/SimulatorOptions.h"
+#include "simulator/StationBus.h"
 
 namespace {
 
@@ -58,13 +59,17 @@ int main(int argc, char** argv) {
     InstallStopHandlers();
 
     InstrumentModel model(options->instrument);
-    SlaveProtocol protocol(model, options->identity);
+    SlaveProtocol anyStation(model, options->identity);
+    StationBus bus(options->instrument, options->stations);
+    RequestHandler& protocol = options->identity.answerAllStations ? static_cast<RequestHandler&>(anyStation) : bus;
     FaultPlan faults;
     faults.SetSeed(options->instrument.seed);
     faults.SetPauseMs(options->pauseMs);
     for (const auto& rule : options->faults) faults.Add(rule);
-    std::fprintf(stderr, "vexlo-sim: station %d%s, cycle of program 1 lasts %.1f s\n", options->identity.station,
-                 options->identity.answerAllStations ? " (answering all stations)" : "",
+    std::string stations;
+    for (const int station : options->stations) stations += (stations.empty() ? "" : ",") + std::to_string(station);
+    std::fprintf(stderr, "vexlo-sim: station %s, cycle of program 1 lasts %.1f s\n",
+                 options->identity.answerAllStations ? "any" : stations.c_str(),
                  static_cast<double>(model.CycleLengthMs(0)) / 1000.0 / options->instrument.speed);
 
     RtuSlave slave(pty.MasterFd(), protocol, faults, options->timing);

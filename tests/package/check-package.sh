@@ -16,7 +16,9 @@ listing=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for path in ./usr/bin/VexloModbusTester ./usr/bin/vexlo-cli ./usr/bin/vexlo-sim \
             ./usr/share/applications/vexlo-modbus-tester.desktop \
             ./usr/share/icons/hicolor/scalable/apps/vexlo-modbus-tester.svg \
-            ./usr/share/man/man1/vexlo-cli.1.gz; do
+            ./usr/share/man/man1/vexlo-cli.1.gz ./usr/share/man/man1/vexlo-sim.1.gz \
+            ./usr/share/man/man1/VexloModbusTester.1.gz \
+            ./usr/share/doc/vexlo-modbus-tester/copyright ./usr/share/doc/vexlo-modbus-tester/changelog.gz; do
   grep -qx -- "$path" <<<"$listing" || fail "missing $path"
 done
 # Nothing of the build (tests, benchmarks, static libraries, headers) goes in.
@@ -32,9 +34,22 @@ if grep -Eq 'libgtest|libmodbus|socat|ser2net|-dev\b' <<<"$depends"; then fail "
 dpkg-deb -x "$deb" "$work/root"
 desktop-file-validate "$work/root/usr/share/applications/vexlo-modbus-tester.desktop" || fail "desktop entry"
 grep -qx 'Exec=VexloModbusTester' "$work/root/usr/share/applications/vexlo-modbus-tester.desktop" || fail "Exec"
-zcat "$work/root/usr/share/man/man1/vexlo-cli.1.gz" | grep -q '^\.TH VEXLO-CLI 1' || fail "man page"
-"$work/root/usr/bin/vexlo-cli" --help | grep -q '^usage: vexlo-cli' || fail "vexlo-cli --help"
+for page in vexlo-cli vexlo-sim VexloModbusTester; do
+  title=$(tr '[:lower:]' '[:upper:]' <<<"$page")
+  zcat "$work/root/usr/share/man/man1/$page.1.gz" | grep -q "^\.TH $title 1" || fail "man page of $page"
+done
+grep -q '^Usage: vexlo-cli' <<<"$("$work/root/usr/bin/vexlo-cli" --help)" || fail "vexlo-cli --help"
+grep -q '^vexlo-cli [0-9]' <<<"$("$work/root/usr/bin/vexlo-cli" --version)" || fail "vexlo-cli --version"
 "$work/root/usr/bin/vexlo-sim" --help >/dev/null 2>&1 || fail "vexlo-sim --help"
+
+# Debian's own checks: no error (warnings are shown).
+if command -v lintian >/dev/null; then
+  lintian --allow-root "$deb" >"$work/lintian.log" 2>&1 || true
+  cat "$work/lintian.log"
+  if grep -q '^E:' "$work/lintian.log"; then fail "lintian reports errors"; fi
+else
+  fail "lintian is not installed"
+fi
 
 [ $failed -eq 0 ] && echo "package ok: $(basename "$deb")"
 exit $failed

@@ -1,0 +1,200 @@
+// vexlo-cli as a script runs it: a child process against the simulated instrument on a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <regex>
+
+#include "common/TextFormat.h"
+
+#include "tests/cli/CliProcess.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/ScopedWorkDir.h"
+#include "tests/support/SimulatorThread.h"
+
+namespace vexlo::test {
+namespace {
+
+using Json = nlohmann::json;
+using Words = std::vector<std::string>;
+
+Words With(Words words, const Words& more) {
+    words.insert(words.end(), more.begin(), more.end());
+    return words;
+}
+
+std::vector<Json> JsonLines(const std::string& text) {
+    std::vector<Json> lines;
+    size_t start = 0;
+    for (size_t end = text.find('\n'); end != std::string::npos; start = end + 1, end = text.find('\n', start)) {
+        lines.push_back(Json::parse(text.substr(start, end - start)));
+    }
+    return lines;
+}
+
+class CliCommandsTest : public ::testing::Test {
+protected:
+    ScopedWorkDir dir;
+    SimulatorThread simulator{{7, false}};
+    Words Port() const { return {"--port", simulator.PortPath(), "--station", "7"}; }
+};
+
+// Every refusal comes before the port opens (the port here does not exist), sends nothing, exits 2,
+// and names what it refuses.
+TEST_F(CliCommandsTest, RefusesBadLinesBeforeThePortOpens) {
+    const std::pair<Words, std::string> cases[] = {
+        {{"read", "ZZZ"}, "ADDR \"ZZZ\": Please enter a hexadecimal address from 0 to FFFF."},
+        {{"read", "30", "13x"}, "COUNT \"13x\": Please enter an integer between 1 and 128."},
+        {{"read", "30", "129"}, "COUNT \"129\""},
+        {{"write-word", "10", "70000"}, "VALUE \"70000\""},
+        {{"write-id", "1", "60", "2,5"}, "VALUE \"2,5\": Please enter a number."},
+        {{"write-id", "1", "60", "5abc"}, "VALUE \"5abc\": Please enter a number."},
+        {{"read-id", "1", "x"}, "ID \"x\": ID = ?"},
+        {{"read-time", "1.5"}, "PROG \"1.5\": Program numero does not exist!!!"},
+        {{"cycle", "--pause", "4294967297"}, "--pause"},
+        {{"status", "--station", "256"}, "--station"},
+        {{"status", "--count", "3"}, "--count"},
+        {{"scan", "--station", "3"}, "--station: does not apply to scan"},
+        {{"scan", "--from", "9", "--to", "3"}, "--from"},
+        {{"watch", "--stations", "1,x"}, "--stations"},
+        {{"status", "--parity", "mark"}, "--parity"},
+        {{"cycle", "--append"}, "--csv"},
+        {{}, "subcommand"},
+        {{"frob", "1"}, "unknown command \"frob\""},
+    };
+    for (const auto& [words, message] : cases) {
+        const CliRun run = RunCli(With(words, {"--port", "/dev/ttyNOPE", "--trace"}));
+        EXPECT_EQ(run.code, 2) << message;
+        EXPECT_EQ(run.err.rfind("vexlo-cli: ", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "") << message;
+    }
+}
+
+// Without a port and an INI file the run stops with how to give one, and leaves no file behind.
+TEST_F(CliCommandsTest, NoPortNoFile) {
+    const CliRun run = RunCli({"status"});
+    EXPECT_EQ(run.code, 2);
+    EXPECT_NE(run.err.find("no port given: name one with --port"), std::string::npos) << run.err;
+    EXPECT_EQ(RunCommand("ls -A " + dir.Path()), "");
+    const CliRun missing = RunCli({"status", "--port", "/dev/ttyNOPE"});
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_EQ(missing.err.rfind("vexlo-cli: cannot open /dev/ttyNOPE: ", 0), 0u) << missing.err;
+    EXPECT_EQ(RunCommand("ls -A " + dir.Path()), "");
+    // The console's own mapping of COM1 takes the command line to the instrument too.
+    dir.MapPort(1, simulator.PortPath());
+    EXPECT_EQ(RunCli({"status", "--station", "7"}).code, 0);
+    EXPECT_EQ(RunCommand("ls -A " + dir.Path()), "VexloModbusTester.ini\n");
+}
+
+// One shape for every command: the command, its success, its data, the messages, the trace.
+TEST_F(CliCommandsTest, OneJsonShapeWithNamedRelayBits) {
+    simulator.Locked()->SetParameter(0, 60, 2750);
+    const std::pair<Words, std::vector<std::string>> cases[] = {
+        {{"status"}, {"goodPart", "testReject", "referenceReject", "alarm", "endOfCycle", "stepCode"}},
+        {{"read", "30", "3"}, {"registers", "long", "float"}},
+        {{"read-time", "2"}, {"lines"}},
+        {{"select-prog", "2"}, {}},
+        {{"read-id", "2", "60"}, {"value"}},
+        {{"curves"}, {"lines"}},
+    };
+    for (const auto& [words, keys] : cases) {
+        const CliRun run = RunCli(With(words, With(Port(), {"--json", "--trace"})));
+        ASSERT_EQ(run.code, 0) << run.err;
+        const Json json = Json::parse(run.out);
+        EXPECT_EQ(json["command"], words[0]);
+        EXPECT_EQ(json["ok"], true) << run.out;
+        EXPECT_TRUE(json["messages"].is_array());
+        EXPECT_FALSE(json["trace"].empty());
+        for (const auto& key : keys) EXPECT_TRUE(json.contains(key)) << words[0] << " " << key;
+    }
+    EXPECT_EQ(Json::parse(RunCli(With({"read-id", "1", "60"}, With(Port(), {"--json"}))).out)["value"], 2.75);
+}
+
+// Every register read is printed; the 32-bit views only for a pair read whole.
+TEST_F(CliCommandsTest, ReadPrintsEveryRegisterRead) {
+    const CliRun thirteen = RunCli(With({"read", "30", "13"}, Port()));
+    ASSERT_EQ(thirteen.code, 0) << thirteen.err;
+    EXPECT_NE(thirteen.out.find("0030: 0x"), std::string::npos);
+    EXPECT_NE(thirteen.out.find("003C: 0x"), std::string::npos);
+    EXPECT_EQ(thirteen.out.find("003D: "), std::string::npos);
+    const Json json = Json::parse(RunCli(With({"read", "30", "--json"}, Port())).out);
+    EXPECT_EQ(json["registers"].size(), 1u);
+    EXPECT_FALSE(json.contains("long"));
+    EXPECT_EQ(RunCli(With({"read", "30"}, Port())).out.find("long="), std::string::npos);
+}
+
+// A failed transaction, and output that cannot be written, fail with the place named.
+TEST_F(CliCommandsTest, FailuresExitOneAndSayWhere) {
+    const CliRun silent = RunCli({"status", "--port", simulator.PortPath(), "--station", "9"});
+    EXPECT_EQ(silent.code, 1);
+    EXPECT_EQ(silent.err, "vexlo-cli: no valid answer from station 9 on " + simulator.PortPath() +
+                              ": 3 time-outs, 0 CRC errors, 0 exception replies\n");
+    int code = 0;
+    const std::string full = RunCommand(
+        std::string(VEXLO_CLI_BINARY) + " status --port " + simulator.PortPath() + " --station 7 2>&1 >/dev/full",
+        &code);
+    EXPECT_NE(code, 0);
+    EXPECT_EQ(full, "vexlo-cli: cannot write to standard output: No space left on device\n");
+    const CliRun csv = RunCli(With({"run", "--program", "1", "--csv", "/dev/full"}, Port()));
+    EXPECT_EQ(csv.code, 1);
+    EXPECT_EQ(csv.err, "vexlo-cli: cannot write to /dev/full: No space left on device\n");
+}
+
+// A bus of two instruments: scan finds exactly them, watch polls each, run gives the verdict.
+TEST(CliBusTest, ScanWatchAndRunOnABusOfStations) {
+    ScopedWorkDir dir;
+    ChildProcess bus(SimulatorCommand({"--station", "3,17", "--speed", "40"}), ChildProcess::Stream::Output);
+    const std::string line = bus.FirstLine();
+    ASSERT_FALSE(line.empty());
+    const Words port{"--port", line};
+
+    // The whole range is the benchmark's: the first twenty stations hold both and many absent ones.
+    const CliRun scan = RunCli(With({"scan", "--to", "20", "--json"}, port));
+    ASSERT_EQ(scan.code, 0) << scan.err;
+    EXPECT_EQ(Json::parse(scan.out)["stations"], Json::parse("[3, 17]"));
+    EXPECT_EQ(RunCli(With({"scan", "--from", "2", "--to", "17"}, port)).out, "3\n17\n");
+    const CliRun none = RunCli(With({"scan", "--from", "4", "--to", "16"}, port));
+    EXPECT_EQ(none.code, 1);
+    EXPECT_NE(none.err.find("no station answered on " + line + " from 4 to 16"), std::string::npos);
+
+    for (const std::string station : {"3", "17"}) {
+        const CliRun run = RunCli(With({"run", "--program", station == "3" ? "2" : "1", "--wait", "--json", "--station",
+                                        station, "--csv", "runs.csv", "--append"},
+                                       port));
+        const Json result = Json::parse(run.out);
+        EXPECT_EQ(result["station"], std::stoi(station));
+        EXPECT_EQ(result["program"], station == "3" ? 2 : 1);
+        EXPECT_EQ(run.code, result["verdict"] == "Pass" ? 0 : 3) << run.out << run.err;
+        // The printed result is the recorded one: same time (ISO 8601 with its offset), same leak.
+        const std::string time = result["time"];
+        EXPECT_TRUE(std::regex_match(time, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)")))
+            << time;
+        const std::string csv = ReadWholeFile(dir.File("runs.csv"));
+        EXPECT_NE(csv.find(time + "," + station + ","), std::string::npos) << csv;
+        EXPECT_NE(csv.find(FormatText(",%.3f,", result["leak"].get<double>())), std::string::npos) << csv;
+    }
+    const std::string csv = ReadWholeFile(dir.File("runs.csv"));
+    EXPECT_EQ(csv.rfind("time,station,program,testType,verdict,goodPart,", 0), 0u);
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3);
+    WriteWholeFile(dir.File("other.csv"), "when,what\n");
+    const CliRun refused = RunCli(With({"run", "--program", "1", "--csv", "other.csv", "--append"}, port));
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_NE(refused.err.find("other.csv has another header"), std::string::npos);
+
+    const CliRun watch = RunCli(With({"watch", "--stations", "17,5,3", "--count", "2", "--interval", "0", "--json",
+                                      "--retries", "1", "--timeout", "50"},
+                                     port));
+    EXPECT_EQ(watch.code, 1);  // station 5 never answered
+    const auto lines = JsonLines(watch.out);
+    ASSERT_EQ(lines.size(), 7u) << watch.out;
+    for (size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(lines[i]["station"], (Json::array({17, 5, 3}))[i % 3]);
+        EXPECT_EQ(lines[i]["ok"], lines[i]["station"] != 5);
+    }
+    EXPECT_EQ(lines[6]["summary"], Json::parse(R"([{"station":17,"polls":2,"answers":2,"failures":0},
+        {"station":5,"polls":2,"answers":0,"failures":2},{"station":3,"polls":2,"answers":2,"failures":0}])"));
+    EXPECT_EQ(lines[1]["ok"], false);
+}
+
+}  // namespace
+}  // namespace vexlo::test

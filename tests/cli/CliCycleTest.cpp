@@ -1,0 +1,114 @@
+// Unattended cycles: each result out at once, a stop by signal or closed pipe loses nothing and
+// leaves no cycle running, and a cycle that makes no progress ends the run.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cstdio>
+
+#include "cli/CliOptions.h"
+#include "cli/CliSession.h"
+#include "modbus/ModbusRtuMaster.h"
+#include "serial/PortTable.h"
+#include "tests/cli/CliProcess.h"
+#include "tests/support/ManualClock.h"
+#include "tests/support/ScopedWorkDir.h"
+#include "tests/support/SimulatorThread.h"
+
+namespace vexlo::test {
+namespace {
+
+size_t CsvResults(const std::string& path) {
+    const std::string text = ReadWholeFile(path);
+    return text.empty() ? 0 : static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) - 1;
+}
+
+class CliCycleTest : public ::testing::Test {
+protected:
+    ScopedWorkDir dir;
+    // The instrument's cycle moves only when the test says so.
+    SimulatorThread simulator{{1, false}, {}, {}, {}, SimulatorThread::Time::ByHand};
+    const std::int64_t firstCycleMs = simulator.Locked()->CycleLengthMs(0);
+
+    // Starts three cycles and lets the first one end: its result is printed.
+    void RunFirstCycle(CliProcess& cli) {
+        ASSERT_TRUE(cli.WaitForOutput("Waiting EOC", 1, 30000)) << cli.Out() << cli.Err();
+        simulator.AdvanceMs(firstCycleMs + 1);
+        ASSERT_TRUE(cli.WaitForOutput("Leak unit", 1, 30000)) << cli.Out() << cli.Err();
+    }
+};
+
+// Stopped in the middle of its second cycle: the first result is out and in the CSV, the second
+// cycle is reset, and the exit status tells which signal stopped it.
+TEST_F(CliCycleTest, SignalMidCycleKeepsResultsAndResetsTheInstrument) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        CliProcess cli({"cycle", "--count", "3", "--csv", "results.csv", "--trace", "--port", simulator.PortPath(),
+                        "--station", "1"});
+        RunFirstCycle(cli);
+        ASSERT_TRUE(cli.WaitForOutput("Waiting EOC", 2, 30000)) << cli.Out();
+        cli.Signal(signal);
+        EXPECT_EQ(cli.Wait(), 128 + signal) << cli.Err();
+        EXPECT_EQ(cli.Err(), "");
+        EXPECT_EQ(CsvResults(dir.File("results.csv")), 1u);
+        EXPECT_NE(cli.Out().find("<S>: 01 05 00 02 ff 00"), std::string::npos) << "reset coil sent";
+        EXPECT_FALSE(simulator.Locked()->CycleRunning());
+        simulator.AdvanceMs(firstCycleMs * 10);
+    }
+}
+
+// A reader that goes away (| head) ends the run quietly; the CSV keeps what was read.
+TEST_F(CliCycleTest, ClosedPipeEndsQuietlyWithTheCsvComplete) {
+    CliProcess cli(
+        {"cycle", "--count", "3", "--csv", "results.csv", "--trace", "--port", simulator.PortPath(), "--station", "1"});
+    RunFirstCycle(cli);
+    cli.CloseOutput();
+    EXPECT_EQ(cli.Wait(), 141);
+    EXPECT_EQ(cli.Err(), "");
+    EXPECT_EQ(CsvResults(dir.File("results.csv")), 1u);
+    EXPECT_FALSE(simulator.Locked()->CycleRunning());
+}
+
+// On the replaceable clock: an instrument that never gets ready, or a cycle that never moves, ends
+// the run with a failure instead of waiting for ever.
+TEST_F(CliCycleTest, NoProgressTowardsAResultFails) {
+    ManualClock clock;
+    // What an in-process run changes for the whole process, given back however the test ends.
+    struct Restore {
+        ~Restore() {
+            SetCreateMissingPortTable(true);
+            ModbusRtuMaster::AttemptLimit() = 3;
+        }
+    } restore;
+    const struct {
+        std::vector<const char*> words;
+        bool busyBefore;
+        std::string message;
+    } cases[] = {
+        {{"vexlo-cli", "cycle"}, true, "no result for 30 s (the instrument is not ready)"},
+        {{"vexlo-cli", "run", "--program", "3", "--wait"}, true, "program 3 made no progress for 30 s"},
+        {{"vexlo-cli", "cycle", "--count", "2"}, false, "cycle 1 ended without its result"},
+    };
+    for (const auto& [words, busyBefore, message] : cases) {
+        // The instrument's time stands still: a cycle started never ends.
+        if (busyBefore) ASSERT_EQ(RunCli({"start", "--port", simulator.PortPath(), "--station", "1"}).code, 0);
+        std::vector<const char*> argv = words;
+        for (const char* word : {"--port", simulator.PortPath().c_str(), "--station", "1"}) argv.push_back(word);
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        const auto parsed = cli::ParseCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
+        ASSERT_TRUE(parsed.options);
+        const int code = cli::CliSession(*parsed.options, out, err).Run();
+        std::rewind(err);
+        char text[512] = {};
+        (void)std::fread(text, 1, sizeof text - 1, err);
+        EXPECT_EQ(code, 1) << text;
+        EXPECT_NE(std::string(text).find(message), std::string::npos) << text;
+        std::fclose(out);
+        std::fclose(err);
+        // A cycle this run started is reset; one it found running is left alone.
+        EXPECT_EQ(simulator.Locked()->CycleRunning(), words[1] == std::string("cycle") && busyBefore);
+        if (busyBefore) ASSERT_EQ(RunCli({"reset", "--port", simulator.PortPath(), "--station", "1"}).code, 0);
+    }
+}
+
+}  // namespace
+}  // namespace vexlo::test

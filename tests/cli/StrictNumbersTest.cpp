@@ -1,0 +1,40 @@
+#include <gtest/gtest.h>
+
+#include "common/TextParse.h"
+#include "instrument/IdentifierAccess.h"
+#include "instrument/ParameterAccess.h"
+#include "instrument/TimeSetup.h"
+
+namespace vexlo {
+namespace {
+
+// A number followed by anything but blanks is no number, in every field that sends a value.
+TEST(StrictNumbersTest, TextAfterANumberIsRefused) {
+    for (const char* text : {"2,5", "5abc", "1.5.", "", " ", "nan", "inf", "0x10", "1e", "--1", "+-1", "1 2"}) {
+        EXPECT_FALSE(ParseDecimalNumber(text)) << text;
+        EXPECT_FALSE(ParseWholeNumber(text)) << text;
+    }
+    EXPECT_EQ(ParseDecimalNumber(" -2.5e1 "), -25.0);
+    EXPECT_EQ(ParseDecimalNumber("+.5"), 0.5);
+    EXPECT_FALSE(ParseWholeNumber("1.5"));
+    EXPECT_FALSE(ParseWholeNumberIn("4294967297", 0, 86400));
+    EXPECT_EQ(ParseWholeNumberIn(" 86400 ", 0, 86400), 86400);
+
+    EXPECT_EQ(ParseNumberList("1,2,5-7,2", 1, 247), (std::vector<int>{1, 2, 5, 6, 7}));
+    for (const char* text : {"", "1,", "0", "248", "7-5", "1-x", "-3", "1;2"})
+        EXPECT_FALSE(ParseNumberList(text, 1, 247)) << text;
+
+    EXPECT_EQ(IdentifierRefusal("1", "60", nullptr), std::nullopt);
+    const std::string comma = "2,5";
+    EXPECT_EQ(IdentifierRefusal("1", "60", &comma), "Please enter a number.");
+    EXPECT_EQ(IdentifierRefusal("1", "6x", nullptr), "ID = ?");
+    EXPECT_EQ(IdentifierRefusal("1x", "60", nullptr), kBadProgramMessage);
+    TimeSetupTexts texts{"1", "2", "3", "4", "5"};
+    texts[2] = "2,5";
+    const auto refused = ParseTimeSetup(texts);
+    ASSERT_TRUE(std::holds_alternative<TimeSetupRefusal>(refused));
+    EXPECT_EQ(std::get<TimeSetupRefusal>(refused).message, "Please enter a number.");
+}
+
+}  // namespace
+}  // namespace vexlo
