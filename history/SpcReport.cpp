@@ -43,6 +43,8 @@ std::string FigureLine(const char* label, const SpcFigure& figure, const char* f
 
 }  // namespace
 
+std::optional<double> ParseSpcNumber(std::string_view text) { return StrictNumber(Trimmed(text)); }
+
 SpcValues ParseSpcValues(std::string_view text, const std::string& fileName) {
     SpcValues result;
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
@@ -83,25 +85,29 @@ SpcValues ReadSpcValuesFile(const std::string& path) {
     return ParseSpcValues(text, path);
 }
 
+SpcFigure SpcUpperLimit(std::optional<RejectLimits> limits, const std::optional<std::string>& leakUnit) {
+    if (!limits) return SpcFigure::None("REJECT TEST of this program not read");
+    if (!leakUnit) return SpcFigure::None("the leaks of this program are in more than one unit");
+    const std::string limitUnit = UnitText(UnitCode(limits->unit));
+    if (!leakUnit->empty() && limitUnit != *leakUnit) {
+        return SpcFigure::None("REJECT TEST is in " + limitUnit + ", the leaks in " + *leakUnit);
+    }
+    return SpcFigure::Of(limits->test * 0.001);
+}
+
 SpcSeries SpcSeriesOf(const std::vector<HistoryEntry>& entries, int program, std::optional<RejectLimits> limits) {
     SpcSeries series;
-    bool oneUnit = true;
+    std::optional<std::string> unit = std::string();
     for (const auto& entry : entries) {
         if (entry.program != program) continue;
-        if (series.values.empty()) series.unit = entry.leakUnit;
-        oneUnit = oneUnit && entry.leakUnit == series.unit;
+        if (series.values.empty()) unit = entry.leakUnit;
+        if (unit && *unit != entry.leakUnit) unit.reset();
         series.values.push_back(entry.leak);
     }
-    if (!oneUnit) series.unit.clear();
-    if (!limits) {
-        series.uslReason = "REJECT TEST of this program not read";
-    } else if (!oneUnit) {
-        series.uslReason = "the leaks of this program are in more than one unit";
-    } else if (!series.values.empty() && UnitText(UnitCode(limits->unit)) != series.unit) {
-        series.uslReason = "REJECT TEST is in " + UnitText(UnitCode(limits->unit)) + ", the leaks in " + series.unit;
-    } else {
-        series.usl = limits->test * 0.001;
-    }
+    series.unit = unit.value_or(std::string());
+    const SpcFigure usl = SpcUpperLimit(limits, unit);
+    series.usl = usl.value;
+    series.uslReason = usl.reason;
     return series;
 }
 

@@ -21,6 +21,9 @@ struct SpcValues {
     std::string error;  // empty when the values were read
     bool Ok() const { return error.empty(); }
 };
+// One number as the values file and the LSL entry take it: dot decimals, nothing before or after it
+// but blanks, finite.
+std::optional<double> ParseSpcNumber(std::string_view text);
 SpcValues ParseSpcValues(std::string_view text, const std::string& fileName);
 SpcValues ReadSpcValuesFile(const std::string& path);
 
@@ -34,6 +37,10 @@ struct SpcSeries {
 };
 SpcSeries SpcSeriesOf(const ResultHistory& history, int program);
 SpcSeries SpcSeriesOf(const std::vector<HistoryEntry>& entries, int program, std::optional<RejectLimits> limits);
+
+// The upper limit of a program's leaks: its "REJECT TEST" when it was read and is in the unit the
+// leaks share (leakUnit: that unit, empty before the first leak, nothing when they are in several).
+SpcFigure SpcUpperLimit(std::optional<RejectLimits> limits, const std::optional<std::string>& leakUnit);
 
 // Everything `spc` reports for one series.
 struct SpcReport {

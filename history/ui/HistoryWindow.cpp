@@ -15,6 +15,7 @@
 #include <QSaveFile>
 #include <QScatterSeries>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -22,6 +23,7 @@
 #include <chrono>
 
 #include "common/TextFormat.h"
+#include "history/ui/SpcPanel.h"
 #include "instrument/ResultText.h"
 #include "instrument/UnitTable.h"
 
@@ -105,7 +107,10 @@ HistoryWindow::HistoryWindow(ResultHistory& history, QWidget* parent, Clock cloc
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(summary);
-    layout->addWidget(splitter, 1);
+    auto* tabs = new QTabWidget(this);
+    tabs->addTab(splitter, tr("&Results"));
+    tabs->addTab(spcPanel = new SpcPanel(history, this), tr("Process &statistics"));
+    layout->addWidget(tabs, 1);
     layout->addLayout(buttons);
     resize(900, 900);
 
@@ -224,6 +229,7 @@ void HistoryWindow::Follow() {
     shownEntries = static_cast<int>(entries.size());
     ShowLimitsAndRanges();
     ShowSummary();
+    spcPanel->Follow();
 }
 
 void HistoryWindow::AppendRow(int row, const HistoryEntry& entry) {

@@ -18,6 +18,8 @@ class QValueAxis;
 
 namespace vexlo {
 
+class SpcPanel;
+
 // "Results history": the session's results as a table and a chart of the leak measure per cycle,
 // coloured by verdict, with the reject limits when they are known; the count, pass rate, mean and
 // standard deviation; "Export CSV...". While the status is polled, a live trend of the two measures
@@ -65,6 +67,7 @@ private:
     bool stale = true;  // hidden while results came: rebuilt when shown
 
     QLabel* summary = nullptr;
+    SpcPanel* spcPanel = nullptr;
     QTableWidget* table = nullptr;
     QChart* resultChart = nullptr;
     QLineSeries* leakLine = nullptr;
