@@ -4,6 +4,7 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QCursor>
+#include <QGraphicsLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLegendMarker>
@@ -49,6 +50,26 @@ QLineSeries* Line(QChart* chart, const QString& name, const QColor& colour, Qt::
     line->setPen(pen);
     chart->addSeries(line);
     return line;
+}
+
+QChart* NewChart(const QString& title) {
+    auto* chart = new QChart;
+    chart->setTitle(title);
+    chart->setMargins(QMargins(4, 4, 4, 4));
+    chart->setBackgroundRoundness(0);
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    return chart;
+}
+
+// Ticks on whole results, about ten of them however many results there are.
+void SetIndexRange(QValueAxis* axis, double last) {
+    axis->setRange(-0.5, last + 0.5);
+    double step = 1;
+    for (int i = 0; last / step > 10; ++i) step *= i % 3 == 1 ? 2.5 : 2;  // 1, 2, 5, 10, 20, 50, ...
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(step);
 }
 
 QValueAxis* Axis(QChart* chart, const QString& title, Qt::Alignment alignment) {
@@ -104,13 +125,16 @@ SpcPanel::SpcPanel(const ResultHistory& history, QWidget* parent) : QWidget(pare
     flagList = new QListWidget(this);
     flagList->setObjectName(QStringLiteral("spcFlagList"));
     flagList->setAccessibleName(tr("Points that break a run rule"));
-    flagList->setMinimumHeight(60);
+    // A few lines: the charts need the room.
+    flagList->setMinimumHeight(flagList->fontMetrics().height() * 2 + 8);
+    flagList->setMaximumHeight(flagList->fontMetrics().height() * 8 + 8);
     splitter->addWidget(flagList);
     splitter->addWidget(ViewOf(BuildMovingRangeChart(), tr("Moving range chart"), 160));
     splitter->setChildrenCollapsible(false);
-    splitter->setStretchFactor(0, 4);
-    splitter->setStretchFactor(1, 1);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 0);
     splitter->setStretchFactor(2, 2);
+    splitter->setSizes({600, flagList->fontMetrics().height() * 5, 400});
 
     auto* controls = new QHBoxLayout;
     auto* programLabel = new QLabel(tr("&Program"), this);
@@ -163,8 +187,7 @@ void SpcPanel::BuildControls() {
 }
 
 QChart* SpcPanel::BuildIndividualsChart() {
-    individualsChart = new QChart;
-    individualsChart->setTitle(tr("Individuals"));
+    individualsChart = NewChart(tr("Individuals"));
     valueLine = Line(individualsChart, tr("Leak"), kValueColour, Qt::SolidLine, 1.0);
     centreLine = Line(individualsChart, tr("Centre"), kCentreColour, Qt::SolidLine, 1.5);
     uclLine = Line(individualsChart, tr("UCL / LCL"), kControlLimitColour, Qt::DashLine, 1.5);
@@ -191,7 +214,6 @@ QChart* SpcPanel::BuildIndividualsChart() {
         series->attachAxis(indexAxis);
         series->attachAxis(valueAxis);
     }
-    individualsChart->legend()->setAlignment(Qt::AlignBottom);
     // One legend entry for the pair of control limits, one for the pair of specification limits.
     individualsChart->legend()->markers(lclLine).front()->setVisible(false);
     individualsChart->legend()->markers(lslLine).front()->setVisible(false);
@@ -200,8 +222,7 @@ QChart* SpcPanel::BuildIndividualsChart() {
 }
 
 QChart* SpcPanel::BuildMovingRangeChart() {
-    movingRangeChart = new QChart;
-    movingRangeChart->setTitle(tr("Moving range"));
+    movingRangeChart = NewChart(tr("Moving range"));
     rangeLine = Line(movingRangeChart, tr("Moving range"), kValueColour, Qt::SolidLine, 1.0);
     mrCentreLine = Line(movingRangeChart, tr("MR-bar"), kCentreColour, Qt::SolidLine, 1.5);
     mrUclLine = Line(movingRangeChart, tr("UCL"), kControlLimitColour, Qt::DashLine, 1.5);
@@ -212,7 +233,6 @@ QChart* SpcPanel::BuildMovingRangeChart() {
         series->attachAxis(mrIndexAxis);
         series->attachAxis(mrAxis);
     }
-    movingRangeChart->legend()->setAlignment(Qt::AlignBottom);
     return movingRangeChart;
 }
 
@@ -354,8 +374,8 @@ void SpcPanel::ShowLimitsAndFlags() {
     }
     const double margin = std::max((top - bottom) * 0.06, 0.001);
     valueAxis->setRange(bottom - margin, top + margin);
-    indexAxis->setRange(-0.5, last + 0.5);
-    mrIndexAxis->setRange(-0.5, last + 0.5);
+    SetIndexRange(indexAxis, last);
+    SetIndexRange(mrIndexAxis, last);
     const double mrTop = std::max(mrHigh, limits ? limits->mrUcl : 0.0);
     mrAxis->setRange(0, std::max(mrTop * 1.08, 0.001));
 
