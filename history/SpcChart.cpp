@@ -1,6 +1,7 @@
 #include "history/SpcChart.h"
 
 #include <cmath>
+#include <cstdint>
 
 namespace vexlo {
 
@@ -63,42 +64,43 @@ void SpcChart::EvaluateRules() const {
     if (values.size() < 2 || AllEqual()) return;
     const double centre = *Mean();
     const double sigma = *SigmaWithin();
-    // Sliding counts of the points above (+) and below (-) the centre by more than k sigma in the
-    // window each rule looks at, and of the points on either side for rule 4.
+    // Where each point lies, one bit a zone: above / below the centre by more than 0, 1 and 2 sigma.
+    enum : std::uint8_t { Above0 = 1, Below0 = 2, Above1 = 4, Below1 = 8, Above2 = 16, Below2 = 32 };
+    std::vector<std::uint8_t> zones(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const double d = values[i] - centre;
+        zones[i] = static_cast<std::uint8_t>((d > 0 ? Above0 : 0) | (d < 0 ? Below0 : 0) | (d > sigma ? Above1 : 0) |
+                                             (d < -sigma ? Below1 : 0) | (d > 2 * sigma ? Above2 : 0) |
+                                             (d < -2 * sigma ? Below2 : 0));
+    }
+    // Sliding counts over the window each rule looks at; only a full window completes a pattern.
     struct Window {
         std::size_t length;
-        double k;  // in sigma; 0 for "on a side"
-        int above = 0;
-        int below = 0;
-        std::size_t needed;
-    };
-    Window rule2{3, 2, 0, 0, 2};
-    Window rule3{5, 1, 0, 0, 4};
-    Window rule4{8, 0, 0, 0, 8};
-    const auto side = [&](std::size_t i, double k) {
-        const double d = values[i] - centre;
-        return d > k * sigma ? 1 : d < -k * sigma ? -1 : 0;
-    };
-    const auto slide = [&](Window& window, std::size_t i) {
-        const int entering = side(i, window.k);
-        window.above += entering > 0;
-        window.below += entering < 0;
-        if (i >= window.length) {
-            const int leaving = side(i - window.length, window.k);
-            window.above -= leaving > 0;
-            window.below -= leaving < 0;
+        std::uint8_t above, below;
+        int needed;
+        int aboveCount = 0, belowCount = 0;
+        bool Slide(const std::vector<std::uint8_t>& zones, std::size_t i) {
+            aboveCount += (zones[i] & above) != 0;
+            belowCount += (zones[i] & below) != 0;
+            if (i >= length) {
+                aboveCount -= (zones[i - length] & above) != 0;
+                belowCount -= (zones[i - length] & below) != 0;
+            }
+            return i + 1 >= length && (aboveCount >= needed || belowCount >= needed);
         }
-        // Only a full window completes the pattern.
-        return i + 1 >= window.length && (static_cast<std::size_t>(window.above) >= window.needed ||
-                                          static_cast<std::size_t>(window.below) >= window.needed);
     };
+    Window rule2{3, Above2, Below2, 2};
+    Window rule3{5, Above1, Below1, 4};
+    Window rule4{8, Above0, Below0, 8};
     for (std::size_t i = 0; i < values.size(); ++i) {
-        std::vector<int> rules;
-        if (side(i, 3) != 0) rules.push_back(1);
-        if (slide(rule2, i)) rules.push_back(2);
-        if (slide(rule3, i)) rules.push_back(3);
-        if (slide(rule4, i)) rules.push_back(4);
-        if (!rules.empty()) flags.push_back({i, std::move(rules)});
+        const bool completes[] = {std::fabs(values[i] - centre) > 3 * sigma, rule2.Slide(zones, i),
+                                  rule3.Slide(zones, i), rule4.Slide(zones, i)};
+        if (!completes[0] && !completes[1] && !completes[2] && !completes[3]) continue;
+        SpcFlag flag{i, {}};
+        for (int rule = 1; rule <= 4; ++rule) {
+            if (completes[rule - 1]) flag.rules.push_back(rule);
+        }
+        flags.push_back(std::move(flag));
     }
 }
 

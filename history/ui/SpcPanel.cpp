@@ -62,14 +62,25 @@ QChart* NewChart(const QString& title) {
     return chart;
 }
 
-// Ticks on whole results, about ten of them however many results there are.
-void SetIndexRange(QValueAxis* axis, double last) {
-    axis->setRange(-0.5, last + 0.5);
+// Every new range redraws every series on the axis (10 000 points take milliseconds), so while results
+// come in the axes only grow, by some room at a time; a rebuild fits them exactly.
+void FitRange(QValueAxis* axis, double low, double high, double room, bool exact) {
+    if (exact || low < axis->min() || high > axis->max()) {
+        axis->setRange(exact ? low : std::min(axis->min(), low - room),
+                       exact ? high : std::max(axis->max(), high + room));
+    }
+}
+
+// Whole results from -0.5, ticks on whole results, about ten of them however many results there are.
+void FitIndexRange(QValueAxis* axis, double last, bool exact) {
+    FitRange(axis, -0.5, last + 0.5, std::max(5.0, last * 0.05), exact);
     double step = 1;
-    for (int i = 0; last / step > 10; ++i) step *= i % 3 == 1 ? 2.5 : 2;  // 1, 2, 5, 10, 20, 50, ...
-    axis->setTickType(QValueAxis::TicksDynamic);
-    axis->setTickAnchor(0);
-    axis->setTickInterval(step);
+    for (int i = 0; axis->max() / step > 10; ++i) step *= i % 3 == 1 ? 2.5 : 2;  // 1, 2, 5, 10, 20, 50, ...
+    if (axis->tickInterval() != step) {
+        axis->setTickType(QValueAxis::TicksDynamic);
+        axis->setTickAnchor(0);
+        axis->setTickInterval(step);
+    }
 }
 
 QValueAxis* Axis(QChart* chart, const QString& title, Qt::Alignment alignment) {
@@ -333,7 +344,7 @@ void SpcPanel::Rebuild() {
     }
     valueLine->replace(values);
     rangeLine->replace(ranges);
-    ShowLimitsAndFlags();
+    ShowLimitsAndFlags(true);
     ShowCapability();
 }
 
@@ -349,21 +360,13 @@ void SpcPanel::AppendShown(std::size_t index) {
     }
 }
 
-void SpcPanel::ShowLimitsAndFlags() {
+void SpcPanel::ShowLimitsAndFlags(bool exact) {
     static const SpcChart kEmpty;
     const SpcChart& chart = program > 0 ? charts[static_cast<std::size_t>(program - 1)] : kEmpty;
     const double last = std::max<double>(static_cast<double>(chart.Count()) - 1, 1);
     const auto limits = chart.Limits();
     const auto lsl = program > 0 ? lsls[static_cast<std::size_t>(program - 1)] : std::nullopt;
     const SpcFigure usl = UpperLimit();
-    SetLevel(centreLine, limits ? std::optional(limits->centre) : std::nullopt, -0.5, last + 0.5);
-    SetLevel(uclLine, limits ? std::optional(limits->ucl) : std::nullopt, -0.5, last + 0.5);
-    SetLevel(lclLine, limits ? std::optional(limits->lcl) : std::nullopt, -0.5, last + 0.5);
-    SetLevel(uslLine, usl.value, -0.5, last + 0.5);
-    SetLevel(lslLine, lsl, -0.5, last + 0.5);
-    SetLevel(mrCentreLine, limits ? std::optional(limits->mrCentre) : std::nullopt, -0.5, last + 0.5);
-    SetLevel(mrUclLine, limits ? std::optional(limits->mrUcl) : std::nullopt, -0.5, last + 0.5);
-
     double bottom = low, top = high;
     for (const auto& level : {limits ? std::optional(limits->lcl) : std::nullopt,
                               limits ? std::optional(limits->ucl) : std::nullopt, usl.value, lsl}) {
@@ -373,11 +376,21 @@ void SpcPanel::ShowLimitsAndFlags() {
         }
     }
     const double margin = std::max((top - bottom) * 0.06, 0.001);
-    valueAxis->setRange(bottom - margin, top + margin);
-    SetIndexRange(indexAxis, last);
-    SetIndexRange(mrIndexAxis, last);
+    FitRange(valueAxis, bottom - margin, top + margin, margin, exact);
+    FitIndexRange(indexAxis, last, exact);
+    FitIndexRange(mrIndexAxis, last, exact);
     const double mrTop = std::max(mrHigh, limits ? limits->mrUcl : 0.0);
-    mrAxis->setRange(0, std::max(mrTop * 1.08, 0.001));
+    FitRange(mrAxis, 0, std::max(mrTop * 1.08, 0.001), mrTop * 0.1, exact);
+
+    // The levels span the whole axis.
+    const double end = indexAxis->max();
+    SetLevel(centreLine, limits ? std::optional(limits->centre) : std::nullopt, -0.5, end);
+    SetLevel(uclLine, limits ? std::optional(limits->ucl) : std::nullopt, -0.5, end);
+    SetLevel(lclLine, limits ? std::optional(limits->lcl) : std::nullopt, -0.5, end);
+    SetLevel(uslLine, usl.value, -0.5, end);
+    SetLevel(lslLine, lsl, -0.5, end);
+    SetLevel(mrCentreLine, limits ? std::optional(limits->mrCentre) : std::nullopt, -0.5, end);
+    SetLevel(mrUclLine, limits ? std::optional(limits->mrUcl) : std::nullopt, -0.5, end);
 
     const auto& flags = chart.Flags();
     if (flags == shownFlags && flagList->count() > 0) return;
@@ -456,7 +469,7 @@ void SpcPanel::LslEdited() {
     const auto value = ParseSpcNumber(text.toStdString());
     lsl = text.isEmpty() ? std::nullopt : value;
     lslError->setText(text.isEmpty() || value ? QString() : tr("\"%1\" is not a number: no LSL").arg(text));
-    ShowLimitsAndFlags();
+    ShowLimitsAndFlags(true);
     ShowCapability();
 }
 

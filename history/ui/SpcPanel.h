@@ -57,7 +57,8 @@ private:
     QChart* BuildMovingRangeChart();
     void Rebuild();
     void AppendShown(std::size_t index);
-    void ShowLimitsAndFlags();
+    // exact: fit the axes to what is shown; otherwise they only grow.
+    void ShowLimitsAndFlags(bool exact = false);
     void ShowCapability();
     void LslEdited();
     SpcFigure UpperLimit() const;
