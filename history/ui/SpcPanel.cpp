@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QGraphicsLayout>
+#include <QGraphicsScene>
+#include <QGraphicsView>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLegendMarker>
@@ -106,6 +108,48 @@ void SetLevel(QLineSeries* line, std::optional<double> level, double from, doubl
     }
 }
 
+// A long series is drawn as consecutive pieces that share their end points: a line series works out
+// its whole outline again whenever a point is added, so a new result then costs one short piece.
+constexpr qsizetype kPiecePoints = 500;
+
+QLineSeries* AddPiece(std::vector<QLineSeries*>& pieces) {
+    QLineSeries* first = pieces.front();
+    auto* chart = first->chart();
+    auto* piece = new QLineSeries(chart);
+    piece->setPen(first->pen());
+    piece->setName(first->name());
+    chart->addSeries(piece);
+    for (QAbstractAxis* axis : first->attachedAxes()) piece->attachAxis(axis);
+    chart->legend()->markers(piece).front()->setVisible(false);
+    pieces.push_back(piece);
+    return piece;
+}
+
+void AppendToPieces(std::vector<QLineSeries*>& pieces, const QPointF& point) {
+    QLineSeries* last = pieces.back();
+    if (last->count() >= kPiecePoints) {
+        const QPointF joint = last->at(last->count() - 1);
+        last = AddPiece(pieces);
+        last->append(joint);
+    }
+    last->append(point);
+}
+
+void ReplacePieces(std::vector<QLineSeries*>& pieces, const QList<QPointF>& points) {
+    std::size_t used = 0;
+    for (qsizetype from = 0; from == 0 || from < points.size() - 1; from += kPiecePoints - 1) {
+        if (used == pieces.size()) AddPiece(pieces);
+        pieces[used++]->replace(points.mid(from, kPiecePoints));
+        if (points.size() <= kPiecePoints) break;
+    }
+    while (pieces.size() > std::max<std::size_t>(used, 1)) {
+        QLineSeries* piece = pieces.back();
+        pieces.pop_back();
+        piece->chart()->removeSeries(piece);
+        delete piece;
+    }
+}
+
 QString Number(double value, const char* format) { return QString::fromStdString(FormatText(format, value)); }
 
 // "Cpk 1.293" or "Cpk – (no upper limit (USL) known)".
@@ -199,7 +243,7 @@ void SpcPanel::BuildControls() {
 
 QChart* SpcPanel::BuildIndividualsChart() {
     individualsChart = NewChart(tr("Individuals"));
-    valueLine = Line(individualsChart, tr("Leak"), kValueColour, Qt::SolidLine, 1.0);
+    valuePieces = {Line(individualsChart, tr("Leak"), kValueColour, Qt::SolidLine, 1.0)};
     centreLine = Line(individualsChart, tr("Centre"), kCentreColour, Qt::SolidLine, 1.5);
     uclLine = Line(individualsChart, tr("UCL / LCL"), kControlLimitColour, Qt::DashLine, 1.5);
     lclLine = Line(individualsChart, tr("LCL"), kControlLimitColour, Qt::DashLine, 1.5);
@@ -234,7 +278,7 @@ QChart* SpcPanel::BuildIndividualsChart() {
 
 QChart* SpcPanel::BuildMovingRangeChart() {
     movingRangeChart = NewChart(tr("Moving range"));
-    rangeLine = Line(movingRangeChart, tr("Moving range"), kValueColour, Qt::SolidLine, 1.0);
+    rangePieces = {Line(movingRangeChart, tr("Moving range"), kValueColour, Qt::SolidLine, 1.0)};
     mrCentreLine = Line(movingRangeChart, tr("MR-bar"), kCentreColour, Qt::SolidLine, 1.5);
     mrUclLine = Line(movingRangeChart, tr("UCL"), kControlLimitColour, Qt::DashLine, 1.5);
     mrIndexAxis = Axis(movingRangeChart, tr("Result of the program (from 0)"), Qt::AlignBottom);
@@ -342,8 +386,8 @@ void SpcPanel::Rebuild() {
             }
         }
     }
-    valueLine->replace(values);
-    rangeLine->replace(ranges);
+    ReplacePieces(valuePieces, values);
+    ReplacePieces(rangePieces, ranges);
     ShowLimitsAndFlags(true);
     ShowCapability();
 }
@@ -351,11 +395,11 @@ void SpcPanel::Rebuild() {
 void SpcPanel::AppendShown(std::size_t index) {
     const SpcChart& chart = charts[static_cast<std::size_t>(program - 1)];
     const double value = chart.Values()[index];
-    valueLine->append(static_cast<double>(index), value);
+    AppendToPieces(valuePieces, {static_cast<double>(index), value});
     low = index == 0 ? value : std::min(low, value);
     high = index == 0 ? value : std::max(high, value);
     if (const auto range = chart.MovingRange(index)) {
-        rangeLine->append(static_cast<double>(index), *range);
+        AppendToPieces(rangePieces, {static_cast<double>(index), *range});
         mrHigh = std::max(mrHigh, *range);
     }
 }
@@ -381,6 +425,16 @@ void SpcPanel::ShowLimitsAndFlags(bool exact) {
     FitIndexRange(mrIndexAxis, last, exact);
     const double mrTop = std::max(mrHigh, limits ? limits->mrUcl : 0.0);
     FitRange(mrAxis, 0, std::max(mrTop * 1.08, 0.001), mrTop * 0.1, exact);
+
+    // Smooth lines cost more than they show once the points are denser than the pixels.
+    const bool smooth = chart.Count() <= 2000;
+    for (QChart* shownChart : {individualsChart, movingRangeChart}) {
+        for (QGraphicsView* view : shownChart->scene() ? shownChart->scene()->views() : QList<QGraphicsView*>()) {
+            if (view->renderHints().testFlag(QPainter::Antialiasing) != smooth) {
+                view->setRenderHint(QPainter::Antialiasing, smooth);
+            }
+        }
+    }
 
     // The levels span the whole axis.
     const double end = indexAxis->max();

@@ -83,7 +83,7 @@ private:
     QLabel* lslError = nullptr;
     QLabel* capability = nullptr;
     QChart* individualsChart = nullptr;
-    QLineSeries* valueLine = nullptr;
+    std::vector<QLineSeries*> valuePieces;  // the values, in pieces; the first carries the legend
     QScatterSeries* flaggedPoints = nullptr;
     QLineSeries* centreLine = nullptr;
     QLineSeries* uclLine = nullptr;
@@ -94,7 +94,7 @@ private:
     QValueAxis* valueAxis = nullptr;
     QListWidget* flagList = nullptr;
     QChart* movingRangeChart = nullptr;
-    QLineSeries* rangeLine = nullptr;
+    std::vector<QLineSeries*> rangePieces;
     QLineSeries* mrCentreLine = nullptr;
     QLineSeries* mrUclLine = nullptr;
     QValueAxis* mrIndexAxis = nullptr;

@@ -4,6 +4,7 @@
 #include <QChart>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLineSeries>
 #include <QListWidget>
 #include <QScatterSeries>
 #include <QTabWidget>
@@ -77,6 +78,25 @@ TEST(SpcPanelTest, FollowsTheHistoryWithFlagsLimitsAndCapability) {
     history.Add(Entry(3, 30));
     EXPECT_TRUE(panel->CapabilityText().contains("n 33")) << panel->CapabilityText().toStdString();
     EXPECT_EQ(panel->FlagList()->item(panel->FlagList()->count() - 1)->text().left(9), "Point 32:");
+
+    // A long series is drawn in pieces that share their ends; a short one again in one.
+    const auto lineSeries = [&] {
+        int lines = 0, points = 0;
+        for (auto* series : panel->IndividualsChart()->series()) {
+            if (auto* line = qobject_cast<QLineSeries*>(series); line && line->name() == "Leak") {
+                ++lines;
+                points += line->count();
+            }
+        }
+        return std::pair(lines, points);
+    };
+    for (int i = 0; i < 1100; ++i) history.Add(Entry(4, i % 7));
+    panel->ShowProgram(4);
+    EXPECT_EQ(lineSeries(), std::pair(3, 1100 + 2));
+    history.Add(Entry(4, 3));
+    EXPECT_EQ(lineSeries(), std::pair(3, 1101 + 2));
+    panel->ShowProgram(3);
+    EXPECT_EQ(lineSeries(), std::pair(1, 33));
 
     history.Clear();
     EXPECT_TRUE(panel->CapabilityText().contains("n 0")) << panel->CapabilityText().toStdString();
