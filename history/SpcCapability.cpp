@@ -17,7 +17,8 @@ SpcFigure FromOptional(std::optional<double> value, const char* why) {
 SpcCapability CapabilityOf(const SpcChart& chart, std::optional<double> usl, std::optional<double> lsl) {
     SpcCapability result;
     result.n = chart.Count();
-    const std::string tooFew = FormatText("at least 2 results are needed (%zu so far)", chart.Count());
+    const std::string tooFew =
+        FormatText("at least 2 results are needed (%u so far)", static_cast<unsigned>(chart.Count()));
     result.mean = FromOptional(chart.Mean(), "no results");
     result.stdDev = FromOptional(chart.StdDev(), tooFew.c_str());
     result.mrBar = FromOptional(chart.MrBar(), tooFew.c_str());
@@ -59,8 +60,9 @@ SpcCapability CapabilityOf(const SpcChart& chart, std::optional<double> usl, std
 
     const std::size_t n = chart.Count();
     if (n < SpcCapability::kIntervalMinimum) {
-        const std::string more = FormatText("%zu more results needed for the 95 %% interval (%zu at least)",
-                                            SpcCapability::kIntervalMinimum - n, SpcCapability::kIntervalMinimum);
+        const std::string more = FormatText("%u more results needed for the 95 %% interval (%u at least)",
+                                            static_cast<unsigned>(SpcCapability::kIntervalMinimum - n),
+                                            static_cast<unsigned>(SpcCapability::kIntervalMinimum));
         result.cpkLower95 = result.cpkUpper95 = SpcFigure::None(more);
     } else {
         const double cpk = *result.cpk.value;

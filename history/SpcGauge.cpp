@@ -19,7 +19,8 @@ SpcGaugeStudy StudyGauge(const std::vector<double>& values, double reference, do
     } else {
         study.mean = study.bias = SpcFigure::None("no values");
     }
-    const std::string tooFew = FormatText("at least 2 values are needed (%zu given)", values.size());
+    const std::string tooFew =
+        FormatText("at least 2 values are needed (%u given)", static_cast<unsigned>(values.size()));
     study.stdDev = chart.StdDev() ? SpcFigure::Of(*chart.StdDev()) : SpcFigure::None(tooFew);
 
     std::string why;
@@ -28,7 +29,8 @@ SpcGaugeStudy StudyGauge(const std::vector<double>& values, double reference, do
     } else if (!std::isfinite(tolerance) || tolerance <= 0) {
         why = "the tolerance must be above 0";
     } else if (values.size() < SpcGaugeStudy::kMinimum) {
-        why = FormatText("at least %zu values are needed (%zu given)", SpcGaugeStudy::kMinimum, values.size());
+        why = FormatText("at least %u values are needed (%u given)", static_cast<unsigned>(SpcGaugeStudy::kMinimum),
+                         static_cast<unsigned>(values.size()));
     } else if (chart.AllEqual()) {
         why = "all values are equal: the tester's resolution is too coarse to judge its spread";
     }
@@ -42,7 +44,9 @@ SpcGaugeStudy StudyGauge(const std::vector<double>& values, double reference, do
     study.cgk = SpcFigure::Of((0.1 * tolerance - std::fabs(*study.bias.value)) / (3 * s));
     study.passed = *study.cg.value >= SpcGaugeStudy::kPassIndex && *study.cgk.value >= SpcGaugeStudy::kPassIndex;
     if (values.size() < SpcGaugeStudy::kRecommended) {
-        study.note = FormatText("%zu values are recommended (%zu given)", SpcGaugeStudy::kRecommended, values.size());
+        study.note =
+            FormatText("%u values are recommended (%u given)", static_cast<unsigned>(SpcGaugeStudy::kRecommended),
+                       static_cast<unsigned>(values.size()));
     }
     return study;
 }

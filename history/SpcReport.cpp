@@ -60,8 +60,8 @@ SpcValues ParseSpcValues(std::string_view text, const std::string& fileName) {
             // Enough of the line to recognise it, never a whole binary file.
             const std::string shown(line.substr(0, 40));
             result.values.clear();
-            result.error = FormatText("%s, line %zu: \"%s%s\" is not a number", fileName.c_str(), lineNumber,
-                                      shown.c_str(), line.size() > 40 ? "..." : "");
+            result.error = FormatText("%s, line %u: \"%s%s\" is not a number", fileName.c_str(),
+                                      static_cast<unsigned>(lineNumber), shown.c_str(), line.size() > 40 ? "..." : "");
             return result;
         }
         result.values.push_back(*value);
@@ -164,7 +164,7 @@ nlohmann::json GaugeJson(const SpcGaugeStudy& study) {
 
 std::string SpcText(const SpcReport& report) {
     const SpcCapability& c = report.capability;
-    std::string text = FormatText("%-14s %zu\n", "n", c.n);
+    std::string text = FormatText("%-14s %u\n", "n", static_cast<unsigned>(c.n));
     text += FigureLine("mean", c.mean, "%.6g");
     text += FigureLine("s", c.stdDev, "%.6g");
     text += FigureLine("sigma within", c.sigmaWithin, "%.6g");
@@ -186,13 +186,13 @@ std::string SpcText(const SpcReport& report) {
     for (const auto& flag : report.flags) {
         std::string rules;
         for (int rule : flag.rules) rules += (rules.empty() ? "" : ", ") + std::to_string(rule);
-        text += FormatText("Point %zu: rule %s\n", flag.index, rules.c_str());
+        text += FormatText("Point %u: rule %s\n", static_cast<unsigned>(flag.index), rules.c_str());
     }
     return text;
 }
 
 std::string GaugeText(const SpcGaugeStudy& study) {
-    std::string text = FormatText("%-14s %zu\n", "n", study.n);
+    std::string text = FormatText("%-14s %u\n", "n", static_cast<unsigned>(study.n));
     text += FigureLine("mean", study.mean, "%.6g");
     text += FigureLine("s", study.stdDev, "%.6g");
     text += FigureLine("bias", study.bias, "%.6g");
