@@ -269,7 +269,7 @@ QChart* SpcPanel::BuildIndividualsChart() {
         series->attachAxis(indexAxis);
         series->attachAxis(valueAxis);
     }
-    // One legend entry for the pair of control limits, one for the pair of specification limits.
+    // One legend entry for the pair of control limits, one for the USL and LSL pair.
     individualsChart->legend()->markers(lclLine).front()->setVisible(false);
     individualsChart->legend()->markers(lslLine).front()->setVisible(false);
     uslLine->setName(tr("USL / LSL"));
