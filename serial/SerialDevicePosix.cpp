@@ -150,6 +150,11 @@ public:
 
     void Purge() override { (void)tcflush(line->Fd(), TCIOFLUSH); }
 
+    void DiscardLateReply(std::size_t count) override {
+        const auto quietMs = timeouts.readPerByteMs * static_cast<std::uint32_t>(count) + timeouts.readConstantMs;
+        if (!DiscardUntilQuiet(line->Fd(), quietMs, 2 * quietMs)) vanished = true;
+    }
+
     bool Write(const std::uint8_t* data, std::size_t count, std::size_t* written) override {
         const bool toggled = direction == DirectionControl::RtsToggled;
         if (toggled) line->SetRts(true);

@@ -1,6 +1,8 @@
 // Win32 backend of SerialDevice, on the communications API.
 #include <windows.h>
 
+#include "serial/NetworkDevice.h"
+#include "serial/PortNameResolver.h"
 #include "serial/SerialDevice.h"
 
 namespace vexlo {
@@ -19,7 +21,8 @@ public:
     explicit Win32SerialDevice(HANDLE handle) : handle(handle) {}
     ~Win32SerialDevice() override { CloseHandle(handle); }
 
-    bool Configure(const PortSettings& settings, const SerialTimeouts& timeouts) override {
+    bool Configure(const PortSettings& settings, const SerialTimeouts& newTimeouts) override {
+        timeouts = newTimeouts;
         bool ok = SetupComm(handle, 2048, 2048) != 0;
         DCB dcb{};
         dcb.DCBlength = sizeof dcb;
@@ -41,7 +44,6 @@ public:
             dcb.fRtsControl = RTS_CONTROL_ENABLE;
             ok = SetCommState(handle, &dcb) != 0 && ok;
         }
-        COMMTIMEOUTS commTimeouts{};
         commTimeouts.ReadIntervalTimeout = timeouts.readIntervalMs;
         commTimeouts.ReadTotalTimeoutMultiplier = timeouts.readPerByteMs;
         commTimeouts.ReadTotalTimeoutConstant = timeouts.readConstantMs;
@@ -52,6 +54,23 @@ public:
     }
 
     void Purge() override { PurgeComm(handle, PURGE_TXCLEAR | PURGE_RXCLEAR); }
+
+    // Reads of a fixed time each: one that brings nothing means the line has been quiet that long.
+    void DiscardLateReply(std::size_t count) override {
+        const DWORD quietMs = timeouts.readPerByteMs * static_cast<DWORD>(count) + timeouts.readConstantMs;
+        COMMTIMEOUTS quiet{};
+        quiet.ReadTotalTimeoutConstant = quietMs;
+        quiet.WriteTotalTimeoutMultiplier = timeouts.writePerByteMs;
+        quiet.WriteTotalTimeoutConstant = timeouts.writeConstantMs;
+        if (SetCommTimeouts(handle, &quiet) == 0) return Purge();
+        const ULONGLONG limit = GetTickCount64() + 2ull * quietMs;
+        BYTE scratch[512];
+        DWORD done = 1;
+        while (done > 0 && GetTickCount64() < limit) {
+            if (ReadFile(handle, scratch, sizeof scratch, &done, nullptr) == 0) break;
+        }
+        SetCommTimeouts(handle, &commTimeouts);
+    }
 
     bool Write(const std::uint8_t* data, std::size_t count, std::size_t* written) override {
         DWORD done = 0;
@@ -71,11 +90,16 @@ public:
 
 private:
     HANDLE handle;
+    SerialTimeouts timeouts;
+    COMMTIMEOUTS commTimeouts{};
 };
 
 }  // namespace
 
 std::unique_ptr<SerialDevice> OpenPlatformSerialDevice(const std::string& deviceName, std::string* errorText) {
+    if (const std::string path = ResolveDevicePath(deviceName); IsNetworkPort(path)) {
+        return OpenNetworkDevice(path, errorText);
+    }
     HANDLE handle =
         CreateFileA(deviceName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {

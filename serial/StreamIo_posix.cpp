@@ -97,15 +97,30 @@ bool WriteWithin(int fd, const std::uint8_t* data, std::size_t count, const Seri
     return true;
 }
 
-bool DiscardInput(int fd) {
+bool DiscardUntilQuiet(int fd, std::uint32_t quietMs, std::uint32_t limitMs) {
+    const auto limit = Clock::now() + std::chrono::milliseconds(limitMs);
+    auto lastByte = Clock::now();
     std::uint8_t scratch[512];
     for (;;) {
+        const auto end = std::min(lastByte + std::chrono::milliseconds(quietMs), limit);
+        const auto left = end - Clock::now();
+        if (left <= Clock::duration::zero()) return true;
+        const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(left);
+        timespec ts{static_cast<time_t>(wait.count() / 1000000000), static_cast<long>(wait.count() % 1000000000)};
         pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 0) <= 0) return true;
-        if (!(p.revents & POLLIN)) return !(p.revents & (POLLERR | POLLHUP | POLLNVAL));
+        const int ready = ppoll(&p, 1, &ts, nullptr);
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (ready == 0) continue;
+        if (!(p.revents & POLLIN)) return false;
         const ssize_t n = ::read(fd, scratch, sizeof scratch);
-        if (n == 0) return false;
-        if (n < 0) return errno == EAGAIN || errno == EINTR;
+        if (n > 0) {
+            lastByte = Clock::now();
+        } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+            return false;
+        }
     }
 }
 

@@ -24,7 +24,8 @@ StreamResult ReadWithin(int fd, std::uint8_t* buffer, std::size_t count, const S
 // True when all went out within the write time-outs; vanished tells a descriptor that is gone.
 bool WriteWithin(int fd, const std::uint8_t* data, std::size_t count, const SerialTimeouts& timeouts,
                  std::size_t* written, bool* vanished, const StreamSender& send = nullptr);
-// Throws away what is waiting to be read; false when the descriptor is gone.
-bool DiscardInput(int fd);
+// Reads and drops what arrives until the descriptor has been quiet for quietMs, limitMs at most in
+// all; false when it is gone.
+bool DiscardUntilQuiet(int fd, std::uint32_t quietMs, std::uint32_t limitMs);
 
 }  // namespace vexlo
