@@ -157,13 +157,15 @@ public:
     void DiscardLateReply(std::size_t count) override {
         // The server may hold the rest of a late reply in its own buffers.
         if (telnet) SendRaw(ServerPurge());
+        // Quiet counted from the end of the last request's own read time-out at the earliest: that
+        // request may have been answered early by an earlier attempt's late reply, its own still coming.
         const auto quiet = std::chrono::milliseconds(ReadTimeoutMs(count));
         const auto limit = Clock::now() + 2 * quiet;
-        auto lastByte = Clock::now();
+        auto quietFrom = std::max(Clock::now(), lastWrite + quiet);
         std::uint8_t raw[512];
         std::uint8_t data[512];
         for (;;) {
-            const int waitMs = MillisecondsUntil(std::min(lastByte + quiet, limit));
+            const int waitMs = MillisecondsUntil(std::min(quietFrom + quiet, limit));
             if (waitMs <= 0) return;
             const long n = socket->Receive(raw, sizeof raw, waitMs);
             if (n < 0) {
@@ -172,7 +174,7 @@ public:
             }
             if (n > 0) {
                 Decode(raw, static_cast<std::size_t>(n), data);
-                lastByte = Clock::now();
+                quietFrom = Clock::now();
             }
         }
     }
@@ -181,6 +183,7 @@ public:
         const std::vector<std::uint8_t> wire =
             telnet ? TelnetCodec::Escape(data, count) : std::vector<std::uint8_t>(data, data + count);
         const bool ok = SendRaw(wire);
+        lastWrite = Clock::now();
         *written = ok ? count : 0;
         return ok;
     }
@@ -253,6 +256,7 @@ private:
     bool telnet;
     TelnetCodec codec;
     SerialTimeouts timeouts;
+    Clock::time_point lastWrite;
     bool vanished = false;
 };
 

@@ -29,9 +29,11 @@ public:
     virtual bool Configure(const PortSettings& settings, const SerialTimeouts& timeouts) = 0;
     // Discards pending input and output, without waiting.
     virtual void Purge() = 0;
-    // A read of count bytes failed, and its reply may still be on its way: drops what arrives until
-    // the line has been quiet for as long as that read could last (twice that at most in all), so that
-    // the reply is never taken for a later request's.
+    // A read of count bytes failed, and its reply, or the reply to a retry that an earlier late reply
+    // answered, may still be on its way: drops what arrives until the line has been quiet for as long
+    // as that read could last, counted from the end of the last write's own read time-out at the
+    // earliest, and twice that time-out at most in all. No such reply is then taken for a later
+    // request's.
     virtual void DiscardLateReply(std::size_t count) {
         (void)count;
         Purge();

@@ -152,7 +152,7 @@ public:
 
     void DiscardLateReply(std::size_t count) override {
         const auto quietMs = timeouts.readPerByteMs * static_cast<std::uint32_t>(count) + timeouts.readConstantMs;
-        if (!DiscardUntilQuiet(line->Fd(), quietMs, 2 * quietMs)) vanished = true;
+        if (!DiscardUntilQuiet(line->Fd(), lastWrite, quietMs)) vanished = true;
     }
 
     bool Write(const std::uint8_t* data, std::size_t count, std::size_t* written) override {
@@ -160,6 +160,7 @@ public:
         if (toggled) line->SetRts(true);
         bool gone = false;
         const bool ok = WriteWithin(line->Fd(), data, count, timeouts, written, &gone) && line->Drain();
+        lastWrite = std::chrono::steady_clock::now();
         if (toggled) {
             line->WaitMicroseconds(characterMicroseconds);
             line->SetRts(false);
@@ -185,6 +186,7 @@ private:
     SerialTimeouts timeouts;
     DirectionControl direction = DirectionControl::None;
     long characterMicroseconds = 0;
+    std::chrono::steady_clock::time_point lastWrite;
     bool vanished = false;
 };
 

@@ -1,6 +1,8 @@
 // Win32 backend of SerialDevice, on the communications API.
 #include <windows.h>
 
+#include <algorithm>
+
 #include "serial/NetworkDevice.h"
 #include "serial/PortNameResolver.h"
 #include "serial/SerialDevice.h"
@@ -55,19 +57,27 @@ public:
 
     void Purge() override { PurgeComm(handle, PURGE_TXCLEAR | PURGE_RXCLEAR); }
 
-    // Reads of a fixed time each: one that brings nothing means the line has been quiet that long.
+    // Reads that each last until the quiet time is over: one that brings nothing ends it.
     void DiscardLateReply(std::size_t count) override {
-        const DWORD quietMs = timeouts.readPerByteMs * static_cast<DWORD>(count) + timeouts.readConstantMs;
-        COMMTIMEOUTS quiet{};
-        quiet.ReadTotalTimeoutConstant = quietMs;
-        quiet.WriteTotalTimeoutMultiplier = timeouts.writePerByteMs;
-        quiet.WriteTotalTimeoutConstant = timeouts.writeConstantMs;
-        if (SetCommTimeouts(handle, &quiet) == 0) return Purge();
-        const ULONGLONG limit = GetTickCount64() + 2ull * quietMs;
+        const ULONGLONG quietMs = timeouts.readPerByteMs * static_cast<ULONGLONG>(count) + timeouts.readConstantMs;
+        const ULONGLONG now = GetTickCount64();
+        const ULONGLONG limit = now + 2 * quietMs;
+        ULONGLONG quietFrom = std::max(now, lastWriteMs + quietMs);
         BYTE scratch[512];
-        DWORD done = 1;
-        while (done > 0 && GetTickCount64() < limit) {
-            if (ReadFile(handle, scratch, sizeof scratch, &done, nullptr) == 0) break;
+        for (;;) {
+            const ULONGLONG end = std::min(quietFrom + quietMs, limit);
+            const ULONGLONG at = GetTickCount64();
+            if (at >= end) break;
+            COMMTIMEOUTS quiet = commTimeouts;
+            quiet.ReadIntervalTimeout = 0;
+            quiet.ReadTotalTimeoutMultiplier = 0;
+            quiet.ReadTotalTimeoutConstant = static_cast<DWORD>(end - at);
+            DWORD done = 0;
+            if (SetCommTimeouts(handle, &quiet) == 0 ||
+                ReadFile(handle, scratch, sizeof scratch, &done, nullptr) == 0) {
+                break;
+            }
+            if (done > 0) quietFrom = GetTickCount64();
         }
         SetCommTimeouts(handle, &commTimeouts);
     }
@@ -75,6 +85,7 @@ public:
     bool Write(const std::uint8_t* data, std::size_t count, std::size_t* written) override {
         DWORD done = 0;
         const BOOL ok = WriteFile(handle, data, static_cast<DWORD>(count), &done, nullptr);
+        lastWriteMs = GetTickCount64();
         *written = done;
         if (!ok) (void)GetLastError();
         return ok != 0;
@@ -92,6 +103,7 @@ private:
     HANDLE handle;
     SerialTimeouts timeouts;
     COMMTIMEOUTS commTimeouts{};
+    ULONGLONG lastWriteMs = 0;
 };
 
 }  // namespace

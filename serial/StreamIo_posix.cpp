@@ -97,12 +97,13 @@ bool WriteWithin(int fd, const std::uint8_t* data, std::size_t count, const Seri
     return true;
 }
 
-bool DiscardUntilQuiet(int fd, std::uint32_t quietMs, std::uint32_t limitMs) {
-    const auto limit = Clock::now() + std::chrono::milliseconds(limitMs);
-    auto lastByte = Clock::now();
+bool DiscardUntilQuiet(int fd, Clock::time_point lastWrite, std::uint32_t quietMs) {
+    const auto quiet = std::chrono::milliseconds(quietMs);
+    const auto limit = Clock::now() + 2 * quiet;
+    auto quietFrom = std::max(Clock::now(), lastWrite + quiet);
     std::uint8_t scratch[512];
     for (;;) {
-        const auto end = std::min(lastByte + std::chrono::milliseconds(quietMs), limit);
+        const auto end = std::min(quietFrom + quiet, limit);
         const auto left = end - Clock::now();
         if (left <= Clock::duration::zero()) return true;
         const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(left);
@@ -117,7 +118,7 @@ bool DiscardUntilQuiet(int fd, std::uint32_t quietMs, std::uint32_t limitMs) {
         if (!(p.revents & POLLIN)) return false;
         const ssize_t n = ::read(fd, scratch, sizeof scratch);
         if (n > 0) {
-            lastByte = Clock::now();
+            quietFrom = Clock::now();
         } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
             return false;
         }

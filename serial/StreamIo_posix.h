@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -24,8 +25,9 @@ StreamResult ReadWithin(int fd, std::uint8_t* buffer, std::size_t count, const S
 // True when all went out within the write time-outs; vanished tells a descriptor that is gone.
 bool WriteWithin(int fd, const std::uint8_t* data, std::size_t count, const SerialTimeouts& timeouts,
                  std::size_t* written, bool* vanished, const StreamSender& send = nullptr);
-// Reads and drops what arrives until the descriptor has been quiet for quietMs, limitMs at most in
-// all; false when it is gone.
-bool DiscardUntilQuiet(int fd, std::uint32_t quietMs, std::uint32_t limitMs);
+// Reads and drops what arrives until the descriptor has been quiet for quietMs counted from
+// lastWrite + quietMs at the earliest (the last request's own reply may still come within its read
+// time-out), 2 x quietMs at most in all; false when it is gone.
+bool DiscardUntilQuiet(int fd, std::chrono::steady_clock::time_point lastWrite, std::uint32_t quietMs);
 
 }  // namespace vexlo
