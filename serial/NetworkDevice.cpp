@@ -10,6 +10,7 @@
 
 #include "serial/NetworkSocket.h"
 #include "serial/TelnetCodec.h"
+#include "serial/TimedRead.h"
 
 namespace vexlo {
 namespace {
@@ -157,26 +158,7 @@ public:
     void DiscardLateReply(std::size_t count) override {
         // The server may hold the rest of a late reply in its own buffers.
         if (telnet) SendRaw(ServerPurge());
-        // Quiet counted from the end of the last request's own read time-out at the earliest: that
-        // request may have been answered early by an earlier attempt's late reply, its own still coming.
-        const auto quiet = std::chrono::milliseconds(ReadTimeoutMs(count));
-        const auto limit = Clock::now() + 2 * quiet;
-        auto quietFrom = std::max(Clock::now(), lastWrite + quiet);
-        std::uint8_t raw[512];
-        std::uint8_t data[512];
-        for (;;) {
-            const int waitMs = MillisecondsUntil(std::min(quietFrom + quiet, limit));
-            if (waitMs <= 0) return;
-            const long n = socket->Receive(raw, sizeof raw, waitMs);
-            if (n < 0) {
-                vanished = true;
-                return;
-            }
-            if (n > 0) {
-                Decode(raw, static_cast<std::size_t>(n), data);
-                quietFrom = Clock::now();
-            }
-        }
+        if (!DiscardUntilQuiet(Wait(), Decoder(), count, timeouts, lastWrite)) vanished = true;
     }
 
     bool Write(const std::uint8_t* data, std::size_t count, std::size_t* written) override {
@@ -188,38 +170,10 @@ public:
         return ok;
     }
 
-    // Ends when the count arrived, after the interval of silence that follows a byte, or after count x
-    // per-byte + constant in all.
     bool Read(std::uint8_t* buffer, std::size_t count, std::size_t* received) override {
-        *received = 0;
-        const auto start = Clock::now();
-        const auto total = start + std::chrono::milliseconds(ReadTimeoutMs(count));
-        auto lastByte = start;
-        std::uint8_t raw[512];
-        while (*received < count) {
-            auto deadline = total;
-            if (*received > 0)
-                deadline = std::min(deadline, lastByte + std::chrono::milliseconds(timeouts.readIntervalMs));
-            const int waitMs = MillisecondsUntil(deadline);
-            if (waitMs <= 0) return true;  // time-out: the caller compares the count
-            // The codec never makes more data bytes than raw ones, so the buffer cannot overflow.
-            const std::size_t room = std::min(count - *received, sizeof raw);
-            const long n = socket->Receive(raw, room, waitMs);
-            if (n < 0) {
-                vanished = true;
-                return false;
-            }
-            if (n == 0) continue;
-            std::size_t got = static_cast<std::size_t>(n);
-            if (telnet) {
-                got = Decode(raw, got, buffer + *received);
-            } else {
-                std::memcpy(buffer + *received, raw, got);
-            }
-            *received += got;
-            if (got > 0) lastByte = Clock::now();
-        }
-        return true;
+        if (ReadWithTimeouts(Wait(), Decoder(), buffer, count, timeouts, received)) return true;
+        vanished = true;
+        return false;
     }
 
     bool Vanished() const override { return vanished; }
@@ -229,8 +183,16 @@ private:
         return TelnetCodec::ComPortCommand(TelnetCodec::kPurgeData, {3});  // both directions
     }
 
-    std::uint32_t ReadTimeoutMs(std::size_t count) const {
-        return timeouts.readPerByteMs * static_cast<std::uint32_t>(count) + timeouts.readConstantMs;
+    ByteWait Wait() const {
+        return [socket = socket.get()](std::uint8_t* buffer, std::size_t count, int waitMs) {
+            return socket->Receive(buffer, count, waitMs);
+        };
+    }
+
+    ByteDecoder Decoder() {
+        if (!telnet) return nullptr;
+        return
+            [this](const std::uint8_t* raw, std::size_t count, std::uint8_t* out) { return Decode(raw, count, out); };
     }
 
     std::size_t Decode(const std::uint8_t* raw, std::size_t count, std::uint8_t* out) {

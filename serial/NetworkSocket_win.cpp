@@ -1,6 +1,8 @@
 // Winsock under a network port.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+// After the two above.
+#include <mstcpip.h>
 
 #include <mutex>
 
@@ -147,6 +149,13 @@ std::unique_ptr<NetworkSocket> ConnectSocket(const std::string& host, const std:
     // Frames are small and the instrument waits for all of one: no coalescing.
     const BOOL on = TRUE;
     setsockopt(connected, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+    // Every segment acknowledged at once: a server that holds small writes until the last one is
+    // acknowledged (Nagle) would otherwise keep a late reply back until our next request. Older
+    // Windows refuses it; the wait for quiet after a failed exchange still covers most such replies.
+    DWORD everySegment = 1;
+    DWORD returned = 0;
+    WSAIoctl(connected, SIO_TCP_SET_ACK_FREQUENCY, &everySegment, sizeof everySegment, nullptr, 0, &returned, nullptr,
+             nullptr);
     return std::make_unique<WinsockSocket>(connected);
 }
 

@@ -18,6 +18,7 @@
 #include "serial/PortNameResolver.h"
 #include "serial/SerialDevice.h"
 #include "serial/StreamIo_posix.h"
+#include "serial/TimedRead.h"
 #include "serial/TtyLine.h"
 
 namespace vexlo {
@@ -151,8 +152,7 @@ public:
     void Purge() override { (void)tcflush(line->Fd(), TCIOFLUSH); }
 
     void DiscardLateReply(std::size_t count) override {
-        const auto quietMs = timeouts.readPerByteMs * static_cast<std::uint32_t>(count) + timeouts.readConstantMs;
-        if (!DiscardUntilQuiet(line->Fd(), lastWrite, quietMs)) vanished = true;
+        if (!DiscardUntilQuiet(Wait(), nullptr, count, timeouts, lastWrite)) vanished = true;
     }
 
     bool Write(const std::uint8_t* data, std::size_t count, std::size_t* written) override {
@@ -170,7 +170,7 @@ public:
     }
 
     bool Read(std::uint8_t* buffer, std::size_t count, std::size_t* received) override {
-        if (ReadWithin(line->Fd(), buffer, count, timeouts, received) == StreamResult::Done) return true;
+        if (ReadWithTimeouts(Wait(), nullptr, buffer, count, timeouts, received)) return true;
         vanished = true;
         return false;
     }
@@ -182,6 +182,12 @@ public:
     }
 
 private:
+    ByteWait Wait() const {
+        return [fd = line->Fd()](std::uint8_t* buffer, std::size_t count, int waitMs) {
+            return WaitAndRead(fd, buffer, count, waitMs);
+        };
+    }
+
     std::unique_ptr<TtyLine> line;
     SerialTimeouts timeouts;
     DirectionControl direction = DirectionControl::None;
