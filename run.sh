@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds, and starts the console.
+# Sets up what the programs need, builds them (without the tests: ./test.sh builds those), and starts
+# the console.
 #   ./run.sh                      against the simulated instrument (started here on a pseudo-terminal)
 #   ./run.sh --port /dev/ttyUSB0  against a real instrument on that port
-# The console runs in build/demo/, where its INI file maps COM1 to the port. Without a display it
-# runs on a virtual one and leaves a screenshot in build/demo/.
+# The console runs in build-run/demo/, where its INI file maps COM1 to the port; it opens idle until
+# "Real time status" is switched on. Without a display it runs on a virtual one, with "Real time
+# status" on, and leaves a screenshot in build-run/demo/.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -16,11 +18,11 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-tools/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)"
+tools/install-deps.sh run
+cmake -S . -B build-run -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXLO_BUILD_TESTS=OFF -DVEXLO_BUILD_BENCH=OFF >/dev/null
+cmake --build build-run -j"$(nproc)" --target VexloModbusTester vexlo-sim vexlo-cli vexlo-screenshot
 
-demo="$PWD/build/demo"
+demo="$PWD/build-run/demo"
 mkdir -p "$demo"
 cd "$demo"
 station=1
@@ -52,12 +54,9 @@ mv VexloModbusTester.ini.new VexloModbusTester.ini
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   ../bin/VexloModbusTester
 else
-  echo "No display: running the console on a virtual one for a few seconds."
-  xvfb-run -a -s "-screen 0 1600x1000x24" bash -c '
-    ../bin/VexloModbusTester & console=$!
-    sleep 5
-    ../bin/vexlo-screenshot "'"$demo"'/screenshot.png"
-    kill $console' || true
+  echo "No display: running the console on a virtual one, polling the instrument, for a picture."
+  rm -f "$demo/screenshot.png"
+  xvfb-run -a -s "-screen 0 1600x1000x24" ../bin/vexlo-screenshot --screen "$demo/screenshot.png" || true
   if [ -f "$demo/screenshot.png" ]; then
     echo "Screenshot of the console: $demo/screenshot.png"
   else

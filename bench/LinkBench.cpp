@@ -18,11 +18,8 @@
 #include "serial/PortNameResolver.h"
 #include "serial/PortTable.h"
 #include "serial/SerialDevice.h"
-#include "simulator/FaultPlan.h"
-#include "simulator/InstrumentModel.h"
 #include "simulator/PseudoTerminal.h"
-#include "simulator/RtuSlave.h"
-#include "simulator/SlaveProtocol.h"
+#include "simulator/harness/SimulatorThread.h"
 
 namespace vexlo {
 namespace {
@@ -183,40 +180,18 @@ void BM_GapWaitCpu(benchmark::State& state) {
 }
 BENCHMARK(BM_GapWaitCpu)->Iterations(100)->Unit(benchmark::kMillisecond);
 
-// The simulated instrument on a pseudo-terminal, replying at the line's pace.
-class PacedInstrument {
-public:
-    explicit PacedInstrument(std::uint32_t baud)
-        : protocol(model, {1, false}),
-          slave(pty.MasterFd(), protocol, faults, {baud, 0}),
-          worker([this] { slave.Run(stopping); }) {}
-    ~PacedInstrument() {
-        stopping = true;
-        worker.join();
-    }
-    const std::string& Path() const { return pty.SlavePath(); }
-
-private:
-    PseudoTerminal pty;
-    sim::InstrumentModel model;
-    sim::SlaveProtocol protocol;
-    sim::FaultPlan faults;
-    sim::RtuSlave slave;
-    std::atomic<bool> stopping{false};
-    std::thread worker;
-};
-
 constexpr int kPacedTransactions = 60;
 
 // Our master and libmodbus in turn on the same paced link: the time per transaction (a status read
 // of 13 registers and the 20 ms gap; libmodbus sleeps the gap after each read) and its CPU cost.
 void BM_PacedAgainstLibmodbus(benchmark::State& state) {
     const auto baud = static_cast<std::uint32_t>(state.range(0));
-    PacedInstrument instrument(baud);
+    // The simulated instrument, replying at the line's pace.
+    test::SimulatorThread instrument({1, false}, {}, {}, {baud, 0});
     const auto directory = std::filesystem::temp_directory_path() / ("vexlo-bench-paced-" + std::to_string(getpid()));
     std::filesystem::create_directories(directory);
     std::filesystem::current_path(directory);
-    SetPortMappings({{1, instrument.Path()}});
+    SetPortMappings({{1, instrument.PortPath()}});
     double oursMs = 0, oursCpuMs = 0, theirsMs = 0, theirsCpuMs = 0;
     for (auto _ : state) {
         {
@@ -236,7 +211,7 @@ void BM_PacedAgainstLibmodbus(benchmark::State& state) {
             oursCpuMs = (ThreadCpuMs() - cpuStart) / kPacedTransactions;
             oursMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count() / kPacedTransactions;
         }
-        modbus_t* context = modbus_new_rtu(instrument.Path().c_str(), static_cast<int>(baud), 'E', 8, 1);
+        modbus_t* context = modbus_new_rtu(instrument.PortPath().c_str(), static_cast<int>(baud), 'E', 8, 1);
         modbus_set_slave(context, 1);
         if (modbus_connect(context) != 0) {
             state.SkipWithError("libmodbus could not open the link");

@@ -113,6 +113,7 @@ void CycleSequencer::StepWaitingEndOfCycle() {
     const StatusRecord& status = host.SharedStatus();
     if (!status.EndOfCycle()) return;
     cycleStopwatch.Stop();
+    host.EndOfCycleSeen();
     host.AppendTraceLine(FormatText("Cycle time = %5lu(ms)", static_cast<unsigned long>(cycleStopwatch.Elapsed())));
     if (!host.ReadFifoChecked()) {
         sequencerState = CycleReport;
@@ -122,7 +123,7 @@ void CycleSequencer::StepWaitingEndOfCycle() {
     host.SetRunningProgramDisplay(FormatText("%d", status.RunningProgram()));
     host.AppendTraceLine("*** Read fifo ***");
     host.SetFifoCount(status.FifoCount());
-    host.ReadFifoCommand();
+    host.ReadCycleResult();
     host.AppendTraceLine("*** EOC ***");
     sequencerState = CycleReport;
 }

@@ -26,6 +26,10 @@ public:
     virtual std::string InterCycleText() const = 0;
     virtual void SetRunningProgramEntry(const std::string& text) = 0;
     virtual void SetRunningProgramDisplay(const std::string& text) = 0;
+    // The cycle the sequencer started has ended: the next result of the line is a new part.
+    virtual void EndOfCycleSeen() {}
+    // Reads the ended cycle's result from the FIFO.
+    virtual void ReadCycleResult() { ReadFifoCommand(); }
 };
 
 // Runs test cycles without the operator, one step per console tick: waits until the instrument is
@@ -54,7 +58,7 @@ public:
     void ResetCounts();
     std::int32_t RunSequencerStep();
 
-    std::int32_t sequencerState = Off;
+    State sequencerState = Off;
     std::int32_t cycleCount = 0;
     std::int32_t startOk = 0;
     std::int32_t startedOkCount = 0;

@@ -9,6 +9,7 @@
 #include "config/PortsSection.h"
 #include "console/ConsoleMessages.h"
 #include "console/LogFile.h"
+#include "history/ResultPublisher.h"
 #include "instrument/ParameterAccess.h"
 #include "instrument/ProgramBlocks.h"
 #include "instrument/ResultText.h"
@@ -19,6 +20,15 @@
 namespace vexlo {
 
 int TesterConsole::cycleShown = 0;
+
+namespace {
+
+std::int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
 
 TesterConsole::TesterConsole(AppSettings& settings, ConsoleView& view)
     : settings(settings),
@@ -53,7 +63,37 @@ void TesterConsole::Initialise() {
     }
     ApplyLinkSettings();
     RefreshLinkDisplay();
+    std::string publishError;
+    const auto publish = ReadPublishSettings(settings.FilePath(), settings.LineStation(), publishError);
+    if (!publish) view.ShowMessage(publishError, MessageKind::Warning);
+    ReportStoreProblem(recorder.Open(ResultStore::FileIn(settings.Directory()), publish ? &*publish : nullptr));
     view.StartTimer(kFirstTickMs);
+}
+
+std::string TesterConsole::PortName() const { return FormatText("COM%d", settings.comPort + 1); }
+
+void TesterConsole::ReportStoreProblem(const std::optional<std::string>& report) {
+    if (report) view.ShowMessageLater(*report, MessageKind::Stop);
+}
+
+void TesterConsole::EndOfCycleSeen() {
+    ReportStoreProblem(recorder.EndOfCycleSeen(PortName(), settings.LineStation(), NowMs()));
+}
+
+void TesterConsole::ReadCycleResult() { ReadFifo(ResultSource::Sequencer); }
+
+void TesterConsole::ShowReadResult(DeviceStatus status, ResultSource source) {
+    readingFor = source;
+    ShowExchange(status, 1);
+    readingFor = ResultSource::LastResult;
+}
+
+void TesterConsole::RecordResult() {
+    ResultContext context;
+    context.port = PortName();
+    context.station = settings.LineStation();
+    context.limits = history.RejectLimitsOf(result.ProgramIndex() + 1);
+    ReportStoreProblem(recorder.Record(result, readingFor, context, NowMs()).report);
 }
 
 void TesterConsole::Shutdown() {
@@ -123,9 +163,8 @@ void TesterConsole::DecodeResult() {
     const int available = std::max(0, std::min<int>(replyLength - 3, static_cast<int>(result.bytes.size())));
     std::memcpy(result.bytes.data(), reply + 3, static_cast<std::size_t>(available));
     const std::vector<std::string> lines = ResultLines(result, view.IsChecked(Option::VexloErd));
-    history.Add(HistoryEntry::From(result, std::chrono::duration_cast<std::chrono::milliseconds>(
-                                               std::chrono::system_clock::now().time_since_epoch())
-                                               .count()));
+    // Committed before the lines are shown.
+    RecordResult();
     for (std::size_t i = 0; i < lines.size(); ++i) {
         // The relay heading goes in plainly: no cap test, no selection.
         if (i == kRelayHeadingLine) {
@@ -154,6 +193,7 @@ void TesterConsole::PollStatus() {
         return;
     }
     ShowStatus();
+    ReportStoreProblem(recorder.StatusSeen(PortName(), settings.LineStation(), statusRecord, NowMs()));
     if (lampState == kLampRed) {
         lampState = kLampGreen;
         view.SetLampRow(kLampGreen);
@@ -175,13 +215,13 @@ void TesterConsole::ShowStatus() {
     const unsigned relays = status.RelayStatus();
     view.SetDisplayText(Display::RelayStatus, FormatText("0x%04x", relays));
     view.SetDisplayText(Display::StepCode, FormatText("0x%04x", static_cast<unsigned>(status.StepCode())));
-    view.SetLight(StatusLight::Ok, (relays & 0x01) != 0);
-    view.SetLight(StatusLight::EndOfCycle, (relays & 0x20) != 0);
-    view.SetLight(StatusLight::TestReject, (relays & 0x02) != 0);
-    view.SetLight(StatusLight::ReferenceReject, (relays & 0x04) != 0);
-    view.SetLight(StatusLight::Alarm, (relays & 0x08) != 0);
+    view.SetLight(StatusLight::Ok, (relays & relay::kGoodPart) != 0);
+    view.SetLight(StatusLight::EndOfCycle, (relays & relay::kEndOfCycle) != 0);
+    view.SetLight(StatusLight::TestReject, (relays & relay::kTestReject) != 0);
+    view.SetLight(StatusLight::ReferenceReject, (relays & relay::kReferenceReject) != 0);
+    view.SetLight(StatusLight::Alarm, (relays & relay::kAlarm) != 0);
     // The bar runs from the poll that sees the end of cycle fall until the one that sees it again.
-    const int endOfCycle = (relays & 0x20) != 0 ? 1 : 0;
+    const int endOfCycle = (relays & relay::kEndOfCycle) != 0 ? 1 : 0;
     if (endOfCycle != cycleShown) {
         view.SetCycleAnimation(endOfCycle == 0);
         cycleShown = endOfCycle;
@@ -215,10 +255,13 @@ void TesterConsole::ClearFifoCommand() {
 
 void TesterConsole::ReadLastResultCommand() {
     std::uint8_t buffer[2 * ResultRecord::kRegisters] = {};
-    ShowExchange(WithoutPolling([&] { return device.ReadLastResult(ResultRecord::kRegisters, buffer); }), 1);
+    ShowReadResult(WithoutPolling([&] { return device.ReadLastResult(ResultRecord::kRegisters, buffer); }),
+                   ResultSource::LastResult);
 }
 
-void TesterConsole::ReadFifoCommand() {
+void TesterConsole::ReadFifoCommand() { ReadFifo(ResultSource::Fifo); }
+
+void TesterConsole::ReadFifo(ResultSource source) {
     if (realTimeStatus == 0) {
         const DeviceStatus status = device.ReadStatus(statusRecord);
         if (status != kDeviceOk) {
@@ -232,7 +275,7 @@ void TesterConsole::ReadFifoCommand() {
         return;
     }
     std::uint8_t buffer[2 * ResultRecord::kRegisters] = {};
-    ShowExchange(WithoutPolling([&] { return device.ReadFifoResult(ResultRecord::kRegisters, buffer); }), 1);
+    ShowReadResult(WithoutPolling([&] { return device.ReadFifoResult(ResultRecord::kRegisters, buffer); }), source);
 }
 
 bool TesterConsole::ExchangeEntries() {
@@ -312,9 +355,7 @@ void TesterConsole::SearchCommand() {
 
 void TesterConsole::LogTraceLine(const std::string& line) {
     if (settings.sessionLog == 0) return;
-    const auto now =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-            .count();
+    const auto now = NowMs();
     // Lines are traced in the middle of commands: the report waits for the event loop.
     if (const auto failure = sessionLog.Append(line, now)) view.ShowMessageLater(*failure, MessageKind::Warning);
 }

@@ -12,6 +12,7 @@
 #include "console/RawRegisterPanel.h"
 #include "console/TraceList.h"
 #include "history/ResultHistory.h"
+#include "history/ResultRecorder.h"
 #include "history/SessionLog.h"
 #include "instrument/ConsoleReport.h"
 #include "instrument/TesterDevice.h"
@@ -78,8 +79,12 @@ public:
     const StatusRecord& LastStatus() const { return statusRecord; }
     std::uint16_t CurrentProgram() const { return currentProgram; }
     int LampState() const { return lampState; }
-    // Every result decoded in this session (Read Last Result, Read FIFO, the sequencer's reads).
+    // The results shown in the history: the store's current batch, with every result recorded by
+    // Read Last Result, Read FIFO and the sequencer.
     ResultHistory& History() { return history; }
+    ResultRecorder& Recorder() { return recorder; }
+    // The line as the results store names it: "COMn".
+    std::string PortName() const;
 
     // Link.
     bool ApplyLinkSettings();
@@ -123,6 +128,13 @@ private:
     void SetRunningProgramDisplay(const std::string& text) override {
         view.SetDisplayText(Display::RunningProgram, text);
     }
+    void EndOfCycleSeen() override;
+    void ReadCycleResult() override;
+    void RecordResult();
+    void ReadFifo(ResultSource source);
+    // ShowExchange with decoding, recording what is decoded as read from source.
+    void ShowReadResult(DeviceStatus status, ResultSource source);
+    void ReportStoreProblem(const std::optional<std::string>& report);
 
     // The link counters as the screen shows them; a field is written only when its value changed.
     struct ShownCounters {
@@ -147,6 +159,8 @@ private:
     std::uint16_t currentProgram = 0;
     std::string statusCaption;
     ResultHistory history;
+    ResultRecorder recorder{history};
+    ResultSource readingFor = ResultSource::LastResult;  // while a result read is shown
     SessionLog sessionLog;
     RawRegisterPanel rawPanel;
     CycleSequencer sequencer;

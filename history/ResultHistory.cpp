@@ -5,14 +5,13 @@
 #include <ctime>
 #include <sstream>
 
-#include "common/LocalTime.h"
 #include "common/TextFormat.h"
 #include "instrument/UnitTable.h"
 
 namespace vexlo {
 namespace {
 
-constexpr int kColumns = 11;
+constexpr int kColumns = 15;
 
 // A field as CSV wants it: quoted when it holds a comma, a quote or a line end.
 std::string CsvField(const std::string& text) {
@@ -60,21 +59,6 @@ std::optional<double> ParseNumber(const std::string& text) {
     return value;
 }
 
-std::optional<std::int64_t> ParseTimestamp(const std::string& text) {
-    std::tm parts{};
-    int milliseconds = 0;
-    if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d.%d", &parts.tm_year, &parts.tm_mon, &parts.tm_mday, &parts.tm_hour,
-                    &parts.tm_min, &parts.tm_sec, &milliseconds) != 7) {
-        return std::nullopt;
-    }
-    parts.tm_year -= 1900;
-    parts.tm_mon -= 1;
-    parts.tm_isdst = -1;
-    const std::time_t seconds = std::mktime(&parts);
-    if (seconds == static_cast<std::time_t>(-1)) return std::nullopt;
-    return static_cast<std::int64_t>(seconds) * 1000 + milliseconds;
-}
-
 }  // namespace
 
 HistoryEntry HistoryEntry::From(const ResultRecord& result, std::int64_t timeMs) {
@@ -83,14 +67,15 @@ HistoryEntry HistoryEntry::From(const ResultRecord& result, std::int64_t timeMs)
     entry.timeMs = timeMs;
     entry.program = result.ProgramIndex() + 1;
     entry.testType = result.TestType();
-    entry.good = (relays & 0x01) != 0;
-    entry.badTest = (relays & 0x02) != 0;
-    entry.badReference = (relays & 0x04) != 0;
-    entry.alarm = (relays & 0x08) != 0;
+    entry.good = (relays & relay::kGoodPart) != 0;
+    entry.badTest = (relays & relay::kTestReject) != 0;
+    entry.badReference = (relays & relay::kReferenceReject) != 0;
+    entry.alarm = (relays & relay::kAlarm) != 0;
     entry.pressure = result.Measure(0) * 0.001;
     entry.pressureUnit = UnitText(UnitCode(result.Unit(0)));
     entry.leak = result.Measure(1) * 0.001;
     entry.leakUnit = UnitText(UnitCode(result.Unit(1)));
+    entry.alarmCode = result.AlarmCode();
     return entry;
 }
 
@@ -99,8 +84,15 @@ void ResultHistory::Add(const HistoryEntry& entry) {
     Changed();
 }
 
+void ResultHistory::Replace(std::vector<HistoryEntry> shown) {
+    entries = std::move(shown);
+    ++resets;
+    Changed();
+}
+
 void ResultHistory::Clear() {
     entries.clear();
+    ++resets;
     Changed();
 }
 
@@ -123,41 +115,53 @@ std::string HistoryEntry::Verdict() const {
     return "No verdict";
 }
 
-HistoryStatistics ResultHistory::Statistics() const {
+namespace {
+
+template <typename Keep>
+HistoryStatistics StatisticsOf(const std::vector<HistoryEntry>& entries, Keep keep) {
     HistoryStatistics stats;
-    stats.count = entries.size();
-    if (stats.count == 0) return stats;
     double sum = 0;
     for (const auto& entry : entries) {
+        if (!keep(entry)) continue;
+        ++stats.count;
         if (entry.Passed()) ++stats.passed;
         sum += entry.leak;
     }
+    if (stats.count == 0) return stats;
     stats.passRate = static_cast<double>(stats.passed) / static_cast<double>(stats.count);
     stats.meanLeak = sum / static_cast<double>(stats.count);
     if (stats.count > 1) {
         double squares = 0;
-        for (const auto& entry : entries) squares += (entry.leak - stats.meanLeak) * (entry.leak - stats.meanLeak);
+        for (const auto& entry : entries) {
+            if (keep(entry)) squares += (entry.leak - stats.meanLeak) * (entry.leak - stats.meanLeak);
+        }
         stats.leakDeviation = std::sqrt(squares / static_cast<double>(stats.count - 1));
     }
     return stats;
 }
 
-std::string LocalTimestamp(std::int64_t timeMs) {
-    const std::tm local = LocalTime(static_cast<std::time_t>(timeMs / 1000));
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return FormatText("%s.%03d", text, static_cast<int>(timeMs % 1000));
+}  // namespace
+
+HistoryStatistics ResultHistory::Statistics() const {
+    return StatisticsOf(entries, [](const HistoryEntry&) { return true; });
+}
+
+HistoryStatistics ResultHistory::Statistics(int program) const {
+    return StatisticsOf(entries, [program](const HistoryEntry& entry) { return entry.program == program; });
 }
 
 const char* ResultHistory::CsvHeader() {
-    return "time,program,test_type,good,bad_test,bad_reference,alarm,pressure,pressure_unit,leak,leak_unit";
+    return "time,program,test_type,verdict,alarm_code,good,bad_test,bad_reference,alarm,pressure,pressure_unit,leak,"
+           "leak_unit,part_id,operator";
 }
 
 std::string ResultHistory::CsvLine(const HistoryEntry& entry) {
-    return LocalTimestamp(entry.timeMs) +
-           FormatText(",%d,%d,%d,%d,%d,%d,%.3f,", entry.program, entry.testType, entry.good ? 1 : 0,
-                      entry.badTest ? 1 : 0, entry.badReference ? 1 : 0, entry.alarm ? 1 : 0, entry.pressure) +
-           CsvField(entry.pressureUnit) + FormatText(",%.3f,", entry.leak) + CsvField(entry.leakUnit);
+    return IsoTimestamp(entry.timeMs) + FormatText(",%d,%d,", entry.program, entry.testType) +
+           CsvField(entry.Verdict()) +
+           FormatText(",%d,%d,%d,%d,%d,%.3f,", entry.alarmCode, entry.good ? 1 : 0, entry.badTest ? 1 : 0,
+                      entry.badReference ? 1 : 0, entry.alarm ? 1 : 0, entry.pressure) +
+           CsvField(entry.pressureUnit) + FormatText(",%.3f,", entry.leak) + CsvField(entry.leakUnit) + "," +
+           CsvField(entry.partId) + "," + CsvField(entry.operatorName);
 }
 
 std::string ResultHistory::Csv() const {
@@ -179,11 +183,11 @@ std::optional<std::vector<HistoryEntry>> ResultHistory::ParseCsv(const std::stri
         const auto fields = SplitCsvLine(line);
         if (!fields || fields->size() != kColumns) return std::nullopt;
         const auto& f = *fields;
-        const auto time = ParseTimestamp(f[0]);
-        std::optional<double> numbers[8];
-        for (int i = 0; i < 6; ++i) numbers[i] = ParseNumber(f[static_cast<size_t>(1 + i)]);
-        numbers[6] = ParseNumber(f[7]);
-        numbers[7] = ParseNumber(f[9]);
+        const auto time = ParseIsoTimestamp(f[0]);
+        // program, test type, alarm code, the four bits, pressure, leak
+        const std::size_t numberColumns[] = {1, 2, 4, 5, 6, 7, 8, 9, 11};
+        std::optional<double> numbers[9];
+        for (std::size_t i = 0; i < 9; ++i) numbers[i] = ParseNumber(f[numberColumns[i]]);
         if (!time) return std::nullopt;
         for (const auto& number : numbers) {
             if (!number) return std::nullopt;
@@ -192,14 +196,19 @@ std::optional<std::vector<HistoryEntry>> ResultHistory::ParseCsv(const std::stri
         entry.timeMs = *time;
         entry.program = static_cast<int>(*numbers[0]);
         entry.testType = static_cast<int>(*numbers[1]);
-        entry.good = *numbers[2] != 0;
-        entry.badTest = *numbers[3] != 0;
-        entry.badReference = *numbers[4] != 0;
-        entry.alarm = *numbers[5] != 0;
-        entry.pressure = *numbers[6];
-        entry.pressureUnit = f[8];
-        entry.leak = *numbers[7];
-        entry.leakUnit = f[10];
+        entry.alarmCode = static_cast<int>(*numbers[2]);
+        entry.good = *numbers[3] != 0;
+        entry.badTest = *numbers[4] != 0;
+        entry.badReference = *numbers[5] != 0;
+        entry.alarm = *numbers[6] != 0;
+        entry.pressure = *numbers[7];
+        entry.pressureUnit = f[10];
+        entry.leak = *numbers[8];
+        entry.leakUnit = f[12];
+        entry.partId = f[13];
+        entry.operatorName = f[14];
+        // The verdict column is the bits' verdict: a file that says otherwise was edited.
+        if (f[3] != entry.Verdict()) return std::nullopt;
         entries.push_back(entry);
     }
     return entries;

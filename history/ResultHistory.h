@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/LocalTimestamp.h"
 #include "instrument/ConsoleReport.h"
 #include "instrument/Records.h"
 
@@ -14,7 +15,8 @@ namespace vexlo {
 
 // One decoded test result as the history keeps it.
 struct HistoryEntry {
-    std::int64_t timeMs = 0;  // milliseconds since the epoch, when the result was read
+    std::int64_t timeMs = 0;  // milliseconds since the epoch, when the result was recorded
+    std::int64_t id = 0;      // the row in the results store; 0 when it was not saved
     int program = 0;          // 1 to 8
     int testType = 0;
     bool good = false;          // relay image bit 0: the part passed
@@ -25,6 +27,11 @@ struct HistoryEntry {
     std::string pressureUnit;
     double leak = 0;
     std::string leakUnit;
+    int alarmCode = 0;
+    // The program's reject limits when the result was recorded (test, reference, unit fields).
+    std::optional<std::array<std::int32_t, 3>> limits;
+    std::string partId;
+    std::string operatorName;
 
     static HistoryEntry From(const ResultRecord& result, std::int64_t timeMs);
     // The good-part bit alone: a reject or alarm bit beside it makes it no pass.
@@ -42,14 +49,20 @@ struct HistoryStatistics {
     double leakDeviation = 0;  // sample standard deviation; 0 below two results
 };
 
-// The results of a session: every result the console or the command line decoded, their
-// statistics, and CSV out and back (one header line, comma separated, dot decimals, UTF-8).
+// The results shown: one batch of the store, or the session's when there is no store; their
+// statistics, and CSV out and back (one header line, comma separated, dot decimals, UTF-8, times
+// ISO 8601 with their UTC offset).
 class ResultHistory {
 public:
     void Add(const HistoryEntry& entry);
     void Clear();
+    void Replace(std::vector<HistoryEntry> shown);
     const std::vector<HistoryEntry>& Entries() const { return entries; }
     HistoryStatistics Statistics() const;
+    // Over the results of one program (1 to 8).
+    HistoryStatistics Statistics(int program) const;
+    // Counts the times the whole list was replaced or cleared (a window then shows it all again).
+    std::uint64_t Resets() const { return resets; }
 
     // The reject limits of a program (1 to 8) while they are known: read, and not written since.
     void SetRejectLimits(int program, std::optional<RejectLimits> limits);
@@ -70,11 +83,9 @@ private:
     }
 
     std::vector<HistoryEntry> entries;
+    std::uint64_t resets = 0;
     std::array<std::optional<RejectLimits>, 8> rejectLimits;
     std::function<void()> changed;
 };
-
-// "YYYY-MM-DD hh:mm:ss.mmm" of local time.
-std::string LocalTimestamp(std::int64_t timeMs);
 
 }  // namespace vexlo

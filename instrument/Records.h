@@ -7,6 +7,16 @@
 
 namespace vexlo {
 
+// The relay bits, alike in the status block's relay status and in a result's relay image (bit 4 is
+// not used; the end of cycle is only in the status).
+namespace relay {
+inline constexpr std::uint16_t kGoodPart = 0x01;
+inline constexpr std::uint16_t kTestReject = 0x02;
+inline constexpr std::uint16_t kReferenceReject = 0x04;
+inline constexpr std::uint16_t kAlarm = 0x08;
+inline constexpr std::uint16_t kEndOfCycle = 0x20;
+}  // namespace relay
+
 // The 13-register real-time status block, as the bytes arrived.
 struct StatusRecord {
     static constexpr int kRegisters = 13;
@@ -22,7 +32,7 @@ struct StatusRecord {
     std::int32_t Unit1() const { return LoadLe32(bytes.data() + 14); }
     std::int32_t Measure2() const { return LoadLe32(bytes.data() + 18); }
     std::int32_t Unit2() const { return LoadLe32(bytes.data() + 22); }
-    bool EndOfCycle() const { return (RelayStatus() & 0x20) != 0; }
+    bool EndOfCycle() const { return (RelayStatus() & relay::kEndOfCycle) != 0; }
 };
 
 // One test result, 36 registers: the last result or one entry of the result FIFO.

@@ -90,6 +90,8 @@ void RtuSlave::Run(const std::atomic<bool>& stop) {
 }
 
 void RtuSlave::Answer(const Frame& request) {
+    std::unique_lock<std::mutex> guard;
+    if (answerLock != nullptr) guard = std::unique_lock<std::mutex>(*answerLock);
     const auto reply = protocol.HandleRequest(request, instrumentNowMs());
     if (!reply) {
         ++statistics.framesIgnored;

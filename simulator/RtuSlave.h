@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 
 #include "simulator/FaultPlan.h"
 #include "simulator/SlaveProtocol.h"
@@ -36,6 +37,8 @@ public:
     // The instrument's own time in milliseconds, which moves its test cycle: the steady clock unless
     // replaced (tests drive it by hand). Line timing stays on the steady clock.
     void SetInstrumentClock(std::function<std::int64_t()> now) { instrumentNowMs = std::move(now); }
+    // Held while a request is answered, so that another thread may look into the model between answers.
+    void SetAnswerLock(std::mutex* lock) { answerLock = lock; }
     const SlaveStatistics& Statistics() const { return statistics; }
 
     // 3.5 character times of 11 bits; 1.75 ms above 19200 baud (and when not pacing).
@@ -52,6 +55,7 @@ private:
     LineTiming timing;
     SlaveStatistics statistics;
     std::function<std::int64_t()> instrumentNowMs = SteadyNowMs;
+    std::mutex* answerLock = nullptr;
 };
 
 }  // namespace vexlo::sim

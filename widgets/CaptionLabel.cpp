@@ -34,6 +34,11 @@ CaptionLabel::CaptionLabel(QWidget* parent) : QLabel(parent) {
     setFont(bold);
 }
 
+QSize CaptionLabel::sizeHint() const {
+    // The shortest rule that still reads as one: four average characters.
+    return QLabel::sizeHint() + QSize(4 * fontMetrics().averageCharWidth(), 0);
+}
+
 void CaptionLabel::LayOutRule() {
     delete rule;
     lastWidth = width();

@@ -26,6 +26,9 @@ public:
     explicit CaptionLabel(QWidget* parent = nullptr);
 
     const EtchedLine* Rule() const { return rule; }
+    // Room for the text and a rule that shows.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
     // Where the rule goes for a text width: from the end of the text to the right edge.
     static QRect RuleRect(const QRect& client, int textWidth) {
         return {textWidth, 0, qMax(0, client.width() - textWidth), client.height()};

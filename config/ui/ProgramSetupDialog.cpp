@@ -8,12 +8,14 @@
 #include "serial/PortTable.h"
 #include "ui_ProgramSetupDialog.h"
 #include "widgets/ShadedButton.h"
+#include "widgets/ValueAccessible.h"
 
 namespace vexlo {
 
 ProgramSetupDialog::ProgramSetupDialog(AppSettings& settings, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::ProgramSetupDialog>()), settings(settings), ports(FillPortList()) {
     ui->setupUi(this);
+    for (QComboBox* list : findChildren<QComboBox*>()) NameByCaption(list);
     ui->okButton->ApplyConsoleLook(QStringLiteral("ok"), 20);
     ui->cancelButton->ApplyConsoleLook(QStringLiteral("stop"), 20);
     ui->rs232Button->ApplyConsoleLook(QStringLiteral("setup"), 20);

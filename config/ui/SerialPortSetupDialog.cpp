@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "ui_SerialPortSetupDialog.h"
+#include "widgets/ShadedButton.h"
+#include "widgets/ValueAccessible.h"
 
 namespace vexlo {
 namespace {
@@ -27,6 +29,9 @@ int PositionOf(const Table& table, Value value) {
 SerialPortSetupDialog::SerialPortSetupDialog(const PortSettings& entry, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::SerialPortSetupDialog>()), settings(entry) {
     ui->setupUi(this);
+    ui->okButton->ApplyConsoleLook(QStringLiteral("ok"), 20);
+    ui->cancelButton->ApplyConsoleLook(QStringLiteral("stop"), 20);
+    for (QComboBox* list : findChildren<QComboBox*>()) NameByCaption(list);
     ui->portNameEdit->setText(
         QString::fromLatin1(settings.name, static_cast<int>(strnlen(settings.name, sizeof settings.name))));
     ui->baudCombo->setCurrentIndex(PositionOf(kBauds, settings.Baud()));

@@ -11,6 +11,7 @@
 #include <QSettings>
 #include <QSizeGrip>
 
+#include "common/QtText.h"
 #include "config/PlacementFit.h"
 #include "config/WindowPlacementRecord.h"
 #include "config/ui/ProgramSetupDialog.h"
@@ -27,10 +28,9 @@
 namespace vexlo {
 namespace {
 
-QString FromText(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
-std::string ToText(const QString& text) { return text.toUtf8().toStdString(); }
-
 constexpr QRgb kBlue = qRgb(0, 0, 255);
+// Padding, border and a little air around a switch's caption when it is on.
+constexpr int kToggleRoom = 2 * 8 + 2 * 1 + 8;
 
 // The command buttons with their pictures; "Read Time" and "Set Time" draw theirs at 24 x 24.
 struct ButtonPicture {
@@ -57,6 +57,18 @@ constexpr int kButtonPictureSize = 20;
 
 QIcon Art(const char* name) { return QIcon(QStringLiteral(":/art/%1.svg").arg(QLatin1String(name))); }
 
+// What the lamp's colour means, for those who cannot see it.
+QString LampWords(int row) {
+    switch (row) {
+        case kLampRed:
+            return QStringLiteral("link failed");
+        case kLampGreen:
+            return QStringLiteral("link good");
+        default:
+            return QStringLiteral("not polling");
+    }
+}
+
 }  // namespace
 
 ConsoleWindow::ConsoleWindow(AppSettings& settings, QWidget* parent)
@@ -81,14 +93,22 @@ ConsoleWindow::ConsoleWindow(AppSettings& settings, QWidget* parent)
     }
     for (QWidget* field :
          std::initializer_list<QWidget*>{ui->statusPanel, ui->measure1Value, ui->measure1Unit, ui->measure2Value,
-                                         ui->measure2Unit, ui->accessModeLabel, ui->statusGroup}) {
+                                         ui->measure2Unit, ui->accessModeLabel, ui->statusGroup, ui->lamp}) {
         ExposeTextAsValue(field);
     }
-    // The two switches say at a glance that they are on.
+    SetSpokenValue(ui->lamp, LampWords(kLampYellow));
+    // The arrows of a "Prog n°" field are not in the tab chain: its editor carries the field's name.
+    for (ProgramNumberField* field : {ui->timeProgramField, ui->runningProgramField}) {
+        field->editor()->setAccessibleName(field->accessibleName());
+    }
+    // The two switches say at a glance that they are on, in bold: wide enough for the bold caption.
     for (QPushButton* toggle : {ui->realTimeStatusButton, ui->runningButton}) {
         toggle->setStyleSheet(QStringLiteral(
             "QPushButton:checked { background: #2e9e4f; color: white; font-weight: bold; border: 1px solid #1d6b34;"
             " border-radius: 2px; padding: 3px 8px; }"));
+        QFont bold = toggle->font();
+        bold.setBold(true);
+        toggle->setMinimumWidth(QFontMetrics(bold).horizontalAdvance(toggle->text()) + kToggleRoom);
     }
     ui->linkPicture->setPixmap(Art("link").pixmap(QSize(24, 24), devicePixelRatioF()));
     for (const ButtonPicture& entry : kButtonPictures) {
@@ -140,20 +160,35 @@ ConsoleWindow::~ConsoleWindow() {
     if (!shutDown) console->Shutdown();
 }
 
-void ConsoleWindow::AnchorControls() {
-    adjustSize();
-    const QSize opening = size();
-    layout()->setGeometry(QRect(QPoint(0, 0), opening));
+namespace {
+
+// Turns a container's layout into fixed places: each direct child keeps the rectangle the layout gave
+// it, and from then on only the anchors move it.
+void FreezeLayout(QWidget* container, const QWidget* except = nullptr) {
+    container->layout()->activate();
     std::vector<std::pair<QWidget*, QRect>> places;
-    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-        if (child != static_cast<const QWidget*>(Grip())) places.emplace_back(child, child->geometry());
+    for (QWidget* child : container->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (child != except) places.emplace_back(child, child->geometry());
     }
-    delete layout();
+    delete container->layout();
     for (const auto& [child, place] : places) child->setGeometry(place);
+}
+
+}  // namespace
+
+void ConsoleWindow::AnchorControls() {
+    const QSize opening = OpeningSize();
+    resize(opening);
+    layout()->setGeometry(QRect(QPoint(0, 0), opening));
+    FreezeLayout(this, Grip());
+    // The status group widens, but only its status text and progress bar widen with it: the fields,
+    // lights and measures keep their places beside their captions.
+    FreezeLayout(ui->statusGroup);
     resize(opening);
 
     using namespace anchors;
-    for (QWidget* widens : std::initializer_list<QWidget*>{ui->statusGroup, ui->framesCaption}) {
+    for (QWidget* widens :
+         std::initializer_list<QWidget*>{ui->statusGroup, ui->framesCaption, ui->statusPanel, ui->progressBar}) {
         AnchorControl(widens, kTopLeft, kTopRight);
     }
     AnchorControl(ui->commandGroup, kTopRight, kTopRight);
@@ -167,6 +202,16 @@ void ConsoleWindow::AnchorControls() {
                                                                 ui->searchButton, ui->exitButton}) {
         AnchorControl(bottomRight, kBottomRight);
     }
+}
+
+QSize ConsoleWindow::OpeningSize() const {
+    // The form's natural size, unless the screen is smaller (a laptop at 150 %): then as much as the
+    // screen holds, never below what the form needs, with room left for the window's frame.
+    const QSize natural = layout()->sizeHint().expandedTo(layout()->minimumSize());
+    const QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr) return natural;
+    const QSize room = screen->availableGeometry().size() - QSize(kFrameAllowance, 2 * kFrameAllowance);
+    return natural.boundedTo(room).expandedTo(layout()->minimumSize());
 }
 
 void ConsoleWindow::ConnectCommands() {
@@ -249,22 +294,41 @@ void ConsoleWindow::SetDisplayText(Display display, const std::string& text) {
     QWidget* widget = displays.at(display);
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
         edit->setText(FromText(text));
-    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+    } else if (auto* label = qobject_cast<QLabel*>(widget); label != nullptr && label->text() != FromText(text)) {
         label->setText(FromText(text));
+        AnnounceValue(label);
     }
 }
 
-void ConsoleWindow::SetStatusText(const std::string& text) { ui->statusPanel->setText(FromText(text)); }
+void ConsoleWindow::SetStatusText(const std::string& text) {
+    if (ui->statusPanel->text() == FromText(text)) return;
+    ui->statusPanel->setText(FromText(text));
+    AnnounceValue(ui->statusPanel);
+}
 
 std::string ConsoleWindow::StatusCaption() const { return ToText(ui->statusGroup->title()); }
 
-void ConsoleWindow::SetStatusCaption(const std::string& text) { ui->statusGroup->setTitle(FromText(text)); }
+void ConsoleWindow::SetStatusCaption(const std::string& text) {
+    if (ui->statusGroup->title() == FromText(text)) return;
+    ui->statusGroup->setTitle(FromText(text));
+    AnnounceValue(ui->statusGroup);
+}
 
-void ConsoleWindow::SetAccessModeLabel(const std::string& text) { ui->accessModeLabel->SetCaptionText(FromText(text)); }
+void ConsoleWindow::SetAccessModeLabel(const std::string& text) {
+    if (ui->accessModeLabel->text() == FromText(text)) return;
+    ui->accessModeLabel->SetCaptionText(FromText(text));
+    AnnounceValue(ui->accessModeLabel);
+}
 
-void ConsoleWindow::SetLamp(int row, int column, int rowOffset) { ui->lamp->SetLamp(row, column, rowOffset); }
+void ConsoleWindow::SetLamp(int row, int column, int rowOffset) {
+    ui->lamp->SetLamp(row, column, rowOffset);
+    SetSpokenValue(ui->lamp, LampWords(row));
+}
 
-void ConsoleWindow::SetLampRow(int row) { ui->lamp->SetRow(row); }
+void ConsoleWindow::SetLampRow(int row) {
+    ui->lamp->SetRow(row);
+    SetSpokenValue(ui->lamp, LampWords(row));
+}
 
 void ConsoleWindow::SetLight(StatusLight light, bool lit) {
     QCheckBox* box = lights.at(light);
@@ -358,7 +422,7 @@ void ConsoleWindow::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 HistoryWindow& ConsoleWindow::OpenHistory() {
-    if (!historyWindow) historyWindow = std::make_unique<HistoryWindow>(console->History(), this);
+    if (!historyWindow) historyWindow = std::make_unique<HistoryWindow>(console->History(), &console->Recorder());
     historyWindow->show();
     historyWindow->raise();
     historyWindow->activateWindow();

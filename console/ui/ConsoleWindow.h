@@ -84,6 +84,8 @@ private:
     // From the form's layout to anchors: the layout gives the opening size and places, the anchors
     // move and stretch the controls from then on.
     void AnchorControls();
+    // The size the window opens at: the form's natural size, fitted to the screen it opens on.
+    QSize OpeningSize() const;
     QLineEdit* EntryEdit(Entry entry) const;
     void LoadWindowPlacement();
     void SaveWindowPlacement();
@@ -103,6 +105,8 @@ private:
     std::function<void()> openAbout;
     // The system command of the About entry.
     static constexpr unsigned kAboutCommand = 16;
+    // What the window manager's title bar and borders take around the window, at most.
+    static constexpr int kFrameAllowance = 40;
 };
 
 }  // namespace vexlo

@@ -1,6 +1,7 @@
 #include "console/ui/ProgramNumberField.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 #include <QToolButton>
@@ -33,8 +34,20 @@ ProgramNumberField::ProgramNumberField(QWidget* parent)
     row->addLayout(arrows);
     row->addStretch();
     setFocusProxy(edit);
+    edit->installEventFilter(this);
     connect(up, &QToolButton::clicked, this, [this] { Step(1); });
     connect(down, &QToolButton::clicked, this, [this] { Step(-1); });
+}
+
+bool ProgramNumberField::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == edit && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() == Qt::NoModifier && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
+            Step(key->key() == Qt::Key_Up ? 1 : -1);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QString ProgramNumberField::text() const { return edit->text(); }

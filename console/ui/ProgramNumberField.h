@@ -7,8 +7,8 @@ class QToolButton;
 
 namespace vexlo {
 
-// A "Prog n°" entry: digits only, with arrows that step from 1 to 8. Any number of digits can be
-// typed: the console, not the field, tells the operator when a number is out of range.
+// A "Prog n°" entry: digits only, with arrows (and the Up and Down keys) that step from 1 to 8. Any number of digits
+// can be typed: the console, not the field, tells the operator when a number is out of range.
 class ProgramNumberField : public QWidget {
     Q_OBJECT
 public:
@@ -17,6 +17,9 @@ public:
     QString text() const;
     void setText(const QString& text);
     QLineEdit* editor() const { return edit; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Step(int delta);

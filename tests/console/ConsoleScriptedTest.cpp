@@ -3,6 +3,7 @@
 #include "common/ByteImage.h"
 #include "config/AppSettings.h"
 #include "console/TesterConsole.h"
+#include "tests/support/FreshConsoleStatics.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/RecordingView.h"
 #include "tests/support/ScopedWorkDir.h"
@@ -46,7 +47,6 @@ class ConsoleScriptedTest : public ::testing::Test {
 protected:
     void SetUp() override {
         settings.station = 1;
-        TesterConsole::cycleShown = 0;
         console = std::make_unique<TesterConsole>(settings, view);
         console->Initialise();
         view.checked.insert(Option::RealTimeStatus);
@@ -54,6 +54,7 @@ protected:
     }
     void TearDown() override { console->Shutdown(); }
 
+    test::FreshConsoleStatics statics;
     test::ScopedWorkDir dir;
     test::ManualClock clock;
     test::ScriptedLink link;
@@ -133,6 +134,28 @@ TEST_F(ConsoleScriptedTest, SearchRunsOnTheShortReplyTimeout) {
     EXPECT_EQ(configured[1].readIntervalMs, 50u);
     EXPECT_EQ(configured[2].readConstantMs, 500u);
     EXPECT_EQ(view.messages.back(), "Station not found !!!");
+}
+
+// While the status is polled, "Read FIFO" goes by the count of the last poll and reads no status of
+// its own: an empty count sends nothing, a count sends the FIFO read alone.
+TEST_F(ConsoleScriptedTest, ReadFifoWhilePollingGoesByThePolledCount) {
+    const auto& sent = link.Script().sent;
+    link.Add({false, StatusReply({3, 0, 7, 0x0021, 0x0104, 1234, 14000, -5678, 6000})});
+    console->TimerTick();
+    console->ReadFifoCommand();
+    EXPECT_EQ(view.messages, std::vector<std::string>{"FIFO empty !!!, Run cycle first"});
+    EXPECT_EQ(sent.size(), 1u);
+
+    link.Add({false, StatusReply({3, 5, 7, 0x0021, 0x0104, 1234, 14000, -5678, 6000})});
+    console->TimerTick();
+    Bytes fifo = FromHex("01 03 48");
+    fifo.resize(3 + 72);
+    fifo[3] = 4;  // program 5
+    link.Add({false, WithCrc(fifo)});
+    console->ReadFifoCommand();
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[2], WithCrc(FromHex("01 03 00 10 00 24")));
+    EXPECT_EQ(console->Results().Lines().front(), "Program n\xC2\xB0: 5");
 }
 
 // The sequencer's failure paths: each ends in the cycle report, with the line that says why.

@@ -4,10 +4,11 @@
 
 #include "config/AppSettings.h"
 #include "console/TesterConsole.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/FreshConsoleStatics.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/RecordingView.h"
 #include "tests/support/ScopedWorkDir.h"
-#include "tests/support/SimulatorProcess.h"
 
 namespace vexlo {
 namespace {
@@ -18,13 +19,18 @@ TEST(ReplugTest, PollingResumesWhenTheDeviceIsBack) {
     test::ManualClock clock;
     test::ScopedWorkDir dir;
     const std::string link = dir.File("instrument");
-    auto simulator = std::make_unique<test::SimulatorProcess>(std::vector<std::string>{"--link", link});
-    ASSERT_FALSE(simulator->PortPath().empty());
+    const auto startSimulator = [&] {
+        auto process = std::make_unique<test::ChildProcess>(test::SimulatorCommand({"--link", link}),
+                                                            test::ChildProcess::Stream::Output);
+        EXPECT_FALSE(process->FirstLine().empty());  // the port path: the link is in place
+        return process;
+    };
+    auto simulator = startSimulator();
     dir.MapPort(1, link);
     AppSettings settings(dir.File("VexloModbusTester.ini"));
     settings.station = 1;
     test::RecordingView view;
-    TesterConsole::cycleShown = 0;
+    test::FreshConsoleStatics statics;
     TesterConsole console(settings, view);
     console.Initialise();
     view.checked.insert(Option::RealTimeStatus);
@@ -35,7 +41,7 @@ TEST(ReplugTest, PollingResumesWhenTheDeviceIsBack) {
     simulator->Stop();  // the pseudo-terminal and its link are gone
     console.TimerTick();
     EXPECT_EQ(console.LampState(), kLampRed);
-    simulator = std::make_unique<test::SimulatorProcess>(std::vector<std::string>{"--link", link});
+    simulator = startSimulator();
     console.TimerTick();
     EXPECT_EQ(console.LampState(), kLampRed);  // tried again only after a second
     clock.AdvanceMs(1000);

@@ -7,6 +7,7 @@ namespace vexlo {
 namespace {
 
 using Lines = std::vector<std::string>;
+using State = CycleSequencer::State;
 
 // The sequencer's time-outs and pauses run on the manual clock, and the instrument's cycle on time
 // moved by hand: nothing depends on how fast the machine is.
@@ -17,11 +18,12 @@ protected:
         view.entries[Entry::InterCycle] = "0";
         console->RunningCommand(true);
     }
+    State Step() const { return console->Sequencer().sequencerState; }
     // Ticks (moving both clocks a tick's time) until the sequencer reaches the state, within a bound.
-    bool TickUntil(std::int32_t state, int maxTicks = 300) {
+    bool TickUntil(State state, int maxTicks = 300) {
         for (int i = 0; i < maxTicks; ++i) {
             console->TimerTick();
-            if (console->Sequencer().sequencerState == state) return true;
+            if (Step() == state) return true;
             clock.AdvanceMs(TesterConsole::kTickMs);
             simulator->AdvanceMs(TesterConsole::kTickMs);
         }
@@ -33,7 +35,6 @@ protected:
 TEST_F(SequencerTest, AGoodCycleWithTheFifoRead) {
     StartConsole();
     view.checked.insert(Option::ReadFifo);
-    const std::int32_t before = CycleSequencer::nextProgram;
     SwitchOn();
     EXPECT_FALSE(view.commandsEnabled);
     ASSERT_TRUE(TickUntil(CycleSequencer::InterCycleWait));
@@ -46,88 +47,71 @@ TEST_F(SequencerTest, AGoodCycleWithTheFifoRead) {
                             " *** Select prog ***",
                             " *** Start prog ***",
                             "*** Waiting EOC 10 sec ***"};
-    ASSERT_GE(text.size(), expected.size());
+    ASSERT_GE(text.size(), 14u);
     EXPECT_EQ(Lines(text.begin(), text.begin() + 7), expected);
     EXPECT_EQ(text[7].substr(0, 13), "Cycle time = ");
-    const Lines after = {"--",
-                         "*** Read fifo ***",
-                         "*** EOC ***",
-                         "-----------------------------------",
-                         "Nb cycle = 1, Nb Started OK = 1",
-                         "-----------------------------------"};
-    auto at = std::find(text.begin(), text.end(), "--");
-    at = std::find(at + 1, text.end(), "--");
-    ASSERT_NE(at, text.end());
-    EXPECT_EQ(Lines(at, at + 3), Lines(after.begin(), after.begin() + 3));
+    EXPECT_EQ(Lines(text.begin() + 8, text.begin() + 11), (Lines{"--", "*** Read fifo ***", "*** EOC ***"}));
     EXPECT_NE(std::find(text.begin(), text.end(), "Nb cycle = 1, Nb Started OK = 1"), text.end());
     EXPECT_EQ(text.back(), "-> Next programm  !!! in 0 (sec)");
     EXPECT_EQ(console->Results().Size(), 12u);  // the FIFO result was decoded
-    const std::int32_t selected = before == 1 ? 2 : 1;
-    EXPECT_EQ(CycleSequencer::nextProgram, selected);
-    EXPECT_EQ(view.entries[Entry::RunningProgram], std::to_string(selected));
-    EXPECT_EQ(simulator->Model().RunningProgram(), selected - 1);
+    EXPECT_EQ(view.entries[Entry::RunningProgram], "1");
+    EXPECT_EQ(simulator->Locked()->RunningProgram(), 0);
 
     // Off and on again continues the alternation.
     console->RunningCommand(false);
     EXPECT_TRUE(view.commandsEnabled);
     SwitchOn();
     ASSERT_TRUE(TickUntil(CycleSequencer::ProgramSelected));
-    EXPECT_EQ(CycleSequencer::nextProgram, selected == 1 ? 2 : 1);
+    EXPECT_EQ(simulator->Locked()->RunningProgram(), 1);
     EXPECT_EQ(console->Sequencer().cycleCount, 1);
 }
 
-TEST_F(SequencerTest, AnInstrumentThatIsNeverReady) {
-    StartConsole();  // the instrument's time stands still: a started cycle never ends
-    simulator->Model().WriteCoil(1, 0xFF00, 0);
+struct Timeout {
+    const char* name;
+    bool instrumentBusy;    // a cycle runs that never ends: never ready
+    bool statusUnanswered;  // every status read fails
+    State waiting;
+    std::int64_t limitMs;
+    State after;
+    const char* line;
+};
+
+class SequencerTimeoutTest : public SequencerTest, public ::testing::WithParamInterface<Timeout> {};
+
+// From the waiting step only the sequencer's clock moves: just short of the limit it still waits,
+// just past it it gives up with the line that says why.
+TEST_P(SequencerTimeoutTest, GivesUpOnlyPastItsLimit) {
+    const Timeout& c = GetParam();
+    std::vector<sim::FaultRule> faults;
+    if (c.statusUnanswered) faults.push_back({sim::FaultKind::NoReply, 1.0, 0x0030});
+    StartConsole({}, {}, faults, c.statusUnanswered ? 20 : 500);
+    if (c.instrumentBusy) simulator->Locked()->WriteCoil(1, 0xFF00, 0);
     SwitchOn();
-    console->TimerTick();  // arm
-    console->TimerTick();  // not ready yet
-    EXPECT_EQ(console->Sequencer().sequencerState, CycleSequencer::WaitingReady);
-    clock.AdvanceMs(3900);
+    ASSERT_TRUE(TickUntil(c.waiting, 20));
+    clock.AdvanceMs(c.limitMs - 100);
     console->TimerTick();
-    EXPECT_EQ(console->Sequencer().sequencerState, CycleSequencer::WaitingReady);
+    EXPECT_EQ(Step(), c.waiting);
     clock.AdvanceMs(200);
     console->TimerTick();
-    EXPECT_EQ(console->Sequencer().sequencerState, CycleSequencer::InterCycleWait);
-    EXPECT_EQ(TraceText().back(), " *** Not Ready ***");
-    console->TimerTick();  // the countdown has already run out: the next pass starts at once
-    EXPECT_EQ(console->Sequencer().sequencerState, CycleSequencer::Arm);
-    EXPECT_EQ(console->Sequencer().cycleCount, 0);
+    EXPECT_EQ(Step(), c.after);
+    EXPECT_EQ(TraceText().back(), c.line);
 }
 
-TEST_F(SequencerTest, ACycleThatNeverEnds) {
-    StartConsole();
-    SwitchOn();
-    ASSERT_TRUE(TickUntil(CycleSequencer::WaitingEndOfCycle, 20));
-    // From here only the sequencer's clock moves: the instrument's cycle never ends.
-    clock.AdvanceMs(9900);
-    console->TimerTick();
-    EXPECT_EQ(console->Sequencer().sequencerState, CycleSequencer::WaitingEndOfCycle);
-    clock.AdvanceMs(200);
-    console->TimerTick();
-    EXPECT_EQ(console->Sequencer().sequencerState, CycleSequencer::CycleReport);
-    EXPECT_EQ(TraceText().back(), "*** Timeout cycle ***");
-    console->TimerTick();
-    EXPECT_EQ(TraceText()[TraceText().size() - 2], "Nb cycle = 1, Nb Started OK = 1");
-}
-
-TEST_F(SequencerTest, FailingStatusReadsHoldItWaiting) {
-    StartConsole({}, {}, {{sim::FaultKind::NoReply, 1.0, 0x0030}}, 20);
-    SwitchOn();
-    console->TimerTick();
-    for (int i = 0; i < 3; ++i) {
-        clock.AdvanceMs(3000);
-        console->TimerTick();
-        EXPECT_EQ(console->Sequencer().sequencerState, CycleSequencer::WaitingReady);
-    }
-    EXPECT_EQ(TraceText().back(), " *** Waiting Ready 4 sec***");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Steps, SequencerTimeoutTest,
+    ::testing::Values(Timeout{"NeverReady", true, false, CycleSequencer::WaitingReady, CycleSequencer::kReadyTimeoutMs,
+                              CycleSequencer::InterCycleWait, " *** Not Ready ***"},
+                      Timeout{"CycleNeverEnds", false, false, CycleSequencer::WaitingEndOfCycle,
+                              CycleSequencer::kCycleTimeoutMs, CycleSequencer::CycleReport, "*** Timeout cycle ***"},
+                      // A failed read is no answer: it holds the wait, however long.
+                      Timeout{"StatusUnanswered", false, true, CycleSequencer::WaitingReady, 9000,
+                              CycleSequencer::WaitingReady, " *** Waiting Ready 4 sec***"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SequencerTest, PauseCountsDownInWholeSeconds) {
     StartConsole();
     view.entries[Entry::InterCycle] = "-3";  // a negative pause becomes one second
     console->Sequencer().sequencerState = CycleSequencer::CycleReport;
-    CycleSequencer::lastShownSeconds = 7;
     console->TimerTick();
     console->TimerTick();
     EXPECT_EQ(TraceText().back(), " >>>  1 sec");
@@ -137,13 +121,13 @@ TEST_F(SequencerTest, PauseCountsDownInWholeSeconds) {
     const size_t lines = console->Trace().Size();
     clock.AdvanceMs(501);
     console->TimerTick();
-    EXPECT_EQ(console->Sequencer().sequencerState, CycleSequencer::Arm);
+    EXPECT_EQ(Step(), CycleSequencer::Arm);
     EXPECT_EQ(console->Trace().Size(), lines + 2);  // uptime and next-program lines; 0 s was shown already
     view.entries[Entry::InterCycle] = "abc";
     console->Sequencer().sequencerState = CycleSequencer::CycleReport;
     console->TimerTick();
     console->TimerTick();
-    EXPECT_EQ(console->Sequencer().sequencerState, CycleSequencer::Arm);  // no pause
+    EXPECT_EQ(Step(), CycleSequencer::Arm);  // no pause
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <optional>
+#include <string>
 
 #include "console/LogFile.h"
 #include "console/TraceList.h"
@@ -59,59 +61,80 @@ TEST(TraceListTest, ExchangeLines) {
     EXPECT_EQ(lines[1].size(), 5u + 255u * 3u);  // only the first 255 bytes are shown
 }
 
-TEST(LogFileTest, NameFollowsTheLocalTime) {
+// Sets TZ for the test's lifetime and gives back what was there before.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* zone) {
+        if (const char* old = std::getenv("TZ")) previous = old;
+        Set(zone);
+    }
+    ~ScopedTimeZone() { Set(previous ? previous->c_str() : nullptr); }
+
+private:
+    static void Set(const char* zone) {
 #if defined(_WIN32)
-    _putenv_s("TZ", "UTC");
-    _tzset();
+        _putenv_s("TZ", zone ? zone : "");
+        _tzset();
 #else
-    setenv("TZ", "UTC", 1);
-    tzset();
+        zone ? setenv("TZ", zone, 1) : unsetenv("TZ");
+        tzset();
 #endif
-    EXPECT_EQ(MakeLogFileName(1400594639), "2014-05-20-14-03-59.TXT");
+    }
+    std::optional<std::string> previous;
+};
+
+constexpr std::time_t kWhen = 1400594639;  // 2014-05-20 14:03:59 UTC
+
+TEST(LogFileTest, NameFollowsTheLocalTime) {
+    ScopedTimeZone zone("JST-9");
+    EXPECT_EQ(MakeLogFileName(kWhen), "2014-05-20-23-03-59.TXT");
 }
 
-TEST(LogFileTest, CopyWritesEveryLineThenAnEmptyOne) {
+struct CopyCase {
+    const char* name;
+    Lines lines;
+    bool yes;
+    std::string before;  // the second's file as an earlier copy left it
+    bool blocked;        // a folder holds the file's name
+    TraceCopyResult::Outcome outcome;
+    std::string after;
+    int linesFailed;
+};
+
+class TraceCopyTest : public ::testing::TestWithParam<CopyCase> {};
+
+TEST_P(TraceCopyTest, AsksThenWritesEveryLineAndAnEmptyOne) {
+    const CopyCase& c = GetParam();
     test::ScopedWorkDir dir;
     TraceList trace;
-    trace.AppendTraceLine("<S>: 01 05 00 01 ff 00 dd fa ");
-    trace.AppendTraceLine("<R>:<none>");
+    for (const auto& line : c.lines) trace.AppendTraceLine(line);
+    const std::string name = MakeLogFileName(kWhen);
+    if (c.blocked) ASSERT_TRUE(std::filesystem::create_directory(dir.File(name)));
+    if (!c.before.empty()) test::WriteWholeFile(dir.File(name), c.before);
     std::string asked;
-    const auto result = CopyTraceToFile(trace, 1400594639, [&](const std::string& question) {
+    const auto result = CopyTraceToFile(trace, kWhen, [&](const std::string& question) {
         asked = question;
-        return true;
+        return c.yes;
     });
-    EXPECT_EQ(asked, "Copy to file ?\n" + result.fileName);
-    EXPECT_EQ(result.outcome, TraceCopyResult::Outcome::Written);
-    EXPECT_EQ(test::ReadWholeFile(dir.File(result.fileName)), "<S>: 01 05 00 01 ff 00 dd fa \r\n<R>:<none>\r\n\r\n");
-    // A second copy in the same second appends.
-    CopyTraceToFile(trace, 1400594639, [](const std::string&) { return true; });
-    EXPECT_EQ(test::ReadWholeFile(dir.File(result.fileName)).size(), 2 * 45u);
+    EXPECT_EQ(asked, "Copy to file ?\n" + name);
+    EXPECT_EQ(result.outcome, c.outcome);
+    EXPECT_EQ(result.linesFailed, c.linesFailed);
+    if (!c.blocked) EXPECT_EQ(test::ReadWholeFile(dir.File(name)), c.after);
 }
 
-TEST(LogFileTest, DeclinedOrEmptyWritesNothing) {
-    test::ScopedWorkDir dir;
-    TraceList trace;
-    bool asked = false;
-    auto result = CopyTraceToFile(trace, 1400594639, [&](const std::string&) { return asked = true; });
-    EXPECT_TRUE(asked);
-    EXPECT_EQ(result.outcome, TraceCopyResult::Outcome::NothingToCopy);
-    trace.AppendTraceLine("x");
-    result = CopyTraceToFile(trace, 1400594639, [](const std::string&) { return false; });
-    EXPECT_EQ(result.outcome, TraceCopyResult::Outcome::Declined);
-    EXPECT_FALSE(std::filesystem::exists(dir.File(result.fileName)));
-}
+using Outcome = TraceCopyResult::Outcome;
+const Lines kTwo = {"<S>: 01 05 00 01 ff 00 dd fa ", "<R>:<none>"};
+const std::string kTwoWritten = "<S>: 01 05 00 01 ff 00 dd fa \r\n<R>:<none>\r\n\r\n";
 
-TEST(LogFileTest, AnUnwritableCopyIsReported) {
-    test::ScopedWorkDir dir;
-    TraceList trace;
-    trace.AppendTraceLine("line");
-    const std::string name = MakeLogFileName(1400594639);
-    ASSERT_TRUE(std::filesystem::create_directory(dir.File(name)));  // something that cannot be opened as a file
-    const auto result = CopyTraceToFile(trace, 1400594639, [](const std::string&) { return true; });
-    EXPECT_EQ(result.outcome, TraceCopyResult::Outcome::Failed);
-    EXPECT_EQ(result.linesFailed, 2);
-    EXPECT_EQ(AppendLogLine(dir.File(name), "x", true), kDeviceFailed);
-}
+INSTANTIATE_TEST_SUITE_P(Outcomes, TraceCopyTest,
+                         ::testing::Values(CopyCase{"Written", kTwo, true, "", false, Outcome::Written, kTwoWritten, 0},
+                                           CopyCase{"AppendedInTheSameSecond", kTwo, true, "x\r\n", false,
+                                                    Outcome::Written, "x\r\n" + kTwoWritten, 0},
+                                           CopyCase{
+                                               "NothingToCopy", {}, true, "", false, Outcome::NothingToCopy, "", 0},
+                                           CopyCase{"Declined", kTwo, false, "", false, Outcome::Declined, "", 0},
+                                           CopyCase{"Failed", kTwo, true, "", true, Outcome::Failed, "", 3}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vexlo

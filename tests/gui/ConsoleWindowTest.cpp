@@ -2,26 +2,49 @@
 
 #include <QAccessible>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QSizeGrip>
 #include <QTest>
-#include <QTimer>
 
+#include "app/AboutDialog.h"
+#include "app/TesterApp.h"
+#include "app/VersionInfo.h"
 #include "config/AppSettings.h"
 #include "config/WindowPlacementRecord.h"
+#include "config/ui/ProgramSetupDialog.h"
+#include "config/ui/SerialPortSetupDialog.h"
 #include "console/ui/ConsoleWindow.h"
+#include "console/ui/IdentifierDialog.h"
+#include "console/ui/ProgramNumberField.h"
+#include "console/ui/TimeSetupDialog.h"
+#include "serial/PortTable.h"
 #include "tests/gui/ModalCloser.h"
 #include "tests/support/ScopedWorkDir.h"
 #include "tests/support/SimulatorThread.h"
 #include "widgets/AutoExtentListBox.h"
+#include "widgets/CaptionLabel.h"
 
 namespace vexlo {
 namespace {
+
+// The program's own version, as the build gives it.
+const std::string kVersion = "Version : " + std::to_string(VEXLO_VERSION_MAJOR) + ". " +
+                             std::to_string(VEXLO_VERSION_MINOR) + ". " + std::to_string(VEXLO_VERSION_PATCH) + ". " +
+                             std::to_string(VEXLO_VERSION_TWEAK);
+const QString kTitle = QString::fromStdString("VEXLO Modbus tester ( RS232/RS485 Modbus RTU - " + kVersion + " )");
+
+template <typename T>
+T* Find(QWidget* parent, const char* name) {
+    auto* child = parent->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
 
 class ConsoleWindowTest : public ::testing::Test {
 protected:
@@ -34,13 +57,18 @@ protected:
     }
     void TearDown() override { window.reset(); }
 
-    template <typename T>
+    template <typename T = QWidget>
     T* Child(const char* name) {
-        auto* child = window->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(child, nullptr) << name;
-        return child;
+        return Find<T>(window.get(), name);
     }
-    QStringList Lines(const char* list) { return Child<AutoExtentListBox>(list)->Lines(); }
+    QString Text(const char* name) {
+        QWidget* widget = Child(name);
+        if (auto* edit = qobject_cast<QLineEdit*>(widget)) return edit->text();
+        if (auto* label = qobject_cast<QLabel*>(widget)) return label->text();
+        if (auto* field = qobject_cast<ProgramNumberField*>(widget)) return field->text();
+        return {};
+    }
+    void Click(const char* name) { QTest::mouseClick(Child<QPushButton>(name), Qt::LeftButton); }
 
     test::ScopedWorkDir dir;
     test::SimulatorThread simulator;
@@ -48,89 +76,173 @@ protected:
     std::unique_ptr<ConsoleWindow> window;
 };
 
-TEST_F(ConsoleWindowTest, OpensWithTheLinkShownAndNothingClipped) {
-    for (auto* button : window->findChildren<QPushButton*>()) {
-        EXPECT_FALSE(button->accessibleName().isEmpty()) << button->objectName().toStdString();
+// How a control follows the window as it grows by (dw, dh): its left, top, right and bottom edges move
+// by these shares of it. Every other control of the window and of the "[ Status ]" group stays where
+// it opened.
+struct Follow {
+    const char* name;
+    int left, top, right, bottom;
+};
+const Follow kFollows[] = {
+    {"statusGroup", 0, 0, 1, 0},      {"framesCaption", 0, 0, 1, 0}, {"statusPanel", 0, 0, 1, 0},
+    {"progressBar", 0, 0, 1, 0},      {"commandGroup", 1, 0, 1, 0},  {"traceList", 0, 0, 1, 1},
+    {"resultList", 1, 0, 1, 1},       {"bottomCaption", 0, 1, 1, 1}, {"setupButton", 0, 1, 0, 1},
+    {"copyRecordButton", 0, 1, 0, 1}, {"searchButton", 1, 1, 1, 1},  {"listboxToFileButton", 1, 1, 1, 1},
+    {"clearListButton", 1, 1, 1, 1},  {"exitButton", 1, 1, 1, 1},
+};
+
+// Also run at 150 % (QT_SCALE_FACTOR=1.5 on the 1920 x 1080 test screen: 1280 x 720).
+TEST_F(ConsoleWindowTest, LayoutFitsTheScreenAndFollowsTheAnchorsWithoutOverlapUpTo2560By1440) {
+    ConsoleWindow& window = *this->window;
+    const QRect screen = window.screen()->availableGeometry();
+    const QSize opening = window.size();
+    EXPECT_EQ(window.minimumSize(), opening);
+    EXPECT_LE(window.frameGeometry().width(), screen.width());
+    EXPECT_LE(window.frameGeometry().height(), screen.height());
+    EXPECT_EQ(window.findChildren<QSizeGrip*>().size(), 1);
+    // The bottom caption shows its rule, and "Running (P1/P2)" has room for its bold caption.
+    EXPECT_GT(Child<CaptionLabel>("bottomCaption")->Rule()->width(), 0);
+    auto* running = Child<QPushButton>("runningButton");
+    QFont bold = running->font();
+    bold.setBold(true);
+    EXPECT_GE(running->width(), QFontMetrics(bold).horizontalAdvance(running->text()) + 2 * 8);
+    for (auto* button : window.findChildren<QAbstractButton*>()) EXPECT_FALSE(button->accessibleName().isEmpty());
+
+    std::map<QWidget*, QRect> opened;
+    for (QWidget* parent : {static_cast<QWidget*>(&window), Child("statusGroup")}) {
+        for (QWidget* control : parent->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (qobject_cast<QSizeGrip*>(control) == nullptr) opened[control] = control->geometry();
+        }
     }
-    EXPECT_EQ(Child<QGroupBox>("statusGroup")->title(), "[ Status ] < Standard Access > ");
-    EXPECT_EQ(Child<QLabel>("statusPanel")->text(), "1 : 9600, 8, E, 1, None");
-    EXPECT_EQ(Child<QLineEdit>("stationEdit")->text(), "1");
-    EXPECT_GE(window->width(), window->minimumSizeHint().width());
-    EXPECT_GE(window->height(), window->minimumSizeHint().height());
+    for (const QSize size : {opening, opening + QSize(1, 1), opening + QSize(0, 300), QSize(1560, 960),
+                             opening.expandedTo(QSize(2560, 1440))}) {
+        window.resize(size);
+        const int dw = window.width() - opening.width(), dh = window.height() - opening.height();
+        for (const auto& [control, place] : opened) {
+            const auto follow = std::find_if(std::begin(kFollows), std::end(kFollows),
+                                             [&](const Follow& f) { return control->objectName() == f.name; });
+            const Follow rule = follow != std::end(kFollows) ? *follow : Follow{"", 0, 0, 0, 0};
+            EXPECT_EQ(control->geometry(),
+                      place.adjusted(rule.left * dw, rule.top * dh, rule.right * dw, rule.bottom * dh))
+                << control->objectName().toStdString() << " at " << size.width() << " x " << size.height();
+            EXPECT_TRUE(control->parentWidget()->rect().contains(control->geometry()))
+                << control->objectName().toStdString() << " outside at " << size.width() << " x " << size.height();
+            for (const auto& [other, unused] : opened) {
+                if (other == control || other->parentWidget() != control->parentWidget() || !other->isVisible())
+                    continue;
+                EXPECT_FALSE(control->geometry().intersects(other->geometry()))
+                    << control->objectName().toStdString() << " over " << other->objectName().toStdString() << " at "
+                    << size.width() << " x " << size.height();
+            }
+        }
+    }
 }
 
-// Enlarged by 200 x 150, each control follows its anchors; it never gets smaller than it opened.
-TEST_F(ConsoleWindowTest, ControlsFollowTheirAnchors) {
-    const QSize opening = window->size();
-    EXPECT_EQ(window->minimumSize(), opening);
-    const auto place = [&](const char* name) { return Child<QWidget>(name)->geometry(); };
-    const QRect trace = place("traceList"), results = place("resultList"), commands = place("commandGroup"),
-                status = place("statusGroup"), setup = place("setupButton"), exit = place("exitButton"),
-                communication = place("communicationGroup");
-    window->resize(opening + QSize(200, 150));
-    EXPECT_EQ(place("traceList"), trace.adjusted(0, 0, 200, 150));
-    EXPECT_EQ(place("resultList"), results.adjusted(200, 0, 200, 150));
-    EXPECT_EQ(place("commandGroup"), commands.translated(200, 0));
-    EXPECT_EQ(place("statusGroup"), status.adjusted(0, 0, 200, 0));
-    EXPECT_EQ(place("setupButton"), setup.translated(0, 150));
-    EXPECT_EQ(place("exitButton"), exit.translated(200, 150));
-    EXPECT_EQ(place("communicationGroup"), communication);
-    const QString pictures = qEnvironmentVariable("VEXLO_SCREENSHOT_DIR");
-    if (!pictures.isEmpty()) window->grab().save(pictures + "/console-enlarged.png");
+// The widgets of the console logic's entries, displays, options and lights, in the order of their enums.
+const char* const kEntries[] = {"readAddressEdit", "wordCountEdit",    "writeAddressEdit",    "writeWordEdit",
+                                "writeLongEdit",   "timeProgramField", "runningProgramField", "interCycleEdit"};
+const char* const kDisplays[] = {"comNumberEdit", "stationEdit",   "requestsEdit",    "errorsEdit",
+                                 "timeoutsEdit",  "crcErrorsEdit", "negativeEdit",    "runningProgramDisplay",
+                                 "fifoCountEdit", "testTypeEdit",  "relayStatusEdit", "stepCodeEdit",
+                                 "measure1Value", "measure1Unit",  "measure2Value",   "measure2Unit",
+                                 "readWordEdit",  "readLongEdit",  "readHexEdit"};
+const char* const kOptions[] = {"realTimeStatusButton", "erdCheck",      "readFifoCheck",
+                                "inputRegisterCheck",   "swapWordCheck", "writeBitCheck"};
+const char* const kLights[] = {"okLight", "rtLight", "rrLight", "alLight", "eocLight"};
+
+// Each text gets a value of its own and each switch is tried alone: a widget wired to its neighbour
+// shows the neighbour's value.
+TEST_F(ConsoleWindowTest, EveryEntryDisplayOptionAndLightReachesItsOwnWidget) {
+    const auto value = [](int i) { return std::to_string(11 + i); };
+    for (int i = 0; i < int(std::size(kEntries)); ++i) window->SetEntryText(Entry(i), value(i));
+    for (int i = 0; i < int(std::size(kDisplays)); ++i) window->SetDisplayText(Display(i), value(20 + i));
+    for (int i = 0; i < int(std::size(kEntries)); ++i) {
+        EXPECT_EQ(Text(kEntries[i]).toStdString(), value(i)) << kEntries[i];
+        EXPECT_EQ(window->EntryText(Entry(i)), value(i)) << kEntries[i];
+    }
+    for (int i = 0; i < int(std::size(kDisplays)); ++i) EXPECT_EQ(Text(kDisplays[i]).toStdString(), value(20 + i));
+    for (int on = 0; on < int(std::size(kOptions)); ++on) {
+        for (int i = 0; i < int(std::size(kOptions)); ++i) Child<QAbstractButton>(kOptions[i])->setChecked(i == on);
+        for (int i = 0; i < int(std::size(kOptions)); ++i)
+            EXPECT_EQ(window->IsChecked(Option(i)), i == on) << kOptions[i];
+    }
+    for (int on = 0; on < int(std::size(kLights)); ++on) {
+        for (int i = 0; i < int(std::size(kLights)); ++i) window->SetLight(StatusLight(i), i == on);
+        for (int i = 0; i < int(std::size(kLights)); ++i) {
+            EXPECT_EQ(Child<QCheckBox>(kLights[i])->isChecked(), i == on) << kLights[on] << " lit, " << kLights[i];
+        }
+    }
 }
 
-TEST_F(ConsoleWindowTest, StartSendsTheCoilWriteAndTracesIt) {
-    QTest::mouseClick(Child<QPushButton>("startButton"), Qt::LeftButton);
-    EXPECT_EQ(Lines("traceList"), (QStringList{"<S>: 01 05 00 01 ff 00 dd fa ", "<R>: 01 05 00 01 ff 00 dd fa "}));
-    EXPECT_TRUE(simulator.Model().CycleRunning());
-    QTest::mouseClick(Child<QPushButton>("clearListButton"), Qt::LeftButton);
-    EXPECT_TRUE(Lines("traceList").isEmpty());
-}
-
-TEST_F(ConsoleWindowTest, TimerRunsAtItsPeriods) {
+// The status timer is driven tick by tick here, as its time-outs would drive it.
+TEST_F(ConsoleWindowTest, PollingShowsTheStatusAndTheTimerKeepsItsPeriods) {
     QTimer& timer = window->StatusTimer();
     EXPECT_TRUE(timer.isActive());
     EXPECT_TRUE(timer.isSingleShot());
     EXPECT_EQ(timer.timerType(), Qt::PreciseTimer);  // never early
     EXPECT_EQ(timer.interval(), 1000);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return timer.interval() == 100; }, 5000));
-    EXPECT_EQ(Child<QLineEdit>("requestsEdit")->text(), "0");
+    window->Console().TimerTick();
+    EXPECT_EQ(timer.interval(), 100);
+    EXPECT_EQ(window->Console().LampState(), kLampYellow);  // idle until asked to poll
+    EXPECT_EQ(Text("statusPanel"), "1 : 9600, 8, E, 1, None");
+    EXPECT_EQ(Child<QGroupBox>("statusGroup")->title(), "[ Status ] < Standard Access > ");
+    Click("realTimeStatusButton");
+    window->Console().TimerTick();
+    EXPECT_EQ(Text("relayStatusEdit"), "0x0020");
+    EXPECT_TRUE(Child<QCheckBox>("eocLight")->isChecked());
+    EXPECT_EQ(Text("measure1Unit"), "mbar");
+    EXPECT_EQ(window->Console().LampState(), kLampGreen);
     test::ModalCloser closer(window.get());
-    QTest::mouseClick(Child<QPushButton>("setupButton"), Qt::LeftButton);
+    Click("setupButton");
     EXPECT_EQ(closer.texts, QStringList{"Program setup"});  // cancelled
     EXPECT_EQ(timer.interval(), 500);
     EXPECT_TRUE(timer.isActive());
+    Click("clearListButton");
+    EXPECT_TRUE(Child<AutoExtentListBox>("traceList")->Lines().isEmpty());
+    Click("startButton");
+    EXPECT_EQ(Child<AutoExtentListBox>("traceList")->Lines(),
+              (QStringList{"<S>: 01 05 00 01 ff 00 dd fa ", "<R>: 01 05 00 01 ff 00 dd fa "}));
+    EXPECT_TRUE(simulator.Model().CycleRunning());
 }
 
-TEST_F(ConsoleWindowTest, PollingShowsTheInstrumentStatus) {
-    QTest::mouseClick(Child<QPushButton>("realTimeStatusButton"), Qt::LeftButton);
-    auto* relays = Child<QLineEdit>("relayStatusEdit");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !relays->text().isEmpty(); }, 5000));
-    EXPECT_EQ(relays->text(), "0x0020");
-    EXPECT_TRUE(Child<QCheckBox>("eocLight")->isChecked());
-    EXPECT_EQ(Child<QLabel>("measure1Unit")->text(), "mbar");
-    EXPECT_EQ(window->Console().LampState(), kLampGreen);
-    // Screen readers get each value field's caption as its name and its text as its value.
-    for (const auto& [name, caption] :
-         {std::pair{"measure1Unit", "Mesure1 unit"}, std::pair{"statusPanel", "Status text"},
-          std::pair{"accessModeLabel", "Access mode"}}) {
-        QAccessibleInterface* field = QAccessible::queryAccessibleInterface(Child<QLabel>(name));
-        ASSERT_NE(field, nullptr);
-        EXPECT_EQ(field->text(QAccessible::Name), caption);
-        EXPECT_EQ(field->text(QAccessible::Value), Child<QLabel>(name)->text());
-        EXPECT_FALSE(field->text(QAccessible::Value).isEmpty()) << name;
-    }
+QAccessibleInterface* Reader(QWidget* widget) { return QAccessible::queryAccessibleInterface(widget); }
 
-    // With VEXLO_SCREENSHOT_DIR set, leave pictures of a running cycle for a person to look at.
-    const QString pictures = qEnvironmentVariable("VEXLO_SCREENSHOT_DIR");
-    if (pictures.isEmpty()) return;
-    QTest::mouseClick(Child<QPushButton>("startButton"), Qt::LeftButton);
-    QTest::qWait(1500);
-    window->grab().save(pictures + "/console-running.png");
-    Child<QCheckBox>("erdCheck")->setChecked(true);
-    QTest::qWait(4000);
-    QTest::mouseClick(Child<QPushButton>("readLastResultButton"), Qt::LeftButton);
-    window->grab().save(pictures + "/console-result.png");
+// A screen reader gets each field's caption as its name and what it shows now as its value; the
+// lamp's colour is told in words.
+TEST_F(ConsoleWindowTest, ScreenReadersReadTheValues) {
+    window->SetStatusText("0001 0000");
+    window->SetAccessModeLabel("Direct Access");
+    window->SetStatusCaption("[ Status ] < Direct Access > ");
+    const std::pair<const char*, const char*> fields[] = {{"measure1Value", "12.5"},
+                                                          {"measure1Unit", "Pa"},
+                                                          {"measure2Value", "-0.25"},
+                                                          {"measure2Unit", "cc/min"},
+                                                          {"statusPanel", "0001 0000"},
+                                                          {"accessModeLabel", "Direct Access"},
+                                                          {"statusGroup", "[ Status ] < Direct Access > "}};
+    for (int i = 0; i < 4; ++i) window->SetDisplayText(Display(int(Display::Measure1) + i), fields[i].second);
+    for (const auto& [name, value] : fields) {
+        QAccessibleInterface* field = Reader(Child(name));
+        EXPECT_NE(field->text(QAccessible::Name), "") << name;
+        EXPECT_NE(field->text(QAccessible::Name), value) << name;
+        EXPECT_EQ(field->text(QAccessible::Value), value) << name;
+    }
+    QAccessibleInterface* lamp = Reader(Child("lamp"));
+    EXPECT_EQ(lamp->text(QAccessible::Value), "not polling");
+    for (const auto& [row, words] : {std::pair{kLampRed, "link failed"}, std::pair{kLampGreen, "link good"},
+                                     std::pair{kLampYellow, "not polling"}}) {
+        window->SetLampRow(row);
+        EXPECT_EQ(lamp->text(QAccessible::Value), words);
+    }
+    // "Prog n°" steps from the keyboard and carries its name.
+    auto* program = Child<ProgramNumberField>("runningProgramField");
+    program->setText("7");
+    QTest::keyClick(program->editor(), Qt::Key_Up);
+    QTest::keyClick(program->editor(), Qt::Key_Up);
+    EXPECT_EQ(program->text(), "8");
+    QTest::keyClick(program->editor(), Qt::Key_Down);
+    EXPECT_EQ(program->text(), "7");
+    EXPECT_EQ(Reader(program->editor())->text(QAccessible::Name), "Running Prog n°");
 }
 
 TEST_F(ConsoleWindowTest, EnterClosesOnlyWhenTheEntriesPass) {
@@ -147,65 +259,126 @@ TEST_F(ConsoleWindowTest, EnterClosesOnlyWhenTheEntriesPass) {
     EXPECT_EQ(window->result(), QDialog::Accepted);
 }
 
-// Distinct values, one bit at a time: a widget wired to its neighbour's value shows.
-TEST_F(ConsoleWindowTest, CountersAndLightsReachTheirOwnWidgets) {
-    window->Console().ShowLinkCounters(LinkCounters{11, 22, 33, 44, 55, 66});
-    EXPECT_EQ(Child<QLineEdit>("requestsEdit")->text(), "11");
-    EXPECT_EQ(Child<QLineEdit>("errorsEdit")->text(), "22");
-    EXPECT_EQ(Child<QLineEdit>("crcErrorsEdit")->text(), "33");
-    EXPECT_EQ(Child<QLineEdit>("timeoutsEdit")->text(), "44");
-    EXPECT_EQ(Child<QLineEdit>("negativeEdit")->text(), "55-66");
-    const std::pair<StatusLight, const char*> lights[] = {{StatusLight::Ok, "okLight"},
-                                                          {StatusLight::TestReject, "rtLight"},
-                                                          {StatusLight::ReferenceReject, "rrLight"},
-                                                          {StatusLight::Alarm, "alLight"},
-                                                          {StatusLight::EndOfCycle, "eocLight"}};
-    for (const auto& [light, name] : lights) {
-        for (const auto& [other, unused] : lights) window->SetLight(other, other == light);
-        for (const auto& [other, otherName] : lights) {
-            EXPECT_EQ(Child<QCheckBox>(otherName)->isChecked(), other == light) << name << " lit, " << otherName;
-        }
-    }
-}
-
-TEST_F(ConsoleWindowTest, PlacementIsSavedAsA44ByteRecord) {
-    window->setGeometry(100, 120, 1200, 800);
+// The arithmetic of fitting a place onto the screens is tested with the record; here, that the window
+// keeps its place through the record and refuses a broken one.
+TEST_F(ConsoleWindowTest, PlacementIsSavedAndRestored) {
+    const QString key = QString(ConsoleWindow::kPlacementSection) + "/WindowPlacement";
+    const QRect place(QGuiApplication::primaryScreen()->availableGeometry().topLeft() + QPoint(7, 11),
+                      window->minimumSize() + QSize(3, 5));
+    window->setGeometry(place);
     window->reject();
-    QSettings store;
-    const QByteArray bytes = store.value(QString(ConsoleWindow::kPlacementSection) + "/WindowPlacement").toByteArray();
-    ASSERT_EQ(bytes.size(), 44);
-    const auto record = WindowPlacementRecord::Decode(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+    const QByteArray saved = QSettings().value(key).toByteArray();
+    const auto record = WindowPlacementRecord::Decode(std::vector<std::uint8_t>(saved.begin(), saved.end()));
     ASSERT_TRUE(record);
-    EXPECT_EQ(record->right - record->left, 1200);
-    EXPECT_EQ(record->bottom - record->top, 800);
-    // A record of the wrong size is ignored at the next start.
-    store.setValue(QString(ConsoleWindow::kPlacementSection) + "/WindowPlacement", bytes.left(43));
-    ConsoleWindow second(settings);
-    EXPECT_NE(second.size(), QSize(1200, 800));
+    EXPECT_EQ(QRect(QPoint(record->left, record->top), QPoint(record->right - 1, record->bottom - 1)), place);
+    QSettings().setValue(key, saved);
+    EXPECT_EQ(ConsoleWindow(settings).geometry(), place);
+    QSettings().setValue(key, saved.left(43));
+    EXPECT_NE(ConsoleWindow(settings).geometry(), place);
 }
 
-TEST_F(ConsoleWindowTest, PlacementIsRestoredOntoTheScreen) {
-    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    const QSize size = window->minimumSize().expandedTo(QSize(300, 200)) + QSize(3, 5);
-    ASSERT_LE(size.width() + 20, screen.width());
-    const auto restored = [&](const QRect& stored) {
-        WindowPlacementRecord record;
-        record.left = stored.left();
-        record.top = stored.top();
-        record.right = stored.left() + stored.width();
-        record.bottom = stored.top() + stored.height();
-        const auto bytes = record.Encode();
-        QSettings().setValue(QString(ConsoleWindow::kPlacementSection) + "/WindowPlacement",
-                             QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size())));
-        ConsoleWindow reopened(settings);
-        return reopened.geometry();
-    };
-    const QRect inside(screen.left() + 7, screen.top() + 11, size.width(), size.height());
-    EXPECT_EQ(restored(inside), inside);
-    // Hanging off the right edge: back against it, same size.
-    const QRect offRight(screen.right() - 5, screen.top() + 11, size.width(), size.height());
-    EXPECT_EQ(restored(offRight),
-              QRect(screen.left() + screen.width() - size.width(), screen.top() + 11, size.width(), size.height()));
+TEST_F(ConsoleWindowTest, ProgramSetupShowsAndStoresTheChoices) {
+    settings.accessMode = 1;
+    settings.station = 17;
+    ProgramSetupDialog dialog(settings, window.get());
+    dialog.show();
+    EXPECT_EQ(Find<QComboBox>(&dialog, "accessModeCombo")->currentText(), "Direct Access");
+    EXPECT_EQ(Find<QLineEdit>(&dialog, "stationEdit")->text(), "17");
+    auto* ports = Find<QComboBox>(&dialog, "portCombo");
+    EXPECT_TRUE(ports->currentText().startsWith("COM1"));  // the simulator's port, mapped in the INI file
+
+    test::ModalCloser closer;
+    auto* station = Find<QLineEdit>(&dialog, "stationEdit");
+    for (const char* refused : {"0", "256", "x"}) {
+        station->setText(refused);
+        QTest::mouseClick(Find<QPushButton>(&dialog, "okButton"), Qt::LeftButton);
+        EXPECT_EQ(dialog.result(), 0);
+    }
+    EXPECT_EQ(closer.texts.size(), 3);
+    EXPECT_EQ(closer.texts[0], "Please enter an integer between 1 and 255.");
+    EXPECT_EQ(settings.station, 17);
+    station->setText("255");
+    Find<QComboBox>(&dialog, "accessModeCombo")->setCurrentIndex(0);
+    auto* sessionLog = Find<QCheckBox>(&dialog, "sessionLogCheck");
+    EXPECT_FALSE(sessionLog->isChecked());  // off unless asked for
+    sessionLog->setChecked(true);
+    QTest::keyClick(station, Qt::Key_Return);  // Enter does what OK does
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(settings.station, 255);
+    EXPECT_EQ(settings.accessMode, 0);
+    EXPECT_EQ(settings.sessionLog, 1);
+}
+
+TEST_F(ConsoleWindowTest, SerialPortSetupEditsACopy) {
+    ResetPortTable();
+    PortSettings entry = GetPortSettings(2);
+    SerialPortSetupDialog dialog(entry, window.get());
+    dialog.show();
+    EXPECT_EQ(Find<QLineEdit>(&dialog, "portNameEdit")->text(), "COM3");
+    EXPECT_EQ(Find<QComboBox>(&dialog, "baudCombo")->currentText(), "9600");
+    EXPECT_EQ(Find<QComboBox>(&dialog, "parityCombo")->currentText(), "EVEN");
+    // Screen readers name each list by its label and read the choice as its value.
+    QAccessibleInterface* baud = QAccessible::queryAccessibleInterface(Find<QComboBox>(&dialog, "baudCombo"));
+    EXPECT_EQ(baud->text(QAccessible::Name), "Baud rate");
+    EXPECT_EQ(baud->text(QAccessible::Value), "9600");
+    Find<QComboBox>(&dialog, "baudCombo")->setCurrentIndex(0);
+    Find<QComboBox>(&dialog, "stopCombo")->setCurrentIndex(1);
+    QTest::keyClick(Find<QComboBox>(&dialog, "stopCombo"), Qt::Key_Return);  // Enter does what OK does
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.Settings().Baud(), 115200u);
+    EXPECT_EQ(dialog.Settings().stopBits, 1);
+    EXPECT_EQ(GetPortSettings(2).Baud(), 9600u);  // the table changes only when the caller stores it
+}
+
+TEST_F(ConsoleWindowTest, TimeSetupReadsOnOpeningAndWritesOnOk) {
+    TimeSetupDialog dialog(window->Console(), 2, window.get());
+    dialog.show();
+    EXPECT_EQ(Find<QLineEdit>(&dialog, "fillTimeEdit")->text(), "1.1");
+    EXPECT_EQ(Find<QLineEdit>(&dialog, "rejectTestEdit")->text(), "5");
+    test::ModalCloser closer;
+    Find<QLineEdit>(&dialog, "stabTimeEdit")->setText("0.4");
+    QTest::mouseClick(Find<QPushButton>(&dialog, "okButton"), Qt::LeftButton);
+    EXPECT_EQ(closer.texts, QStringList{"Please enter a number between 0.5 and 650."});
+    Find<QLineEdit>(&dialog, "stabTimeEdit")->setText("2.3");
+    QTest::keyClick(Find<QLineEdit>(&dialog, "stabTimeEdit"), Qt::Key_Enter);  // Enter does what OK does
+    EXPECT_EQ(simulator.Model().Parameter(1, 2), 2300);
+    EXPECT_EQ(window->Console().Trace().Size(), 2u);  // the one list write of Standard Access
+}
+
+TEST_F(ConsoleWindowTest, IdentifierReadsAndWrites) {
+    IdentifierDialog dialog(window->Console(), window.get());
+    test::ModalCloser closer;
+    QTest::mouseClick(Find<QPushButton>(&dialog, "readButton"), Qt::LeftButton);
+    EXPECT_EQ(closer.texts, QStringList{"ID = ?"});
+    Find<QLineEdit>(&dialog, "idEdit")->setText("1");
+    QTest::mouseClick(Find<QPushButton>(&dialog, "readButton"), Qt::LeftButton);
+    EXPECT_EQ(Find<QLineEdit>(&dialog, "valueEdit")->text(), "1.000");
+    Find<QLineEdit>(&dialog, "valueEdit")->setText("-1.5");
+    QTest::mouseClick(Find<QPushButton>(&dialog, "writeButton"), Qt::LeftButton);
+    EXPECT_EQ(simulator.Model().Parameter(0, 1), -1500);
+}
+
+TEST_F(ConsoleWindowTest, AboutOpensAndClosesTwiceLeavingTheConsoleAsItWas) {
+    ConsoleWindow& console = *window;
+    PrepareConsole(console);
+    EXPECT_EQ(console.windowTitle(), kTitle);
+    EXPECT_EQ(console.AboutEntryText(), "&About VexloModbusTester...");
+    const QSize size = console.size();
+    for (int round = 0; round < 2; ++round) {
+        QString shown;
+        QTimer::singleShot(0, [&shown] {
+            auto* about = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(about, nullptr);
+            shown = about->VersionFieldText();
+            about->accept();
+        });
+        console.OpenAbout();
+        EXPECT_EQ(shown.toStdString(), " RS232/RS485 Modbus RTU - " + kVersion);
+    }
+    EXPECT_EQ(console.size(), size);
+    EXPECT_TRUE(console.isVisible());
+    EXPECT_TRUE(console.StatusTimer().isActive());
+    EXPECT_EQ(console.windowTitle(), kTitle);
 }
 
 }  // namespace

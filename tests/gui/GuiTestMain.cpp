@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 
 int main(int argc, char** argv) {
@@ -19,8 +21,11 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Vexlo"));
     QApplication::setApplicationName(QStringLiteral("VEXLO Modbus Tester"));
-    // Window placements go to a test location, not the user's settings.
+    // Window placements go to a place of this process's own, neither the user's settings nor those of
+    // another test process running beside it.
     QStandardPaths::setTestModeEnabled(true);
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

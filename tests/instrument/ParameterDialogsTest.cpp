@@ -52,20 +52,19 @@ TEST_F(ParameterDialogsTest, TimeSetupWritesDirectlyOrByList) {
     device.accessMode = kDirectAccess;
     WriteTimeSetup(device, report, 2, values);
     EXPECT_EQ(report.trace.size(), 10u);
-    auto& model = simulator->Model();
-    EXPECT_EQ(model.Parameter(2, 1), 2300);
-    EXPECT_EQ(model.Parameter(2, 2), 1500);
-    EXPECT_EQ(model.Parameter(2, 3), 0);
-    EXPECT_EQ(model.Parameter(2, 60), 1234);
-    EXPECT_EQ(model.Parameter(2, 62), 7000);
+    EXPECT_EQ(simulator->Locked()->Parameter(2, 1), 2300);
+    EXPECT_EQ(simulator->Locked()->Parameter(2, 2), 1500);
+    EXPECT_EQ(simulator->Locked()->Parameter(2, 3), 0);
+    EXPECT_EQ(simulator->Locked()->Parameter(2, 60), 1234);
+    EXPECT_EQ(simulator->Locked()->Parameter(2, 62), 7000);
 
     device.accessMode = kStandardAccess;
     WriteTimeSetup(device, report, 4, {9.0f, 8.0f, 7.0f, 6.0f, 5.0f});
     ASSERT_EQ(report.trace.size(), 2u);
     EXPECT_EQ(report.trace[0].substr(0, 29), "<S>: 01 10 00 7f 00 10 20 05 ");
-    EXPECT_EQ(model.Parameter(4, 1), 9000);
-    EXPECT_EQ(model.Parameter(4, 62), 5000);
-    EXPECT_EQ(model.Parameter(2, 1), 2300);  // the other program is untouched
+    EXPECT_EQ(simulator->Locked()->Parameter(4, 1), 9000);
+    EXPECT_EQ(simulator->Locked()->Parameter(4, 62), 5000);
+    EXPECT_EQ(simulator->Locked()->Parameter(2, 1), 2300);  // the other program is untouched
     // The limits read before of programs 3 and 5 no longer hold.
     EXPECT_EQ(report.limitsChanged, (std::vector<int>{3, 5}));
 }
@@ -78,16 +77,47 @@ TEST_F(ParameterDialogsTest, IdentifierChecksComeFirst) {
     EXPECT_EQ(device.Counters().requests, 0);
 }
 
-TEST_F(ParameterDialogsTest, IdentifierDirectAccess) {
+struct IdentifierCase {
+    const char* name;
+    AccessMode mode;
+    std::string write;  // ID 20 of program 4 (selected apart) and -1.5 as thousandths, low word first
+    int readRequests;   // the selection is sent but never traced
+    std::size_t readTraced;
+};
+
+class IdentifierTest : public ParameterDialogsTest, public ::testing::WithParamInterface<IdentifierCase> {};
+
+TEST_P(IdentifierTest, WritesAndReadsBackOneParameter) {
+    const IdentifierCase& c = GetParam();
     StartSimulator();
-    device.accessMode = 2;  // any non-zero mode takes the direct registers in this dialog
-    EXPECT_EQ(ReadIdentifier(device, report, "1", "1").valueText, "1.000");
-    ASSERT_EQ(report.trace.size(), 2u);
-    EXPECT_EQ(report.trace[0].substr(0, 23), "<S>: 01 03 20 01 00 02 ");
-    // ID 0 reads from 0x2000: the selection (2), then the low half of parameter 1 (1200).
+    device.accessMode = c.mode;
+    const std::int32_t neighbour = simulator->Locked()->Parameter(2, 20);
+    EXPECT_FALSE(WriteIdentifier(device, report, "4", "20", "-1.5").message);
+    EXPECT_EQ(simulator->Locked()->Parameter(3, 20), -1500);
+    EXPECT_EQ(simulator->Locked()->Parameter(2, 20), neighbour);
+    ASSERT_FALSE(report.trace.empty());
+    EXPECT_EQ(report.trace[0].substr(0, c.write.size()), c.write);
+    report.trace.clear();
+    const int before = device.Counters().requests;
+    EXPECT_EQ(ReadIdentifier(device, report, "4", "20").valueText, "-1.500");
+    EXPECT_EQ(device.Counters().requests - before, c.readRequests);
+    EXPECT_EQ(report.trace.size(), c.readTraced);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AccessModes, IdentifierTest,
+    ::testing::Values(IdentifierCase{"Direct", kDirectAccess, "<S>: 01 10 20 14 00 02 04 24 fa ff ff ", 2, 2},
+                      // any non-zero mode takes the direct registers in this dialog
+                      IdentifierCase{"AnyOtherMode", 2, "<S>: 01 10 20 14 00 02 04 24 fa ff ff ", 2, 2},
+                      IdentifierCase{"Lists", kStandardAccess, "<S>: 01 10 00 7f 00 04 08 01 00 14 00 24 fa ff ff ", 3,
+                                     4}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ID 0 in direct access reads from 0x2000: the selection (2), then the low half of parameter 1 (1200).
+TEST_F(ParameterDialogsTest, IdentifierZeroReadsTheSelection) {
+    StartSimulator();
+    device.accessMode = kDirectAccess;
     EXPECT_EQ(ReadIdentifier(device, report, "3", "0").valueText, "78643.202");
-    WriteIdentifier(device, report, "4", "20", "-1.5");
-    EXPECT_EQ(simulator->Model().Parameter(3, 20), -1500);
 }
 
 // A value the operator did not mean is refused before any traffic: letters are not 0, and
@@ -105,7 +135,7 @@ TEST_F(ParameterDialogsTest, IdentifierWriteRefusesValuesItCannotSend) {
     }
     EXPECT_EQ(device.Counters().requests, 0);
     EXPECT_FALSE(WriteIdentifier(device, report, "4", "20", " -2147483.648").message);
-    EXPECT_EQ(simulator->Model().Parameter(3, 20), INT32_MIN);
+    EXPECT_EQ(simulator->Locked()->Parameter(3, 20), INT32_MIN);
 }
 
 // The selection fails with a bad CRC on its register (0x2000 direct, 0x3004 for the lists): the
@@ -114,7 +144,7 @@ TEST_F(ParameterDialogsTest, WritesAreNotSentAfterAFailedSelection) {
     const std::pair<AccessMode, std::uint16_t> selections[] = {{kDirectAccess, 0x2000}, {kStandardAccess, 0x3004}};
     for (const auto& [mode, selectionRegister] : selections) {
         StartSimulator({}, {}, {sim::FaultRule{sim::FaultKind::BadCrc, 1.0, selectionRegister}});
-        simulator->Model().SetParameter(2, 1, 4321);
+        simulator->Locked()->SetParameter(2, 1, 4321);
         device.accessMode = mode;
         const std::string request =
             test::ToHex(test::FromHex(mode == kDirectAccess ? "01 10 20 00 00 01" : "01 10 30 04 00 01"));
@@ -130,7 +160,7 @@ TEST_F(ParameterDialogsTest, WritesAreNotSentAfterAFailedSelection) {
             ASSERT_EQ(report.trace.size(), 2u);
             EXPECT_EQ(report.trace[0].substr(0, 23), "<S>: " + request + " ");
             EXPECT_EQ(report.trace[1], "<R>:<none>");
-            EXPECT_EQ(simulator->Model().Parameter(2, 1), 4321);
+            EXPECT_EQ(simulator->Locked()->Parameter(2, 1), 4321);
             EXPECT_TRUE(report.limitsChanged.empty());
         }
         device.Close();
@@ -144,18 +174,6 @@ TEST_F(ParameterDialogsTest, IdentifierReadShowsZeroWhenTheReplyIsRejected) {
     EXPECT_EQ(ReadIdentifier(device, report, "1", "1").valueText, "0.000");
     EXPECT_EQ(report.trace.back(), "<R>:<none>");
     EXPECT_EQ(ReadTimeSetup(device, 0)[0], 0.0f);
-}
-
-TEST_F(ParameterDialogsTest, IdentifierStandardAccess) {
-    StartSimulator();
-    device.accessMode = kStandardAccess;
-    WriteIdentifier(device, report, "2", "62", "1.2345");
-    EXPECT_EQ(simulator->Model().Parameter(1, 62), 1234);
-    EXPECT_EQ(report.trace[0].substr(0, 38), "<S>: 01 10 00 7f 00 04 08 01 00 3e 00 ");
-    const int before = device.Counters().requests;
-    EXPECT_EQ(ReadIdentifier(device, report, "2", "62").valueText, "1.234");
-    EXPECT_EQ(device.Counters().requests - before, 3);  // selection, request, answer
-    EXPECT_EQ(report.trace.size(), 4u);                 // the request and the answer only
 }
 
 }  // namespace

@@ -11,40 +11,50 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-const Lines kProgramOneTimes = {
-    "FILL TIME: 1.0",     "STAB TIME: 1.0",    "TEST TIME: 2.0", "", "DUMP TIME: 0.5", "WAIT TIME: 0.0", "",
-    "REJECT TEST: 5.000", "REJECT REF: 5.000", "REJECT UNIT: Pa"};
-
 class ParameterProceduresTest : public test::SimulatedDeviceFixture {
 protected:
     test::RecordingReport report{device};
 };
 
-TEST_F(ParameterProceduresTest, ReadTimeDirectPath) {
+struct ReadTimeCase {
+    const char* name;
+    AccessMode mode;
+    std::size_t traced;        // eight reads of two registers, or the list's write and its read
+    std::string firstRequest;  // the selection is not traced
+};
+
+class ReadTimeTest : public ParameterProceduresTest, public ::testing::WithParamInterface<ReadTimeCase> {};
+
+// Program 3 with times and limits that differ from every other program's.
+TEST_P(ReadTimeTest, ShowsTheTimesAndGivesTheLimits) {
+    const ReadTimeCase& c = GetParam();
     StartSimulator();
-    device.accessMode = kDirectAccess;
+    const std::pair<int, std::int32_t> values[] = {{1, 1300}, {2, 1700},  {3, 2940},  {9, 600},
+                                                   {10, 300}, {60, 4250}, {62, 1750}, {127, 14000}};
+    for (const auto& [number, value] : values) simulator->Locked()->SetParameter(2, number, value);
+    device.accessMode = c.mode;
     report.trace.push_back("old line");
-    ReadTimeParameters(device, report, ParseProgramNumber("1"));
-    EXPECT_EQ(report.results, kProgramOneTimes);
-    ASSERT_EQ(report.trace.size(), 16u);  // eight traced reads, the selection is not traced
-    EXPECT_EQ(report.trace[0].substr(0, 23), "<S>: 01 03 20 01 00 02 ");
-    EXPECT_EQ(report.trace[15].substr(0, 14), "<R>: 01 03 04 ");
+    ReadTimeParameters(device, report, ParseProgramNumber("3"));
+    Lines expected = {
+        "FILL TIME: 1.3",     "STAB TIME: 1.7",    "TEST TIME: 2.9",   "", "DUMP TIME: 0.6", "WAIT TIME: 0.3", "",
+        "REJECT TEST: 4.250", "REJECT REF: 1.750", "REJECT UNIT: mbar"};
+    if (c.mode == kStandardAccess) expected.push_back("");  // the list's answer ends with an empty line
+    EXPECT_EQ(report.results, expected);
+    ASSERT_EQ(report.trace.size(), c.traced);
+    EXPECT_EQ(report.trace[0].substr(0, c.firstRequest.size()), c.firstRequest);
+    ASSERT_EQ(report.limitsRead.size(), 1u);
+    EXPECT_EQ(report.limitsRead[0].program, 3);
+    EXPECT_EQ(report.limitsRead[0].limits.test, 4250);
+    EXPECT_EQ(report.limitsRead[0].limits.reference, 1750);
+    EXPECT_EQ(report.limitsRead[0].limits.unit, 14000);
 }
 
-TEST_F(ParameterProceduresTest, ReadTimeListPath) {
-    StartSimulator();
-    device.accessMode = kStandardAccess;
-    ReadTimeParameters(device, report, ParseProgramNumber("2"));
-    Lines expected = kProgramOneTimes;
-    expected[0] = "FILL TIME: 1.1";
-    expected[2] = "TEST TIME: 2.2";  // 2250 ms shown with one decimal
-    expected.push_back("");
-    EXPECT_EQ(report.results, expected);
-    ASSERT_EQ(report.trace.size(), 4u);
-    EXPECT_EQ(report.trace[0].substr(0, 80),
-              "<S>: 01 10 00 00 00 09 12 08 00 01 00 02 00 03 00 09 00 0a 00 3c 00 3e 00 7f 00 ");
-    EXPECT_EQ(report.trace[2].substr(0, 23), "<S>: 01 03 00 00 00 18 ");
-}
+INSTANTIATE_TEST_SUITE_P(
+    AccessModes, ReadTimeTest,
+    ::testing::Values(ReadTimeCase{"Direct", kDirectAccess, 16, "<S>: 01 03 20 01 00 02 "},
+                      ReadTimeCase{"Lists", kStandardAccess, 4,
+                                   "<S>: 01 10 00 00 00 09 12 08 00 01 00 02 00 03 00 09 00 0a 00 3c 00 3e 00 7f 00 "}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ParameterProceduresTest, ReadTimeFallsBackToTheListsWhenTheSelectionIsUnanswered) {
     StartSimulator({}, {}, {{sim::FaultKind::NoReply, 1.0, 0x2000}});
@@ -54,24 +64,6 @@ TEST_F(ParameterProceduresTest, ReadTimeFallsBackToTheListsWhenTheSelectionIsUna
     ASSERT_EQ(report.trace.size(), 4u);
     EXPECT_EQ(report.trace[0].substr(0, 23), "<S>: 01 10 00 00 00 09 ");
     EXPECT_EQ(report.results.size(), 11u);
-}
-
-// "Read Time" hands the console the reject limits it read, by either path, and only complete ones.
-TEST_F(ParameterProceduresTest, ReadTimeGivesTheRejectLimitsItRead) {
-    StartSimulator();
-    simulator->Model().SetParameter(2, 60, 4250);
-    simulator->Model().SetParameter(2, 62, 1750);
-    simulator->Model().SetParameter(2, 127, 6000);
-    for (const AccessMode mode : {kDirectAccess, kStandardAccess}) {
-        report.limitsRead.clear();
-        device.accessMode = mode;
-        ReadTimeParameters(device, report, ParseProgramNumber("3"));
-        ASSERT_EQ(report.limitsRead.size(), 1u) << mode;
-        EXPECT_EQ(report.limitsRead[0].program, 3);
-        EXPECT_EQ(report.limitsRead[0].limits.test, 4250);
-        EXPECT_EQ(report.limitsRead[0].limits.reference, 1750);
-        EXPECT_EQ(report.limitsRead[0].limits.unit, 6000);
-    }
 }
 
 TEST_F(ParameterProceduresTest, ReadTimeGivesNoLimitsWhenTheUnitIsNotRead) {
@@ -97,11 +89,11 @@ TEST_F(ParameterProceduresTest, RunningProgramAndParameterValues) {
     EXPECT_EQ(SelectRunningProgram(device, 1, &report), kDeviceOk);
     ASSERT_EQ(report.trace.size(), 2u);
     EXPECT_EQ(report.trace[0].substr(0, 32), "<S>: 01 10 02 00 00 01 02 01 00 ");
-    EXPECT_EQ(simulator->Model().RunningProgram(), 1);
+    EXPECT_EQ(simulator->Locked()->RunningProgram(), 1);
 
     ASSERT_EQ(WriteWord(device, registers::kParameterProgram, 3), kDeviceOk);
     EXPECT_EQ(WriteParameterValue(device, 0x2002, static_cast<double>(2.3f), report), kDeviceOk);
-    EXPECT_EQ(simulator->Model().Parameter(3, 2), 2300);
+    EXPECT_EQ(simulator->Locked()->Parameter(3, 2), 2300);
     EXPECT_DOUBLE_EQ(ReadParameterValue(device, 0x2002, false), 2.3);
     EXPECT_DOUBLE_EQ(ReadParameterValue(device, 0x203C, true), 5.0);
 }
@@ -125,14 +117,14 @@ TEST_F(ParameterProceduresTest, TwentyValuesAndRegulatorBits) {
     EXPECT_EQ(report.results[0], "0 -> -2.500");
     EXPECT_TRUE(report.trace.empty());
 
-    ASSERT_EQ(simulator->Model().WriteRegisters(0x0110, {0x0084, 0x1234, 0, 0, 0, 0}, 0), sim::Refusal::None);
+    ASSERT_EQ(simulator->Locked()->WriteRegisters(0x0110, {0x0084, 0x1234, 0, 0, 0, 0}, 0), sim::Refusal::None);
     ModifyRegulatorControl(device, report, true);
     sim::Registers block;
-    simulator->Model().ReadRegisters(0x0110, 6, block, 0);
+    simulator->Locked()->ReadRegisters(0x0110, 6, block, 0);
     EXPECT_EQ(block[0], 0x0087);
     EXPECT_EQ(block[1], 0x1234);
     ModifyRegulatorControl(device, report, false);
-    simulator->Model().ReadRegisters(0x0110, 6, block, 0);
+    simulator->Locked()->ReadRegisters(0x0110, 6, block, 0);
     EXPECT_EQ(block[0], 0x0084);
     EXPECT_EQ(report.trace.size(), 8u);
 }

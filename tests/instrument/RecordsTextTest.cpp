@@ -50,6 +50,18 @@ TEST(ResultTextTest, TwelveLinesOrTwentyFive) {
     EXPECT_EQ(erd[23], "P Contact Down: 7.000");
 }
 
+// One bit at a time: each shows on its own line and on no other.
+TEST(ResultTextTest, EachRelayBitShowsOnItsOwnLine) {
+    const std::pair<std::uint8_t, int> bits[] = {{0x01, 3}, {0x04, 4}, {0x02, 5}, {0x08, 6}};
+    for (const auto& [bit, line] : bits) {
+        ResultRecord result;
+        result.bytes[4] = bit;
+        const Lines lines = ResultLines(result, false);
+        for (int i = 3; i <= 6; ++i)
+            EXPECT_EQ(lines[i].back(), i == line ? '1' : '0') << "bit " << +bit << ": " << lines[i];
+    }
+}
+
 TEST(ResultTextTest, StatusLine) {
     StatusRecord status;
     for (int i = 0; i < 26; ++i) status.bytes[static_cast<size_t>(i)] = static_cast<std::uint8_t>(i);

@@ -1,69 +1,50 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "instrument/ProgramBlocks.h"
 #include "tests/support/SimulatedDeviceFixture.h"
 
 namespace vexlo {
 namespace {
 
-using test::FromHex;
-using test::ToHex;
-using test::WithCrc;
-
 class TesterDeviceTest : public test::SimulatedDeviceFixture {};
 
-TEST_F(TesterDeviceTest, EachOperationSendsItsFrameInBothMaps) {
-    sim::InstrumentConfig config;
-    config.initialFifoResults = 2;
-    StartSimulator({}, config);
-    StatusRecord status;
-    for (AccessMode mode : {0, 2}) {
-        device.accessMode = mode;
-        EXPECT_EQ(device.AccessModeName(), "Standard Access");
-        ASSERT_EQ(device.ReadStatus(status), kDeviceOk);
-        EXPECT_EQ(LastRequestHex(), "01 03 00 30 00 0d 84 00");
-    }
-    EXPECT_TRUE(status.EndOfCycle());
-    EXPECT_EQ(status.FifoCount(), 2);
-    device.accessMode = kDirectAccess;
-    EXPECT_EQ(device.AccessModeName(), "Direct Access");
-    ASSERT_EQ(device.ReadStatus(status), kDeviceOk);
-    EXPECT_EQ(LastRequestHex(), "01 03 22 01 00 0d df b7");
-
-    std::uint8_t result[72] = {};
-    for (AccessMode mode : {kStandardAccess, kDirectAccess}) {
-        device.accessMode = mode;
-        ASSERT_EQ(device.ReadFifoResult(36, result), kDeviceOk);
-        EXPECT_EQ(LastRequestHex().substr(0, 17), "01 03 00 10 00 24");
-    }
-    device.accessMode = kStandardAccess;
-    device.ReadLastResult(36, result);
-    EXPECT_EQ(LastRequestHex().substr(0, 17), "01 03 00 11 00 24");
-    EXPECT_TRUE(device.exceptionReply);  // no cycle has run yet
-    device.accessMode = kDirectAccess;
-    device.ReadLastResult(36, result);
-    EXPECT_EQ(LastRequestHex().substr(0, 17), "01 03 23 01 00 24");
-
-    EXPECT_EQ(device.ClearFifo(), kDeviceOk);
-    EXPECT_EQ(LastRequestHex(), "01 05 00 02 ff 00 2d fa");
-    EXPECT_EQ(device.StartCycle(), kDeviceOk);
-    EXPECT_EQ(LastRequestHex(), "01 05 00 01 ff 00 dd fa");
-    EXPECT_EQ(device.ResetCycle(), kDeviceOk);
-    EXPECT_EQ(LastRequestHex(), "01 05 00 00 ff 00 8c 3a");
-}
-
-TEST_F(TesterDeviceTest, BlockPartsAndTheirAddresses) {
+// Each operation's request in each register map: every frame pinned here, once.
+TEST_F(TesterDeviceTest, EachOperationSendsItsFrame) {
     StartSimulator();
-    std::uint8_t block[512] = {};
-    ASSERT_EQ(device.ReadBlockHead(0, 300, block), kDeviceOk);
-    EXPECT_EQ(LastRequestHex().substr(0, 17), "01 03 80 00 00 7b");
-    ASSERT_EQ(device.ReadBlockTail(0, 300, block + 246), kDeviceOk);
-    EXPECT_EQ(LastRequestHex().substr(0, 17), "01 03 84 00 00 1b");
-    ASSERT_EQ(device.WriteBlockHead(5, 200, block), kDeviceOk);
-    EXPECT_EQ(LastRequestHex().substr(0, 20), "01 10 80 05 00 64 c8");
+    StatusRecord status;
+    std::uint8_t data[512] = {};
+    const auto readStatus = [&] { return device.ReadStatus(status); };
+    const auto readFifo = [&] { return device.ReadFifoResult(36, data); };
+    const auto readLast = [&] { return device.ReadLastResult(36, data); };
+    const struct {
+        AccessMode mode;
+        std::function<DeviceStatus()> operation;
+        std::string request;  // the whole frame, or its head before the data
+    } rows[] = {
+        {kStandardAccess, readStatus, "01 03 00 30 00 0d 84 00"},
+        {2, readStatus, "01 03 00 30 00 0d 84 00"},  // any mode but direct takes the lists
+        {kDirectAccess, readStatus, "01 03 22 01 00 0d df b7"},
+        {kStandardAccess, readFifo, "01 03 00 10 00 24 44 14"},
+        {kDirectAccess, readFifo, "01 03 00 10 00 24 44 14"},
+        {kStandardAccess, readLast, "01 03 00 11 00 24 15 d4"},
+        {kDirectAccess, readLast, "01 03 23 01 00 24 1f 95"},
+        {kDirectAccess, [&] { return device.ClearFifo(); }, "01 05 00 02 ff 00 2d fa"},
+        {kDirectAccess, [&] { return device.StartCycle(); }, "01 05 00 01 ff 00 dd fa"},
+        {kDirectAccess, [&] { return device.ResetCycle(); }, "01 05 00 00 ff 00 8c 3a"},
+        {kStandardAccess, [&] { return device.ReadBlockHead(0, 300, data); }, "01 03 80 00 00 7b"},
+        {kStandardAccess, [&] { return device.ReadBlockTail(0, 300, data + 246); }, "01 03 84 00 00 1b"},
+        {kStandardAccess, [&] { return device.WriteBlockHead(5, 200, data); }, "01 10 80 05 00 64 c8"},
+    };
+    for (const auto& row : rows) {
+        device.accessMode = row.mode;
+        row.operation();
+        EXPECT_EQ(LastRequestHex().substr(0, row.request.size()), row.request);
+    }
     const int requests = device.Counters().requests;
-    EXPECT_EQ(device.WriteBlockTail(5, 200, block), kDeviceFailed);
-    EXPECT_EQ(device.Counters().requests, requests);  // nothing sent
+    EXPECT_EQ(device.WriteBlockTail(5, 200, data), kDeviceFailed);  // no tail under 246 bytes
+    EXPECT_EQ(device.Counters().requests, requests);                // nothing sent
     std::uint16_t size = 0;
     ASSERT_EQ(device.ReadBlockSize(size), kDeviceOk);
     EXPECT_EQ(size, 300);
@@ -81,13 +62,12 @@ TEST_P(BlockCopyTest, CopiesProgramOneOntoSix) {
     const int tail = length > 246 ? (length - 246) / 2 : 0;
     EXPECT_EQ(device.Counters().requests, tail > 0 ? 5 : 3);
     sim::Registers source, target;
-    auto& model = simulator->Model();
-    model.ReadRegisters(0x8000, static_cast<std::uint16_t>(head), source, 0);
-    model.ReadRegisters(0x8005, static_cast<std::uint16_t>(head), target, 0);
+    simulator->Locked()->ReadRegisters(0x8000, static_cast<std::uint16_t>(head), source, 0);
+    simulator->Locked()->ReadRegisters(0x8005, static_cast<std::uint16_t>(head), target, 0);
     EXPECT_EQ(source, target);
     if (tail > 0) {
-        model.ReadRegisters(0x8400, static_cast<std::uint16_t>(tail), source, 0);
-        model.ReadRegisters(0x8405, static_cast<std::uint16_t>(tail), target, 0);
+        simulator->Locked()->ReadRegisters(0x8400, static_cast<std::uint16_t>(tail), source, 0);
+        simulator->Locked()->ReadRegisters(0x8405, static_cast<std::uint16_t>(tail), target, 0);
         EXPECT_EQ(source, target);
     }
 }
@@ -107,28 +87,34 @@ TEST_F(TesterDeviceTest, CurveInfoWritesOnlyOnSuccess) {
     EXPECT_EQ(record[51], 0xEE);
 }
 
-TEST_F(TesterDeviceTest, FindStationAt63) {
-    StartSimulator({63, false});
-    ShortenReplyTimeout();
-    int station = 0;
-    EXPECT_EQ(device.FindStation(station), kDeviceOk);
-    EXPECT_EQ(station, 63);
-    EXPECT_EQ(device.Station(), 63);
-    // Three tries at 255 first, then one at 63.
-    EXPECT_EQ(device.Counters().requests, 4);
-    EXPECT_EQ(device.Counters().timeouts, 3);
-    EXPECT_EQ(LastRequestHex(), ToHex(WithCrc(FromHex("3f 03 30 00 00 0a"))));
+class StationSearchTest : public TesterDeviceTest, public ::testing::WithParamInterface<AccessMode> {};
+
+// The search asks 255 first, then 1 upwards to 254, three attempts at 255 and one at each other; the
+// register map plays no part.
+TEST_P(StationSearchTest, FindsTheStationOrStopsAtTheEnd) {
+    const struct {
+        int instrument;
+        bool anyStation;
+        DeviceStatus outcome;
+        int found;
+        int requests;
+    } rows[] = {{63, false, kDeviceOk, 63, 4}, {1, false, kDeviceFailed, 223, 21}};
+    for (const auto& row : rows) {
+        StartSimulator({row.instrument, row.anyStation});
+        device.accessMode = GetParam();
+        ShortenReplyTimeout();
+        device.ResetCounters();
+        int station = 0;
+        EXPECT_EQ(device.FindStation(station), row.outcome);
+        EXPECT_EQ(station, row.found);
+        EXPECT_EQ(device.Station(), row.found);
+        EXPECT_EQ(device.Counters().requests, row.requests);
+        if (row.outcome == kDeviceOk) EXPECT_EQ(LastRequestHex(), "3f 03 30 00 00 0a ce 13");
+        device.Close();
+    }
 }
 
-TEST_F(TesterDeviceTest, FindStationWithNoneAnswering) {
-    StartSimulator({1, false});
-    ShortenReplyTimeout();
-    int station = 0;
-    EXPECT_EQ(device.FindStation(station), kDeviceFailed);
-    EXPECT_EQ(station, 223);
-    EXPECT_EQ(device.Station(), 223);
-    EXPECT_EQ(device.Counters().requests, 21);
-}
+INSTANTIATE_TEST_SUITE_P(AccessModes, StationSearchTest, ::testing::Values(kStandardAccess, kDirectAccess));
 
 }  // namespace
 }  // namespace vexlo

@@ -41,41 +41,46 @@ TEST(Crc16Test, EveryTableEntryMatchesTheBitwiseAlgorithm) {
     EXPECT_EQ(Crc16(longer, sizeof longer), BitwiseCrc16(longer, sizeof longer));
 }
 
-TEST(RtuFrameTest, ReadRequests) {
-    EXPECT_EQ(Hex(BuildReadRequest(1, 3, 0x0030, 13)), "01 03 00 30 00 0d 84 00");
-    EXPECT_EQ(Hex(BuildReadRequest(1, 3, 0x2201, 13)), "01 03 22 01 00 0d df b7");
-    EXPECT_EQ(Hex(BuildReadRequest(1, 3, 0x2301, 1)), "01 03 23 01 00 01 de 4e");
-    EXPECT_EQ(Hex(BuildReadRequest(255, 3, 0x3000, 10)), "ff 03 30 00 00 0a df 13");
-    // Only the low 8 bits of the station and 16 bits of address and count go on the line.
-    EXPECT_EQ(Hex(BuildReadRequest(0x101, 4, 0x12345, 0x10002)).substr(0, 17), "01 04 23 45 00 02");
-    EXPECT_EQ(BuildReadRequest(0, 3, 0, 1).bytes[0], 0);
+const auto kData = FromHex("78 56 34 12");
+
+struct FrameCase {
+    const char* name;
+    RtuFrame frame;
+    std::string hex;  // the whole frame, or its head
+};
+
+class RtuFrameTest : public ::testing::TestWithParam<FrameCase> {};
+
+TEST_P(RtuFrameTest, BuildsTheRequest) {
+    const std::string built = Hex(GetParam().frame);
+    EXPECT_EQ(built.substr(0, GetParam().hex.size()), GetParam().hex);
 }
 
-TEST(RtuFrameTest, CoilRequests) {
-    EXPECT_EQ(Hex(BuildWriteCoilRequest(1, 1, 1)), "01 05 00 01 ff 00 dd fa");
-    EXPECT_EQ(Hex(BuildWriteCoilRequest(1, 0, 1)), "01 05 00 00 ff 00 8c 3a");
-    EXPECT_EQ(Hex(BuildWriteCoilRequest(1, 2, 1)), "01 05 00 02 ff 00 2d fa");
-    EXPECT_EQ(Hex(BuildWriteCoilRequest(1, 2, 0x10000)).substr(0, 17), "01 05 00 02 00 00");
-    EXPECT_EQ(Hex(BuildWriteCoilRequest(1, 2, 0x8000)).substr(0, 17), "01 05 00 02 ff 00");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Requests, RtuFrameTest,
+    ::testing::Values(
+        FrameCase{"ReadDirectResult", BuildReadRequest(1, 3, 0x2301, 1), "01 03 23 01 00 01 de 4e"},
+        FrameCase{"ReadAtTheSearchStation", BuildReadRequest(255, 3, 0x3000, 10), "ff 03 30 00 00 0a df 13"},
+        FrameCase{"ReadInputBroadcast", BuildReadRequest(0, 4, 0x0030, 13), "00 04 00 30 00 0d"},
+        // Only the low 8 bits of the station and 16 of address and count go on the line.
+        FrameCase{"ReadCutTo8And16Bits", BuildReadRequest(0x101, 4, 0x12345, 0x10002), "01 04 23 45 00 02"},
+        FrameCase{"CoilOn", BuildWriteCoilRequest(1, 1, 1), "01 05 00 01 ff 00 dd fa"},
+        FrameCase{"CoilOffPast16Bits", BuildWriteCoilRequest(1, 2, 0x10000), "01 05 00 02 00 00"},  // 16 bits: off
+        FrameCase{"CoilOnAnyNonZero", BuildWriteCoilRequest(1, 2, 0x8000), "01 05 00 02 ff 00"},
+        FrameCase{"WriteRegisters", BuildWriteRegistersRequest(1, 0x6000, 2, kData.data()),
+                  "01 10 60 00 00 02 04 78 56 34 12"},
+        FrameCase{"WriteNoRegister", BuildWriteRegistersRequest(1, 0x6000, 0, nullptr), "01 10 60 00 00 00 00"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
-TEST(RtuFrameTest, WriteRegistersRequests) {
-    const auto data = FromHex("78 56 34 12");
-    EXPECT_EQ(Hex(BuildWriteRegistersRequest(1, 0x6000, 2, data.data())).substr(0, 32),
-              "01 10 60 00 00 02 04 78 56 34 12");
-    const RtuFrame empty = BuildWriteRegistersRequest(1, 0x6000, 0, nullptr);
-    EXPECT_EQ(empty.length, 9);
-    EXPECT_EQ(empty.bytes[6], 0);
-    std::vector<std::uint8_t> big(246, 0xAB);
+TEST(RtuFrameTest, LargestWriteAndTheByteCountsWrap) {
+    std::vector<std::uint8_t> big(260, 0xAB);
     const RtuFrame full = BuildWriteRegistersRequest(1, 0x8000, 123, big.data());
     EXPECT_EQ(full.length, 255);
     EXPECT_EQ(full.bytes[6], 0xF6);
     const std::uint16_t crc = Crc16(full.bytes.data(), 253);
     EXPECT_EQ(full.bytes[253], crc & 0xFF);
     EXPECT_EQ(full.bytes[254], crc >> 8);
-    // The byte count field wraps at 8 bits for more than 127 registers.
-    std::vector<std::uint8_t> more(260, 0);
-    EXPECT_EQ(BuildWriteRegistersRequest(1, 0, 130, more.data()).bytes[6], 4);
+    EXPECT_EQ(BuildWriteRegistersRequest(1, 0, 130, big.data()).bytes[6], 4);  // 260 wraps at 8 bits
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "modbus/ModbusRtuMaster.h"
-#include "tests/support/PtyRelay.h"
+#include "simulator/harness/PtyResponder.h"
 #include "tests/support/ScopedWorkDir.h"
 
 namespace vexlo {
@@ -51,10 +51,10 @@ private:
 
 TEST(LibmodbusPeerTest, MasterTalksToAnIndependentSlave) {
     test::ScopedWorkDir dir;
-    test::PtyRelay cable;
-    LibmodbusSlave slave(cable.PathB());
+    test::PtyResponder cable(test::PtyResponder::Mode::Cable);
+    LibmodbusSlave slave(cable.FarPath());
     ASSERT_TRUE(slave.connected);
-    dir.MapPort(1, cable.PathA());
+    dir.MapPort(1, cable.DevicePath());
 
     ModbusRtuMaster master;
     master.SelectStation(17);

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 
 namespace vexlo::test {
 namespace {
@@ -25,12 +26,12 @@ sockaddr_in Loopback(int port) {
 
 }  // namespace
 
-ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, Stream kept) {
     int fds[2];
     if (pipe(fds) != 0) return;
     pid = fork();
     if (pid == 0) {
-        dup2(fds[1], STDERR_FILENO);
+        dup2(fds[1], kept == Stream::Error ? STDERR_FILENO : STDOUT_FILENO);
         close(fds[0]);
         close(fds[1]);
         std::vector<std::string> copy = argv;
@@ -41,37 +42,49 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
         _exit(127);
     }
     close(fds[1]);
-    errorPipe = fds[0];
+    pipeFd = fds[0];
 }
 
 bool ChildProcess::WaitForOutput(const std::string& text, int timeoutMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (output.find(text) == std::string::npos) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0 || errorPipe < 0) return false;
-        pollfd p{errorPipe, POLLIN, 0};
+        if (left <= 0 || pipeFd < 0) return false;
+        pollfd p{pipeFd, POLLIN, 0};
         if (poll(&p, 1, static_cast<int>(left)) <= 0) return false;
         char buffer[512];
-        const ssize_t n = read(errorPipe, buffer, sizeof buffer);
+        const ssize_t n = read(pipeFd, buffer, sizeof buffer);
         if (n <= 0) return false;
         output.append(buffer, static_cast<size_t>(n));
     }
     return true;
 }
 
-void ChildProcess::Stop() {
+std::string ChildProcess::FirstLine(int timeoutMs) {
+    if (!WaitForOutput("\n", timeoutMs)) return {};
+    return output.substr(0, output.find('\n'));
+}
+
+int ChildProcess::Stop() {
+    int status = -1;
     if (pid > 0) {
         kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
+        waitpid(pid, &status, 0);
         pid = -1;
     }
-    if (errorPipe >= 0) {
-        close(errorPipe);
-        errorPipe = -1;
+    if (pipeFd >= 0) {
+        close(pipeFd);
+        pipeFd = -1;
     }
+    return status;
 }
 
 ChildProcess::~ChildProcess() { Stop(); }
+
+std::vector<std::string> SimulatorCommand(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), VEXLO_SIM_BINARY);
+    return arguments;
+}
 
 int FreeTcpPort() {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -95,6 +108,18 @@ bool WaitForListener(int port, int timeoutMs) {
         poll(&none, 0, 20);
     }
     return false;
+}
+
+std::string RunCommand(const std::string& command, int* exitStatus) {
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return output;
+    char buffer[512];
+    size_t n = 0;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+    const int status = pclose(pipe);
+    if (exitStatus) *exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return output;
 }
 
 }  // namespace vexlo::test

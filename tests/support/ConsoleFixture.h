@@ -7,9 +7,10 @@
 
 #include "config/AppSettings.h"
 #include "console/TesterConsole.h"
+#include "simulator/harness/SimulatorThread.h"
+#include "tests/support/FreshConsoleStatics.h"
 #include "tests/support/RecordingView.h"
 #include "tests/support/ScopedWorkDir.h"
-#include "tests/support/SimulatorThread.h"
 
 namespace vexlo::test {
 
@@ -26,7 +27,6 @@ protected:
         settings->station = storedStation.value_or(identity.station);
         console = std::make_unique<TesterConsole>(*settings, view);
         console->Device().replyTimeoutMs = static_cast<std::uint32_t>(replyTimeoutMs);
-        TesterConsole::cycleShown = 0;
         console->Initialise();
     }
     void TearDown() override {
@@ -49,6 +49,7 @@ protected:
     std::optional<int> storedStation;
     // ByHand: the instrument's cycle moves only with simulator->AdvanceMs.
     SimulatorThread::Time instrumentTime = SimulatorThread::Time::Real;
+    FreshConsoleStatics statics;
     ScopedWorkDir dir;
     RecordingView view;
     std::unique_ptr<SimulatorThread> simulator;

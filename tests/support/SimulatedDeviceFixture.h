@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "instrument/TesterDevice.h"
+#include "simulator/harness/SimulatorThread.h"
 #include "tests/support/Hex.h"
 #include "tests/support/ScopedWorkDir.h"
-#include "tests/support/SimulatorThread.h"
 
 namespace vexlo::test {
 

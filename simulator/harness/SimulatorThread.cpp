@@ -1,4 +1,4 @@
-#include "tests/support/SimulatorThread.h"
+#include "simulator/harness/SimulatorThread.h"
 
 namespace vexlo::test {
 
@@ -6,6 +6,7 @@ SimulatorThread::SimulatorThread(sim::SlaveIdentity identity, sim::InstrumentCon
                                  std::vector<sim::FaultRule> rules, sim::LineTiming timing, Time time)
     : model(config), protocol(model, identity), slave(pty.MasterFd(), protocol, faults, timing) {
     for (const auto& rule : rules) faults.Add(rule);
+    slave.SetAnswerLock(&modelLock);
     if (time == Time::ByHand) slave.SetInstrumentClock([this] { return instrumentMs.load(); });
     worker = std::thread([this] { slave.Run(stopping); });
 }

@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include "tests/support/ConsoleFixture.h"
+#include "tests/support/ManualClock.h"
+
+namespace vexlo {
+namespace {
+
+// The console's commands and its sequencer against the simulated instrument, with the store beside
+// the INI file read back by a connection of its own.
+class ConsoleRecordingTest : public test::ConsoleFixture {
+protected:
+    ConsoleRecordingTest() { instrumentTime = test::SimulatorThread::Time::ByHand; }
+    void Poll() {
+        view.checked.insert(Option::RealTimeStatus);
+        console->RealTimeStatusCommand();
+        console->TimerTick();
+    }
+    void RunOneCycle() {
+        console->StartCommand();
+        console->TimerTick();
+        ASSERT_FALSE(console->LastStatus().EndOfCycle());
+        simulator->AdvanceMs(simulator->Model().CycleLengthMs(simulator->Model().RunningProgram()) + 1);
+        console->TimerTick();
+        ASSERT_TRUE(console->LastStatus().EndOfCycle());
+    }
+    std::vector<StoredResult> StoredRows() {
+        ResultStore store;
+        EXPECT_EQ(store.Open(dir.File(ResultStore::kFileName)), std::nullopt);
+        return store.Rows({});
+    }
+    test::ManualClock clock;
+};
+
+TEST_F(ConsoleRecordingTest, EachPartOnceWhicheverWayItIsRead) {
+    StartConsole();
+    Poll();
+    RunOneCycle();
+    for (int i = 0; i < 3; ++i) console->ReadLastResultCommand();
+    console->ReadFifoCommand();
+    RunOneCycle();
+    console->ReadFifoCommand();
+    console->ReadLastResultCommand();
+    const auto rows = StoredRows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].source, ResultSource::LastResult);
+    EXPECT_EQ(rows[1].source, ResultSource::Fifo);
+    EXPECT_TRUE(rows[0].cycleEndedMs.has_value());
+    EXPECT_FALSE(rows[1].cycleEndedMs.has_value());
+    EXPECT_EQ(rows[0].port, "COM1");
+    ASSERT_EQ(console->History().Entries().size(), 2u);
+    EXPECT_EQ(console->History().Entries()[1].id, rows[1].id);
+    EXPECT_EQ(view.messages, std::vector<std::string>{});
+}
+
+TEST_F(ConsoleRecordingTest, TheSequencerRecordsEveryCycle) {
+    StartConsole();
+    view.checked.insert(Option::ReadFifo);
+    view.entries[Entry::InterCycle] = "0";
+    console->RunningCommand(true);
+    for (int i = 0; i < 400 && console->Sequencer().cycleCount < 3; ++i) {
+        console->TimerTick();
+        clock.AdvanceMs(TesterConsole::kTickMs);
+        simulator->AdvanceMs(TesterConsole::kTickMs);
+    }
+    console->RunningCommand(false);
+    const auto rows = StoredRows();
+    ASSERT_GE(rows.size(), 2u);
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.source, ResultSource::Sequencer);
+        EXPECT_TRUE(row.cycleEndedMs.has_value());
+    }
+    EXPECT_NE(rows[0].raw.ProgramIndex(), rows[1].raw.ProgramIndex());  // P1 and P2 in turn
+}
+
+}  // namespace
+}  // namespace vexlo

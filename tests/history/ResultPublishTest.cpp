@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+#include <mosquitto.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <nlohmann/json.hpp>
+
+#include "history/ResultPublisher.h"
+#include "history/ResultRecorder.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/ScopedWorkDir.h"
+
+namespace vexlo {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Started by root, mosquitto would become user "mosquitto" and could not keep its sessions here.
+std::string UserName() {
+    const passwd* user = getpwuid(geteuid());
+    return user ? user->pw_name : "root";
+}
+
+// A real mosquitto on a free loopback port, keeping its sessions in a file so that a stop and a
+// start lose nothing queued for a subscriber.
+class Broker {
+public:
+    Broker(const test::ScopedWorkDir& dir, int port) : port(port), log(dir.File("mosquitto.log")) {
+        config = dir.File("mosquitto.conf");
+        test::WriteWholeFile(config, "listener " + std::to_string(port) + " 127.0.0.1\nallow_anonymous true\n" +
+                                         "persistence true\nlog_dest file " + dir.File("mosquitto.log") +
+                                         "\nlog_type all\nuser " + UserName() + "\npersistence_location " + dir.Path() +
+                                         "/\n");
+    }
+    void Start() {
+        process = std::make_unique<test::ChildProcess>(std::vector<std::string>{VEXLO_MOSQUITTO, "-c", config});
+        ASSERT_TRUE(test::WaitForListener(port, 20000)) << "mosquitto did not start on port " << port;
+    }
+    void Stop() { process.reset(); }
+    // How many messages the broker took in from that client, as its log says.
+    int PublishesFrom(const std::string& client) const {
+        const std::string text = test::ReadWholeFile(log);
+        const std::string line = "Received PUBLISH from " + client + " ";
+        int count = 0;
+        for (auto at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++count;
+        return count;
+    }
+
+private:
+    int port;
+    std::string log;
+    std::string config;
+    std::unique_ptr<test::ChildProcess> process;
+};
+
+// A plant system: a subscriber with a lasting session at QoS 1, collecting the store ids it gets.
+class Subscriber {
+public:
+    Subscriber(int port, const std::string& topic) : topic(topic) {
+        mosquitto_lib_init();
+        handle = mosquitto_new("plant-system", false, this);
+        mosquitto_connect_callback_set(handle, [](mosquitto* m, void* self, int rc) {
+            if (rc == 0) mosquitto_subscribe(m, nullptr, static_cast<Subscriber*>(self)->topic.c_str(), 1);
+        });
+        mosquitto_subscribe_callback_set(
+            handle, [](mosquitto*, void* self, int, int, const int*) { static_cast<Subscriber*>(self)->Note(-1); });
+        mosquitto_message_callback_set(handle, [](mosquitto*, void* self, const mosquitto_message* message) {
+            const auto* text = static_cast<const char*>(message->payload);
+            static_cast<Subscriber*>(self)->Note(nlohmann::json::parse(text, text + message->payloadlen)["id"]);
+        });
+        mosquitto_reconnect_delay_set(handle, 1, 1, false);
+        mosquitto_connect(handle, "127.0.0.1", port, 30);
+        mosquitto_loop_start(handle);
+    }
+    ~Subscriber() {
+        mosquitto_disconnect(handle);
+        mosquitto_loop_stop(handle, true);
+        mosquitto_destroy(handle);
+    }
+    // Waits (bounded) until the condition holds on the subscriber's state.
+    template <typename Condition>
+    bool WaitFor(Condition condition) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, 30s, [&] { return condition(*this); });
+    }
+    std::vector<int> Ids() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return ids;
+    }
+
+    std::string topic;
+    bool subscribed = false;
+    std::vector<int> ids;
+
+private:
+    // The broker may hand a message to a subscriber again after a restart (QoS 1): like any
+    // receiver, this one keeps the first of each store id.
+    void Note(int id) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (id < 0) subscribed = true;
+            if (id >= 0 && std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
+        }
+        changed.notify_all();
+    }
+    mosquitto* handle = nullptr;
+    std::mutex mutex;
+    std::condition_variable changed;
+};
+
+ResultRecord Result(std::int32_t leak) {
+    ResultRecord r;
+    r.bytes[16] = static_cast<std::uint8_t>(leak);
+    r.bytes[17] = static_cast<std::uint8_t>(leak >> 8);
+    return r;
+}
+
+TEST(ResultPublishTest, EveryResultArrivesOnceInOrderAcrossABrokerRestart) {
+    test::ScopedWorkDir dir;
+    const int port = test::FreeTcpPort();
+    test::WriteWholeFile(dir.File("VexloModbusTester.ini"),
+                         "[Publish]\nBroker=mqtt://127.0.0.1:" + std::to_string(port) + "\nClientId=station-7\n");
+    std::string error;
+    const auto settings = ReadPublishSettings(dir.File("VexloModbusTester.ini"), 7, error);
+    ASSERT_TRUE(settings) << error;
+    EXPECT_EQ(settings->topic, "vexlo/7/results");
+
+    Broker broker(dir, port);
+    broker.Start();
+    Subscriber plant(port, settings->topic);
+    ASSERT_TRUE(plant.WaitFor([](Subscriber& s) { return s.subscribed; }));
+
+    ResultHistory shown;
+    auto recorder = std::make_unique<ResultRecorder>(shown);
+    ResultContext line{"COM1", 7, std::nullopt, "", ""};
+    ASSERT_EQ(recorder->Open(dir.File(ResultStore::kFileName), &*settings), std::nullopt);
+    std::int64_t now = 1;
+    const auto cycle = [&](std::int32_t leak) {
+        (void)recorder->EndOfCycleSeen("COM1", 7, ++now);
+        EXPECT_TRUE(recorder->Record(Result(leak), ResultSource::Sequencer, line, ++now).saved);
+        // The same part read again is no new message.
+        EXPECT_FALSE(recorder->Record(Result(leak), ResultSource::LastResult, line, ++now).newPart);
+    };
+    for (int leak = 1; leak <= 3; ++leak) cycle(leak);
+    ASSERT_TRUE(plant.WaitFor([](Subscriber& s) { return s.ids.size() >= 3; }));
+
+    broker.Stop();
+    for (int leak = 4; leak <= 6; ++leak) cycle(leak);
+    EXPECT_EQ(recorder->Store().PendingCount(), 3);
+    EXPECT_FALSE(DeliverPending(dir.File(ResultStore::kFileName), *settings, 2000, error));
+    EXPECT_NE(error.find("mqtt://127.0.0.1:" + std::to_string(port)), std::string::npos) << error;
+
+    broker.Start();
+    ASSERT_TRUE(plant.WaitFor([](Subscriber& s) { return s.ids.size() >= 6; }));
+    EXPECT_EQ(plant.Ids(), (std::vector<int>{1, 2, 3, 4, 5, 6}));
+
+    // A result left in the outbox by a program that stopped goes out with the next delivery.
+    broker.Stop();
+    cycle(7);
+    recorder.reset();
+    ResultStore other;
+    ASSERT_EQ(other.Open(dir.File(ResultStore::kFileName)), std::nullopt);
+    EXPECT_EQ(other.PendingCount(), 1);
+    broker.Start();
+    EXPECT_TRUE(DeliverPending(dir.File(ResultStore::kFileName), *settings, 20000, error)) << error;
+    EXPECT_EQ(other.PendingCount(), 0);
+    ASSERT_TRUE(plant.WaitFor([](Subscriber& s) { return s.ids.size() >= 7; }));
+    EXPECT_EQ(plant.Ids(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
+    // Each result went to the broker once: no message was sent again after it was acknowledged.
+    EXPECT_EQ(broker.PublishesFrom("station-7"), 7);
+}
+
+TEST(ResultPublishTest, PublishSettingsAreCheckedStrictly) {
+    test::ScopedWorkDir dir;
+    const std::string ini = dir.File("VexloModbusTester.ini");
+    std::string error;
+    test::WriteWholeFile(ini, "[Publish]\nTopic=plant/line4\n");
+    const auto none = ReadPublishSettings(ini, 3, error);
+    ASSERT_TRUE(none);
+    EXPECT_FALSE(none->Enabled());
+    for (const char* broker :
+         {"tcp://host:1883", "mqtt://host", "mqtt://host:0", "mqtt://host:70000", "mqtt://host:18x3", "mqtt://:1883"}) {
+        test::WriteWholeFile(ini, std::string("[Publish]\nBroker=") + broker + "\n");
+        error.clear();
+        EXPECT_FALSE(ReadPublishSettings(ini, 3, error)) << broker;
+        EXPECT_NE(error.find(broker), std::string::npos) << error;
+    }
+    test::WriteWholeFile(ini, "[publish]\nbroker=mqtt://plant-broker:8883\nTopic=plant/line4\n");
+    const auto set = ReadPublishSettings(ini, 3, error);
+    ASSERT_TRUE(set);
+    EXPECT_EQ(set->host, "plant-broker");
+    EXPECT_EQ(set->port, 8883);
+    EXPECT_EQ(set->topic, "plant/line4");
+}
+
+}  // namespace
+}  // namespace vexlo

@@ -1,0 +1,313 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <random>
+#include <set>
+
+#include "history/ResultJson.h"
+#include "history/ResultRecorder.h"
+#include "tests/support/ScopedWorkDir.h"
+
+namespace vexlo {
+namespace {
+
+using test::ScopedWorkDir;
+
+// A result whose every field differs from the others; leak tells results apart.
+ResultRecord Result(std::int32_t leak, std::uint16_t program = 1, std::uint8_t relays = 0x01) {
+    ResultRecord r;
+    const auto put16 = [&](int at, std::uint16_t v) {
+        r.bytes[at] = static_cast<std::uint8_t>(v);
+        r.bytes[at + 1] = static_cast<std::uint8_t>(v >> 8);
+    };
+    const auto put32 = [&](int at, std::int32_t v) {
+        put16(at, static_cast<std::uint16_t>(v));
+        put16(at + 2, static_cast<std::uint16_t>(static_cast<std::uint32_t>(v) >> 16));
+    };
+    put16(0, program);
+    put16(2, 3);
+    put16(4, relays);
+    put16(6, 17);
+    for (int n = 0; n < 8; ++n) {
+        put32(8 + 8 * n, n == 1 ? leak : 1000 * (n + 2) + 7);
+        put32(12 + 8 * n, 1000 * (n == 1 ? 1 : 14));
+    }
+    return r;
+}
+
+ResultContext Line(const std::string& port = "COM1", int station = 1) {
+    ResultContext context;
+    context.port = port;
+    context.station = station;
+    return context;
+}
+
+// One step of a session: a read (its source and which result it returned) or an end of cycle.
+struct Step {
+    char what;  // 'L' last result, 'F' FIFO, 'S' sequencer, 'E' end of cycle seen, '2' next read from program 2
+    int result;
+};
+
+struct RuleCase {
+    const char* name;
+    std::vector<Step> steps;
+    std::vector<int> rows;  // the results that became rows, in order
+};
+
+TEST(ResultStoreTest, OneRowPerTestedPart) {
+    const RuleCase cases[] = {
+        {"last result read three times", {{'L', 1}, {'L', 1}, {'L', 1}}, {1}},
+        {"FIFO after the last result", {{'L', 1}, {'F', 1}}, {1}},
+        {"last result after the FIFO", {{'F', 1}, {'L', 1}}, {1}},
+        {"FIFO entries of several cycles", {{'F', 1}, {'F', 2}, {'F', 3}, {'L', 3}}, {1, 2, 3}},
+        {"last result first, then the FIFO up to it", {{'L', 3}, {'F', 1}, {'F', 2}, {'F', 3}, {'L', 3}}, {3, 1, 2}},
+        {"identical readings of two FIFO entries", {{'F', 5}, {'F', 5}}, {5, 5}},
+        {"identical readings across two cycles", {{'L', 5}, {'E', 0}, {'L', 5}, {'L', 5}}, {5, 5}},
+        {"identical readings, no end of cycle seen", {{'L', 5}, {'L', 5}}, {5}},
+        {"sequencer cycles", {{'E', 0}, {'S', 5}, {'E', 0}, {'S', 5}, {'L', 5}}, {5, 5}},
+        {"another program reads it again", {{'L', 1}, {'2', 0}, {'L', 1}, {'2', 0}, {'F', 1}}, {1}},
+        {"another program sees the end", {{'L', 5}, {'2', 0}, {'E', 0}, {'L', 5}}, {5, 5}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedWorkDir dir;
+        ResultStore first, second;
+        ASSERT_EQ(first.Open(dir.File(ResultStore::kFileName)), std::nullopt);
+        ASSERT_EQ(second.Open(dir.File(ResultStore::kFileName)), std::nullopt);
+        ResultStore* store = &first;
+        std::int64_t now = 1000;
+        for (const Step& step : c.steps) {
+            ++now;
+            if (step.what == '2') {
+                store = &second;
+                continue;
+            }
+            if (step.what == 'E') {
+                EXPECT_EQ(store->MarkCycleEnd("COM1", 1, now), std::nullopt);
+            } else {
+                const ResultSource source = step.what == 'L'   ? ResultSource::LastResult
+                                            : step.what == 'F' ? ResultSource::Fifo
+                                                               : ResultSource::Sequencer;
+                EXPECT_NE(store->Record(Result(step.result), source, Line(), now, false).outcome,
+                          ResultStore::Outcome::Failed);
+            }
+            store = &first;
+        }
+        std::vector<int> leaks;
+        for (const auto& row : first.Rows({})) leaks.push_back(row.raw.Measure(1));
+        EXPECT_EQ(leaks, c.rows);
+        // Other lines and stations are parts of their own.
+        EXPECT_EQ(first.Record(Result(c.rows.back()), ResultSource::LastResult, Line("COM2"), now, false).outcome,
+                  ResultStore::Outcome::Recorded);
+        EXPECT_EQ(first.Record(Result(c.rows.back()), ResultSource::LastResult, Line("COM1", 2), now, false).outcome,
+                  ResultStore::Outcome::Recorded);
+    }
+}
+
+TEST(ResultStoreTest, RowsBatchesAndPartIdsComeBackAfterARestart) {
+    ScopedWorkDir dir;
+    const std::string file = dir.File(ResultStore::kFileName);
+    {
+        ResultHistory shown;
+        ResultRecorder recorder(shown);
+        ASSERT_EQ(recorder.Open(file), std::nullopt);
+        EXPECT_EQ(recorder.CurrentBatch()->name, "Batch 1");
+        int taken = 0;
+        recorder.SetPartIdObserver([&] { ++taken; });
+        recorder.SetOperator("Ada");
+        recorder.SetNextPartId("SN-0001");
+        ResultContext context = Line();
+        context.limits = RejectLimits{2500, 1500, 1000};
+        EXPECT_TRUE(recorder.Record(Result(100), ResultSource::LastResult, context, 1765000000123).saved);
+        EXPECT_EQ(recorder.NextPartId(), "");
+        EXPECT_EQ(taken, 1);
+        // The same part again takes no part id.
+        recorder.SetNextPartId("SN-0002");
+        EXPECT_FALSE(recorder.Record(Result(100), ResultSource::Fifo, Line(), 1765000000200).newPart);
+        EXPECT_EQ(recorder.NextPartId(), "SN-0002");
+        ASSERT_EQ(recorder.NewBatch("Lot 7", 1765000001000), std::nullopt);
+        EXPECT_TRUE(shown.Entries().empty());
+        EXPECT_TRUE(recorder.Record(Result(200, 2, 0x02), ResultSource::Sequencer, Line(), 1765000002000).saved);
+    }
+    ResultHistory shown;
+    ResultRecorder recorder(shown);
+    ASSERT_EQ(recorder.Open(file), std::nullopt);
+    const auto batches = recorder.Batches();
+    ASSERT_EQ(batches.size(), 2u);
+    EXPECT_EQ(batches[0].results, 1);
+    EXPECT_EQ(recorder.CurrentBatch()->name, "Lot 7");
+    ASSERT_EQ(shown.Entries().size(), 1u);
+    EXPECT_EQ(shown.Entries()[0].partId, "SN-0002");
+    EXPECT_EQ(shown.Entries()[0].operatorName, "Ada");
+    EXPECT_EQ(shown.Entries()[0].Verdict(), "Test reject");
+    recorder.ShowBatch(batches[0].id);
+    ASSERT_EQ(shown.Entries().size(), 1u);
+    const auto row = recorder.Store().Row(shown.Entries()[0].id);
+    ASSERT_TRUE(row);
+    const auto json = ResultJson(*row);
+    EXPECT_EQ(json["partId"], "SN-0001");
+    EXPECT_EQ(json["rejectTest"], 2.5);
+    EXPECT_EQ(json["rejectRef"], 1.5);
+    EXPECT_EQ(json["leak"], 0.1);
+    EXPECT_EQ(json["leakUnit"], "cm3/mn");
+    EXPECT_EQ(json["pressureUnit"], "mbar");
+    EXPECT_EQ(json["alarmCode"], 17);
+    EXPECT_EQ(json["source"], "last result");
+    EXPECT_EQ(json["raw"].get<std::string>().substr(0, 16), "0100030001001100");
+    EXPECT_EQ(json["recordedAt"].get<std::string>().size(), 29u);  // 2025-12-06T05:46:40.123+00:00
+    EXPECT_EQ(recorder.Store().IntegrityCheck(), "ok");
+}
+
+TEST(ResultStoreTest, AStoreThatCannotBeUsedIsReportedOnceAndNothingClaimsASave) {
+    ScopedWorkDir dir;
+    test::WriteWholeFile(dir.File("notAFolder"), "x");
+    test::WriteWholeFile(dir.File("corrupt.db"), std::string(8192, '\x5a'));
+    for (const std::string& file : {dir.File("notAFolder/VexloModbusTester.db"), dir.File("corrupt.db")}) {
+        SCOPED_TRACE(file);
+        ResultHistory shown;
+        ResultRecorder recorder(shown);
+        const auto report = recorder.Open(file);
+        ASSERT_TRUE(report);
+        EXPECT_NE(report->find(file), std::string::npos);
+        EXPECT_FALSE(recorder.Saving());
+        const auto first = recorder.Record(Result(1), ResultSource::LastResult, Line(), 1);
+        EXPECT_TRUE(first.newPart);
+        EXPECT_FALSE(first.saved);
+        EXPECT_EQ(first.report, std::nullopt);  // told once, at opening
+        EXPECT_FALSE(recorder.Record(Result(1), ResultSource::LastResult, Line(), 2).newPart);
+        ASSERT_EQ(shown.Entries().size(), 1u);
+        EXPECT_EQ(shown.Entries()[0].id, 0);
+    }
+    // The corrupt file was left as it was, for whoever wants to rescue it.
+    EXPECT_EQ(test::ReadWholeFile(dir.File("corrupt.db")), std::string(8192, '\x5a'));
+}
+
+TEST(ResultStoreTest, TimesCarryTheirUtcOffset) {
+    const char* saved = std::getenv("TZ");
+    const std::string previous = saved ? saved : "";
+    setenv("TZ", "Europe/Paris", 1);
+    tzset();
+    EXPECT_EQ(IsoTimestamp(1765000000123), "2025-12-06T06:46:40.123+01:00");
+    EXPECT_EQ(IsoTimestamp(1751000000000), "2025-06-27T06:53:20.000+02:00");
+    const struct {
+        const char* text;
+        std::optional<std::int64_t> ms;
+    } cases[] = {
+        {"2025-12-06T06:46:40.123+01:00", 1765000000123},
+        {"2025-12-06T05:46:40.123Z", 1765000000123},
+        {"2025-12-06 06:46:40.123+0100", 1765000000123},
+        {"2025-12-06T06:46:40.123", 1765000000123},  // local time
+        {"2025-12-06T06:46", 1765000000000 - 40000},
+        {"2025-12-06", 1764975600000},
+        {"2025-13-06", std::nullopt},
+        {"2025-12-06T24:00", std::nullopt},
+        {"2025-12-06T06:46:40.123+01:00x", std::nullopt},
+        {"2025-12-06T06:46:40.", std::nullopt},
+        {"20251206", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseIsoTimestamp(c.text), c.ms) << c.text;
+    if (saved) {
+        setenv("TZ", previous.c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
+}
+
+// A disk that fills up while results come: the first failed save is told once, naming the file,
+// later results are still shown and nothing claims a save; every row said saved is in the file.
+TEST(ResultStoreTest, AFullDiskLosesNoSavedRowAndClaimsNoSave) {
+    ScopedWorkDir dir;
+    const std::string file = dir.File(ResultStore::kFileName);
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The files of this process may not grow past 512 KiB: writes beyond fail as on a full disk.
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{512 * 1024, 512 * 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        ResultHistory shown;
+        ResultRecorder recorder(shown);
+        if (recorder.Open(file)) _exit(2);
+        int reports = 0;
+        for (std::int32_t i = 0; i < 300; ++i) {
+            const auto outcome = recorder.Record(Result(i), ResultSource::Fifo, Line(), i);
+            if (outcome.report && outcome.report->find(file) == std::string::npos) _exit(3);
+            reports += outcome.report ? 1 : 0;
+            if (!outcome.newPart || (outcome.saved && outcome.row.id == 0)) _exit(4);
+            const std::int64_t saved = outcome.saved ? outcome.row.id : 0;
+            if (write(pipeEnds[1], &saved, sizeof saved) != sizeof saved) _exit(5);
+        }
+        _exit(reports == 1 && shown.Entries().size() == 300 ? 0 : 6);
+    }
+    close(pipeEnds[1]);
+    std::vector<std::int64_t> saved;
+    for (std::int64_t id = 0; read(pipeEnds[0], &id, sizeof id) == sizeof id;) {
+        if (id != 0) saved.push_back(id);
+    }
+    close(pipeEnds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_GT(saved.size(), 0u);
+    ASSERT_LT(saved.size(), 300u);
+    ResultStore store;
+    ASSERT_EQ(store.Open(file), std::nullopt);
+    EXPECT_EQ(store.IntegrityCheck(), "ok");
+    EXPECT_EQ(store.Rows({}).size(), saved.size());
+}
+
+// A recording program killed at random moments loses no committed row and leaves a sound file.
+TEST(ResultStoreTest, KilledWhileRecordingLosesNoCommittedRow) {
+    ScopedWorkDir dir;
+    const std::string file = dir.File(ResultStore::kFileName);
+    std::mt19937 random(20261207);
+    std::set<std::int64_t> committed;
+    for (int run = 0; run < 6; ++run) {
+        int pipeEnds[2];
+        ASSERT_EQ(pipe(pipeEnds), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            close(pipeEnds[0]);
+            ResultHistory shown;
+            ResultRecorder recorder(shown);
+            if (recorder.Open(file)) _exit(2);
+            for (std::int32_t i = 0;; ++i) {
+                (void)recorder.EndOfCycleSeen("COM1", 1, i);
+                const auto outcome = recorder.Record(Result(run * 100000 + i), ResultSource::Sequencer, Line(), i);
+                if (!outcome.saved) _exit(3);
+                if (write(pipeEnds[1], &outcome.row.id, sizeof outcome.row.id) != sizeof outcome.row.id) _exit(4);
+            }
+        }
+        close(pipeEnds[1]);
+        const int rowsBeforeKill = std::uniform_int_distribution<int>(1, 40)(random);
+        std::int64_t id = 0;
+        for (int i = 0; i < rowsBeforeKill && read(pipeEnds[0], &id, sizeof id) == sizeof id; ++i) committed.insert(id);
+        kill(child, SIGKILL);
+        while (read(pipeEnds[0], &id, sizeof id) == sizeof id) committed.insert(id);
+        close(pipeEnds[0]);
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the recording child stopped by itself: " << status;
+    }
+    ResultStore store;
+    ASSERT_EQ(store.Open(file), std::nullopt);
+    EXPECT_EQ(store.IntegrityCheck(), "ok");
+    std::set<std::int64_t> stored;
+    for (const auto& row : store.Rows({})) stored.insert(row.id);
+    for (std::int64_t id : committed) EXPECT_TRUE(stored.count(id)) << "row " << id << " was lost";
+}
+
+}  // namespace
+}  // namespace vexlo
