@@ -16,6 +16,7 @@
 #include "console/RawRegisterPanel.h"
 #include "console/RawRegisterText.h"
 #include "console/TraceList.h"
+#include "history/ResultJson.h"
 #include "instrument/IdentifierAccess.h"
 #include "instrument/ParameterAccess.h"
 #include "instrument/ProgramBlocks.h"
@@ -60,6 +61,14 @@ bool IsGatewayException(std::uint8_t code) { return code == 0x0A || code == 0x0B
 // These try stations of their own.
 bool UsesStation(const std::string& command) { return command != "scan" && command != "watch" && command != "search"; }
 
+// These work on the results store alone.
+bool UsesDevice(const std::string& command) { return command != "history" && command != "publish"; }
+
+// A broker that is away delays the end of a recording command by at most this, per result sent.
+constexpr int kDeliverMs = 3000;
+// `publish` waits longer for each acknowledgement: delivering is all it does.
+constexpr int kPublishMs = 10000;
+
 }  // namespace
 
 const std::map<std::string, CliSession::Command>& CliSession::Commands() {
@@ -84,6 +93,8 @@ const std::map<std::string, CliSession::Command>& CliSession::Commands() {
         {"curves", &CliSession::Curves},
         {"cycle", &CliSession::Cycle},
         {"run", &CliSession::RunProgram},
+        {"history", &CliSession::History},
+        {"publish", &CliSession::Publish},
     };
     return commands;
 }
@@ -107,6 +118,22 @@ int CliSession::CheckArguments() {
     const auto quoted = [&a](const char* name, int i) { return FormatText("%s \"%s\"", name, a[i].c_str()); };
     if (!UsesStation(c) && options.station)
         return Refuse("--station", "does not apply to " + c + " (it names its stations)");
+    if (!UsesDevice(c)) {
+        const std::pair<const char*, bool> lineOptions[] = {
+            {"--port", options.port.has_value()},          {"--station", c == "history" && options.station},
+            {"--access", options.access.has_value()},      {"--trace", options.trace},
+            {"--baud", options.baud.has_value()},          {"--parity", options.parity.has_value()},
+            {"--data-bits", options.dataBits.has_value()}, {"--stop-bits", options.stopBits.has_value()},
+            {"--timeout", options.timeoutMs.has_value()},  {"--retries", options.retries.has_value()}};
+        for (const auto& [name, given] : lineOptions) {
+            if (given) return Refuse(name, "does not apply to " + c + " (it works on the results store)");
+        }
+        if (options.csvOut && options.json) return Refuse("--csv", "does not go with --json");
+    }
+    if ((options.partId || options.operatorName) && ::access(settings.FilePath().c_str(), F_OK) != 0) {
+        return Refuse(options.partId ? "--part" : "--operator",
+                      "results are recorded beside the INI file, and there is no " + settings.FilePath());
+    }
     if (c == "read" || c == "write-word" || c == "write-long" || c == "write-coil") {
         const auto parsed = ParseHexAddress(a[0]);
         if (!parsed) return Refuse(quoted("ADDR", 0), kAddressPrompt);
@@ -275,13 +302,90 @@ int CliSession::Run() {
     const auto command = Commands().find(options.command);
     if (command == Commands().end()) return Refuse(options.command, "unknown command");
     if (const int refused = CheckArguments(); refused != kDone) return refused;
+    if (!UsesDevice(options.command)) return (this->*command->second)();
     if (const int connected = Connect(); connected != kDone) return connected;
-    return (this->*command->second)();
+    if (!RecordsResults()) return (this->*command->second)();
+    OpenStore();
+    return CloseStore((this->*command->second)());
+}
+
+bool CliSession::RecordsResults() const {
+    const std::string& c = options.command;
+    return c == "last-result" || c == "fifo" || c == "cycle" || (c == "run" && options.wait);
+}
+
+std::string CliSession::StorePort() const {
+    if (!options.port) return FormatText("COM%d", settings.comPort + 1);
+    const int number = PortsKeyNumber(*options.port);
+    if (number >= 1 && number <= kPortCount) return FormatText("COM%d", number);
+    for (const auto& [com, path] : ReadPortsSection(settings.FilePath())) {
+        if (path == *options.port) return FormatText("COM%d", com);
+    }
+    return *options.port;
+}
+
+void CliSession::StoreProblem(const std::optional<std::string>& report) {
+    if (report) std::fprintf(err, "vexlo-cli: %s\n", report->c_str());
+}
+
+void CliSession::OpenStore() {
+    recorder = std::make_unique<ResultRecorder>(shown);
+    if (!iniPresent) {
+        // The store lives beside the INI file: a directory without one gets no file it did not ask for.
+        std::fprintf(err, "vexlo-cli: results are not stored: there is no %s (the results store is kept beside it)\n",
+                     settings.FilePath().c_str());
+        (void)recorder->Store().OpenInMemory();
+        return;
+    }
+    std::string publishError;
+    publish = ReadPublishSettings(settings.FilePath(), device->Station(), publishError);
+    if (!publish) std::fprintf(err, "vexlo-cli: %s\n", publishError.c_str());
+    storePath = ResultStore::FileIn(settings.Directory());
+    StoreProblem(recorder->Open(storePath, publish ? &*publish : nullptr));
+    if (options.operatorName) recorder->SetOperator(*options.operatorName);
+    if (options.partId) recorder->SetNextPartId(*options.partId);
+}
+
+int CliSession::CloseStore(int exitStatus) {
+    const bool saving = recorder && recorder->Saving();
+    // The recorder's own delivery stops here; what it left is sent once more, for a bounded time.
+    recorder.reset();
+    if (!saving || !publish || !publish->Enabled()) return exitStatus;
+    std::string error;
+    if (!DeliverPending(storePath, *publish, kDeliverMs, error)) {
+        std::fprintf(err,
+                     "vexlo-cli: %s Results not yet published stay in %s for the next program or vexlo-cli publish.\n",
+                     error.c_str(), storePath.c_str());
+    }
+    return exitStatus;
+}
+
+void CliSession::EndOfCycleSeen() {
+    if (recorder) StoreProblem(recorder->EndOfCycleSeen(StorePort(), device->Station(), NowMs()));
 }
 
 void CliSession::RecordResult(const ResultRecord& result) {
-    // The single place a result read by the command line is kept: printed, and into the CSV file.
+    // The single place a result read by the command line is kept: committed to the store first,
+    // then printed and added to the CSV file.
     const std::int64_t now = NowMs();
+    const ResultSource source = options.command == "cycle"  ? ResultSource::Sequencer
+                                : options.command == "fifo" ? ResultSource::Fifo
+                                                            : ResultSource::LastResult;
+    ResultContext context;
+    context.port = StorePort();
+    context.station = device->Station();
+    lastOutcome = recorder->Record(result, source, context, now);
+    StoreProblem(lastOutcome.report);
+    const bool saved = recorder->Saving() && lastOutcome.row.id != 0;
+    if (options.partId && !lastOutcome.newPart && saved && lastOutcome.row.partId != *options.partId) {
+        Fail(FormatText("--part %s: the result read is row %lld of %s already, recorded with part id \"%s\"",
+                        options.partId->c_str(), static_cast<long long>(lastOutcome.row.id), storePath.c_str(),
+                        lastOutcome.row.partId.c_str()));
+    } else if ((options.partId || options.operatorName) && !saved) {
+        // Asked for a record that was not made: the read worked, the command did not.
+        failed = true;
+        explained = true;
+    }
     const ResultRow row{now, device->Station(), HistoryEntry::From(result, now), result.AlarmCode()};
     ++resultsRead;
     if (row.entry.Passed()) ++resultsPassed;
@@ -290,6 +394,7 @@ void CliSession::RecordResult(const ResultRecord& result) {
     if (stream && options.json) {
         Json line = {{"command", options.command}, {"cycle", sequencer.cycleCount}};
         line.update(row.Json());
+        line.update(StoreJson());
         Print(line.dump() + "\n");
     } else if (stream) {
         std::string text;
@@ -301,6 +406,17 @@ void CliSession::RecordResult(const ResultRecord& result) {
     if (csv) {
         if (const auto failure = csv->Add(row)) Fail(failure->substr(std::string("vexlo-cli: ").size()));
     }
+}
+
+Json CliSession::StoreJson() const {
+    const bool saved = recorder && recorder->Saving() && lastOutcome.row.id != 0;
+    return {{"saved", saved}, {"newPart", lastOutcome.newPart}, {"id", saved ? Json(lastOutcome.row.id) : Json()}};
+}
+
+Json CliSession::LastResultJson() const {
+    Json data = lastRow->Json();
+    data.update(StoreJson());
+    return data;
 }
 
 int CliSession::Status() {
@@ -360,7 +476,7 @@ int CliSession::ResultCommand(bool fromFifo) {
         return Finish();
     }
     RecordResult(result);
-    return Finish(lastRow->Json());
+    return Finish(LastResultJson());
 }
 
 int CliSession::Start() {
@@ -673,6 +789,7 @@ int CliSession::RunProgram() {
         unchangedMs += static_cast<std::uint32_t>(tick - lastTick);
         lastTick = tick;
         if (read == kDeviceOk && status.EndOfCycle()) {
+            EndOfCycleSeen();
             ended = true;
             break;
         }
@@ -700,9 +817,87 @@ int CliSession::RunProgram() {
         return Finish({{"program", *options.program}});
     }
     RecordResult(result);
-    const int status = Finish(lastRow->Json());
+    const int status = Finish(LastResultJson());
     if (status == kDone && !lastRow->entry.Passed()) return kRejected;
     return status;
+}
+
+}  // namespace vexlo::cli
+
+namespace vexlo::cli {
+
+int CliSession::History() {
+    const std::string path = ResultStore::FileIn(settings.Directory());
+    std::vector<StoredResult> rows;
+    ResultStore store;
+    if (::access(path.c_str(), F_OK) != 0) {
+        // Listing creates nothing: a folder where nothing was recorded has an empty history.
+        std::fprintf(err, "vexlo-cli: no results store %s: nothing was recorded here\n", path.c_str());
+    } else if (const auto failure = store.Open(path)) {
+        Fail(*failure);
+        return Finish();
+    } else {
+        if (options.batch) {
+            const auto batches = store.Batches();
+            if (std::none_of(batches.begin(), batches.end(), [this](const Batch& b) { return b.id == *options.batch; }))
+                return Refuse(FormatText("--batch %lld", *options.batch), "there is no such batch in " + path);
+        }
+        rows = store.Rows(RowQuery{options.batch, options.sinceMs, std::nullopt, 0});
+        if (!store.LastError().empty()) {
+            Fail(store.LastError());
+            return Finish();
+        }
+    }
+    if (options.json) return Finish(Json::parse(HistoryJson(rows).dump()));
+    std::string text = options.csvOut ? std::string(ResultHistory::CsvHeader()) + "\n" : "";
+    for (const StoredResult& row : rows) {
+        const HistoryEntry entry = row.Entry();
+        text += options.csvOut ? ResultHistory::CsvLine(entry) + "\n"
+                               : FormatText("%lld %s batch %lld %s station %d program %d: %s, leak %.3f %s%s%s%s%s\n",
+                                            static_cast<long long>(row.id), IsoTimestamp(row.recordedMs).c_str(),
+                                            static_cast<long long>(row.batchId), row.port.c_str(), row.station,
+                                            entry.program, entry.Verdict().c_str(), entry.leak, entry.leakUnit.c_str(),
+                                            row.partId.empty() ? "" : ", part ", row.partId.c_str(),
+                                            row.operatorName.empty() ? "" : ", operator ", row.operatorName.c_str());
+    }
+    Print(text);
+    return Finish();
+}
+
+int CliSession::Publish() {
+    const int station = static_cast<int>(options.station.value_or(settings.LineStation()));
+    std::string error;
+    const auto broker = ReadPublishSettings(settings.FilePath(), station, error);
+    if (!broker) {
+        Fail(error);
+        return Finish();
+    }
+    if (!broker->Enabled()) {
+        Fail("no broker is set: Broker=mqtt://HOST:PORT in [Publish] of " + settings.FilePath());
+        return Finish();
+    }
+    const std::string path = ResultStore::FileIn(settings.Directory());
+    std::int64_t before = 0;
+    std::int64_t after = 0;
+    ResultStore store;
+    if (::access(path.c_str(), F_OK) == 0) {
+        if (const auto failure = store.Open(path)) {
+            Fail(*failure);
+            return Finish();
+        }
+        before = store.PendingCount();
+        if (!DeliverPending(path, *broker, kPublishMs, error)) {
+            Fail(error +
+                 FormatText(" %lld results wait in %s.", static_cast<long long>(store.PendingCount()), path.c_str()));
+        }
+        after = store.PendingCount();
+    }
+    const long long delivered = std::max<std::int64_t>(0, before - after);
+    if (!options.json)
+        results.push_back(FormatText("%lld results published to %s, %lld waiting", delivered,
+                                     broker->BrokerText().c_str(), static_cast<long long>(after)));
+    return Finish(
+        {{"broker", broker->BrokerText()}, {"topic", broker->topic}, {"published", delivered}, {"waiting", after}});
 }
 
 }  // namespace vexlo::cli
