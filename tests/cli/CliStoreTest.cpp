@@ -1,0 +1,133 @@
+// vexlo-cli records what it reads in the store beside the INI file: one row per tested part, the
+// part id and operator with it, listed by history and published through a real mosquitto.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/cli/CliProcess.h"
+#include "tests/history/MqttBroker.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/ScopedWorkDir.h"
+#include "tests/support/SimulatorThread.h"
+
+namespace vexlo::test {
+namespace {
+
+using Json = nlohmann::json;
+using Words = std::vector<std::string>;
+
+class CliStoreTest : public ::testing::Test {
+protected:
+    ScopedWorkDir dir;
+    SimulatorThread simulator{{7, false}, {}, {}, {}, SimulatorThread::Time::ByHand};
+
+    CliRun Device(Words words) {
+        words.insert(words.end(), {"--port", simulator.PortPath(), "--station", "7", "--json"});
+        return RunCli(words);
+    }
+    // One cycle of program 1, started by the command line and run to its end on the instrument's time.
+    void RunCycle() {
+        ASSERT_EQ(Device({"start"}).code, 0);
+        simulator.AdvanceMs(simulator.Locked()->CycleLengthMs(0) + 1);
+    }
+    Json History(const Words& more = {}) {
+        Words words = {"history", "--json"};
+        words.insert(words.end(), more.begin(), more.end());
+        const CliRun run = RunCli(words);
+        EXPECT_EQ(run.code, 0) << run.err;
+        return Json::parse(run.out)["results"];
+    }
+};
+
+TEST_F(CliStoreTest, OneRowPerTestedPartWithItsPartIdAndOperator) {
+    WriteWholeFile(dir.File("VexloModbusTester.ini"), "[Modbus]\nStation=7\n");
+    struct Step {
+        Words command;
+        bool cycleFirst;
+        bool newPart;
+        size_t rows;
+    };
+    const Step steps[] = {
+        {{"last-result"}, true, true, 1},
+        {{"last-result"}, false, false, 1},  // the same part read again
+        {{"fifo"}, false, false, 1},         // the FIFO after the last result: that part again
+        {{"last-result", "--part", "SN-42", "--operator", "Ann"}, true, true, 2},
+    };
+    for (const Step& step : steps) {
+        if (step.cycleFirst) RunCycle();
+        const CliRun run = Device(step.command);
+        ASSERT_EQ(run.code, 0) << step.command[0] << run.err;
+        const Json result = Json::parse(run.out);
+        EXPECT_EQ(result["saved"], true);
+        EXPECT_EQ(result["newPart"], step.newPart) << step.command[0];
+        EXPECT_EQ(History().size(), step.rows) << step.command[0];
+    }
+    const Json rows = History();
+    EXPECT_EQ(rows[0]["partId"], "");
+    EXPECT_EQ(rows[1]["partId"], "SN-42");
+    EXPECT_EQ(rows[1]["operator"], "Ann");
+    EXPECT_EQ(rows[1]["source"], "last result");
+    EXPECT_EQ(History({"--since", "2999-01-01T00:00Z"}).size(), 0u);
+
+    // Refused before the store opens, naming what is refused; nothing listed.
+    const std::pair<Words, std::string> refusals[] = {
+        {{"history", "--since", "2026-12-07 25:00"}, "--since"},
+        {{"history", "--since", "yesterday"}, "--since"},
+        {{"history", "--batch", "9"}, "--batch 9"},
+        {{"history", "--port", "/dev/ttyS0"}, "--port: does not apply to history"},
+        {{"history", "--csv", "--json"}, "--csv"},
+        {{"status", "--part", "SN-1"}, "--part"},
+        {{"run", "--program", "1", "--operator", "Ann"}, "--wait"},
+    };
+    for (const auto& [words, message] : refusals) {
+        const CliRun run = RunCli(words);
+        EXPECT_EQ(run.code, 2) << message;
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "") << message;
+    }
+}
+
+// Without an INI file nothing is stored and no file appears; asking for a part id there is refused.
+TEST_F(CliStoreTest, NoIniFileNoStore) {
+    RunCycle();
+    const CliRun run = Device({"last-result"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(Json::parse(run.out)["saved"], false);
+    EXPECT_NE(run.err.find("results are not stored"), std::string::npos) << run.err;
+    EXPECT_EQ(Device({"last-result", "--part", "SN-1"}).code, 2);
+    EXPECT_EQ(RunCommand("ls -A " + dir.Path()), "");
+}
+
+// A broker that is away keeps the result in the outbox (publish: exit 1 naming the broker); once it
+// is back, publish delivers it, once.
+TEST_F(CliStoreTest, PublishDeliversWhatWaitsOnce) {
+    const int port = FreeTcpPort();
+    const std::string broker = "mqtt://127.0.0.1:" + std::to_string(port);
+    WriteWholeFile(dir.File("VexloModbusTester.ini"),
+                   "[Modbus]\nStation=7\n[Publish]\nBroker=" + broker + "\nTopic=plant/line4\nClientId=station-7\n");
+    RunCycle();
+    const CliRun recorded = Device({"last-result"});
+    EXPECT_EQ(recorded.code, 0) << recorded.err;
+    EXPECT_NE(recorded.err.find(broker), std::string::npos) << recorded.err;
+    const CliRun away = RunCli({"publish"});
+    EXPECT_EQ(away.code, 1);
+    EXPECT_NE(away.err.find(broker), std::string::npos) << away.err;
+
+    MqttBroker mosquitto(dir, port);
+    mosquitto.Start();
+    // Line-buffered, so that its "received SUBACK" comes through the pipe at once.
+    ChildProcess plant({"stdbuf", "-oL", "mosquitto_sub", "-d", "-q", "1", "-h", "127.0.0.1", "-p",
+                        std::to_string(port), "-t", "plant/line4"},
+                       ChildProcess::Stream::Output);
+    ASSERT_TRUE(plant.WaitForOutput("SUBACK", 20000));
+    for (const int published : {1, 0}) {
+        const CliRun run = RunCli({"publish", "--json"});
+        EXPECT_EQ(run.code, 0) << run.err;
+        EXPECT_EQ(Json::parse(run.out)["published"], published);
+    }
+    EXPECT_TRUE(plant.WaitForOutput("\"partId\":\"\"", 20000));
+    EXPECT_EQ(mosquitto.PublishesFrom("station-7"), 1);
+}
+
+}  // namespace
+}  // namespace vexlo::test
