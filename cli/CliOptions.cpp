@@ -6,6 +6,7 @@
 #include "common/LocalTimestamp.h"
 #include "common/TextFormat.h"
 #include "common/TextParse.h"
+#include "history/SpcReport.h"
 
 #ifndef VEXLO_VERSION
 #define VEXLO_VERSION "0"
@@ -81,6 +82,18 @@ void AddCsv(CLI::App* command, CliOptions& o) {
     command->add_option("--csv", o.csv, "write each result to this CSV file as it is read");
     command->add_flag("--append", o.append, "add to the CSV file instead of replacing it (same header)")
         ->needs("--csv");
+}
+
+// A finite number with dot decimals and nothing else ("2,5" and "5abc" are refused).
+CLI::Option* AddValue(CLI::App& app, const char* name, std::optional<double>& target, const char* help) {
+    return app
+        .add_option_function<std::string>(
+            name, [&target](const std::string& text) { target = ParseSpcNumber(text); }, help)
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+                return ParseSpcNumber(text) ? "" : "takes a number such as 2.5, not \"" + text + "\"";
+            },
+            "X"));
 }
 
 // A text option that must not be empty.
@@ -198,6 +211,26 @@ void AddHistory(CLI::App& app, CliOptions& o) {
             "ISO-TIME"));
     c->add_flag("--csv", o.csvOut, "print CSV (the history window's export columns)");
 }
+void AddSpc(CLI::App& app, CliOptions& o) {
+    CLI::App* c =
+        AddCommand(app, o, "spc", "capability and control chart of leak values (a file, or a program's results)");
+    CLI::Option* values = c->add_option("--values", o.valuesFile, "file of leak values, one a line");
+    CLI::Option* program =
+        AddNumber(*c, "--program", o.program, 1, 8, "the results of this program in the store")->excludes(values);
+    AddNumber(*c, "--batch", o.batch, 1, LLONG_MAX, "only this batch of the store")->needs(program);
+    AddValue(*c, "--usl", o.usl, "upper limit (default with --program: its stored REJECT TEST)");
+    AddValue(*c, "--lsl", o.lsl, "lower limit");
+}
+void AddGauge(CLI::App& app, CliOptions& o) {
+    CLI::App* c = AddCommand(app, o, "gauge", "type-1 gauge study of the tester on one master part");
+    AddValue(*c, "--reference", o.reference, "reference value of the master part")->required();
+    AddValue(*c, "--tolerance", o.tolerance, "tolerance of the parts measured")->required();
+    CLI::Option* values = c->add_option("--values", o.valuesFile, "file of leak values, one a line");
+    CLI::Option* count =
+        AddNumber(*c, "--count", o.count, 1, 100000, "run N cycles and study their results")->excludes(values);
+    AddNumber(*c, "--program", o.program, 1, 8, "program of the cycles (default 1)")->needs(count);
+    for (CLI::Option* recording : AddRecording(c, o)) recording->needs(count);
+}
 void AddPublish(CLI::App& app, CliOptions& o) {
     AddCommand(app, o, "publish", "send the results still waiting in the store to the broker of [Publish]");
 }
@@ -206,7 +239,7 @@ using CommandAdder = void (*)(CLI::App&, CliOptions&);
 constexpr CommandAdder kCommands[] = {AddStatus, AddLastResult, AddFifo,       AddStart,     AddReset,   AddClearFifo,
                                       AddRead,   AddWriteWord,  AddWriteLong,  AddWriteCoil, AddSearch,  AddScan,
                                       AddWatch,  AddReadTime,   AddSelectProg, AddReadId,    AddWriteId, AddCurves,
-                                      AddCycle,  AddRun,        AddHistory,    AddPublish};
+                                      AddCycle,  AddRun,        AddHistory,    AddPublish,   AddSpc,     AddGauge};
 
 void AddLineOptions(CLI::App& app, CliOptions& o) {
     app.add_option("--port", o.port, "COMn of the INI file, a device path, tcp://HOST:PORT or rfc2217://HOST:PORT");

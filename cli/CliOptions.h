@@ -53,6 +53,12 @@ struct CliOptions {
     std::optional<long long> batch;
     std::optional<long long> sinceMs;
     bool csvOut = false;
+    // spc and gauge
+    std::optional<std::string> valuesFile;
+    std::optional<double> usl;
+    std::optional<double> lsl;
+    std::optional<double> reference;
+    std::optional<double> tolerance;
 };
 
 // What the command line asks for: run a command, or stop at once with an exit status (help,

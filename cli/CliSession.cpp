@@ -17,6 +17,7 @@
 #include "console/RawRegisterText.h"
 #include "console/TraceList.h"
 #include "history/ResultJson.h"
+#include "history/SpcReport.h"
 #include "instrument/IdentifierAccess.h"
 #include "instrument/ParameterAccess.h"
 #include "instrument/ProgramBlocks.h"
@@ -61,8 +62,11 @@ bool IsGatewayException(std::uint8_t code) { return code == 0x0A || code == 0x0B
 // These try stations of their own.
 bool UsesStation(const std::string& command) { return command != "scan" && command != "watch" && command != "search"; }
 
-// These work on the results store alone.
-bool UsesDevice(const std::string& command) { return command != "history" && command != "publish"; }
+// These work on files alone: the results store, a values file.
+bool UsesDevice(const CliOptions& o) {
+    return o.command != "history" && o.command != "publish" && o.command != "spc" &&
+           !(o.command == "gauge" && !o.count);
+}
 
 // A broker that is away delays the end of a recording command by at most this, per result sent.
 constexpr int kDeliverMs = 3000;
@@ -95,6 +99,8 @@ const std::map<std::string, CliSession::Command>& CliSession::Commands() {
         {"run", &CliSession::RunProgram},
         {"history", &CliSession::History},
         {"publish", &CliSession::Publish},
+        {"spc", &CliSession::Spc},
+        {"gauge", &CliSession::Gauge},
     };
     return commands;
 }
@@ -118,7 +124,13 @@ int CliSession::CheckArguments() {
     const auto quoted = [&a](const char* name, int i) { return FormatText("%s \"%s\"", name, a[i].c_str()); };
     if (!UsesStation(c) && options.station)
         return Refuse("--station", "does not apply to " + c + " (it names its stations)");
-    if (!UsesDevice(c)) {
+    if (c == "spc" && !options.valuesFile && !options.program)
+        return Refuse("spc", "needs --values FILE or --program P");
+    if (c == "gauge" && !options.valuesFile && !options.count)
+        return Refuse("gauge", "needs --values FILE or --count N");
+    if (c == "gauge" && *options.tolerance <= 0)
+        return Refuse("--tolerance", FormatText("%g is no tolerance: it must be above 0", *options.tolerance));
+    if (!UsesDevice(options)) {
         const std::pair<const char*, bool> lineOptions[] = {
             {"--port", options.port.has_value()},          {"--station", c == "history" && options.station},
             {"--access", options.access.has_value()},      {"--trace", options.trace},
@@ -126,7 +138,7 @@ int CliSession::CheckArguments() {
             {"--data-bits", options.dataBits.has_value()}, {"--stop-bits", options.stopBits.has_value()},
             {"--timeout", options.timeoutMs.has_value()},  {"--retries", options.retries.has_value()}};
         for (const auto& [name, given] : lineOptions) {
-            if (given) return Refuse(name, "does not apply to " + c + " (it works on the results store)");
+            if (given) return Refuse(name, "does not apply to " + c + " (it talks to no instrument)");
         }
         if (options.csvOut && options.json) return Refuse("--csv", "does not go with --json");
     }
@@ -302,7 +314,7 @@ int CliSession::Run() {
     const auto command = Commands().find(options.command);
     if (command == Commands().end()) return Refuse(options.command, "unknown command");
     if (const int refused = CheckArguments(); refused != kDone) return refused;
-    if (!UsesDevice(options.command)) return (this->*command->second)();
+    if (!UsesDevice(options)) return (this->*command->second)();
     if (const int connected = Connect(); connected != kDone) return connected;
     if (!RecordsResults()) return (this->*command->second)();
     OpenStore();
@@ -311,7 +323,7 @@ int CliSession::Run() {
 
 bool CliSession::RecordsResults() const {
     const std::string& c = options.command;
-    return c == "last-result" || c == "fifo" || c == "cycle" || (c == "run" && options.wait);
+    return c == "last-result" || c == "fifo" || c == "cycle" || c == "gauge" || (c == "run" && options.wait);
 }
 
 std::string CliSession::StorePort() const {
@@ -368,9 +380,9 @@ void CliSession::RecordResult(const ResultRecord& result) {
     // The single place a result read by the command line is kept: committed to the store first,
     // then printed and added to the CSV file.
     const std::int64_t now = NowMs();
-    const ResultSource source = options.command == "cycle"  ? ResultSource::Sequencer
-                                : options.command == "fifo" ? ResultSource::Fifo
-                                                            : ResultSource::LastResult;
+    const ResultSource source = options.command == "cycle" || options.command == "gauge" ? ResultSource::Sequencer
+                                : options.command == "fifo"                              ? ResultSource::Fifo
+                                                                                         : ResultSource::LastResult;
     ResultContext context;
     context.port = StorePort();
     context.station = device->Station();
@@ -389,8 +401,9 @@ void CliSession::RecordResult(const ResultRecord& result) {
     const ResultRow row{now, device->Station(), HistoryEntry::From(result, now), result.AlarmCode()};
     ++resultsRead;
     if (row.entry.Passed()) ++resultsPassed;
+    cycleLeaks.push_back(row.entry.leak);
     lastRow = row;
-    const bool stream = options.command == "cycle";
+    const bool stream = options.command == "cycle" || options.command == "gauge";
     if (stream && options.json) {
         Json line = {{"command", options.command}, {"cycle", sequencer.cycleCount}};
         line.update(row.Json());
@@ -710,11 +723,31 @@ void CliSession::ResetStartedCycle() {
 }
 
 int CliSession::Cycle() {
-    const long long count = options.count.value_or(1);
+    if (!RunCycles(options.count.value_or(1))) return Finish();
+    if (!options.json) {
+        results = {FormatText("cycles %d, started %d, results %d, passed %d", sequencer.cycleCount,
+                              sequencer.startedOkCount, resultsRead, resultsPassed)};
+    }
+    return Finish(CycleCounts());
+}
+
+Json CliSession::CycleCounts() const {
+    return {{"cycles", sequencer.cycleCount},
+            {"started", sequencer.startedOkCount},
+            {"results", resultsRead},
+            {"passed", resultsPassed}};
+}
+
+std::int32_t CliSession::ProgramAfter(std::int32_t previous) const {
+    if (options.command == "gauge") return static_cast<std::int32_t>(options.program.value_or(1));
+    return SequencerHost::ProgramAfter(previous);
+}
+
+bool CliSession::RunCycles(long long count) {
     // As the console does before switching on: each FIFO result is then the cycle's own.
     const DeviceStatus cleared = device->ClearFifo();
     TraceExchange(cleared);
-    if (cleared != kDeviceOk) return Finish();
+    if (cleared != kDeviceOk) return false;
     sequencer.ResetCounts();
     sequencer.SwitchOn();
     // One step a tick, as the console runs it. Unlike the console nobody watches the screen: a cycle
@@ -758,14 +791,7 @@ int CliSession::Cycle() {
     const bool stoppedEarly = StoppedStatus() || failed;
     // A cycle this run started is not left running when the run ends early.
     if (stoppedEarly && sequencer.startedOkCount > 0 && resultsRead < sequencer.startedOkCount) ResetStartedCycle();
-    if (!options.json) {
-        results = {FormatText("cycles %d, started %d, results %d, passed %d", sequencer.cycleCount,
-                              sequencer.startedOkCount, resultsRead, resultsPassed)};
-    }
-    return Finish({{"cycles", sequencer.cycleCount},
-                   {"started", sequencer.startedOkCount},
-                   {"results", resultsRead},
-                   {"passed", resultsPassed}});
+    return true;
 }
 
 int CliSession::RunProgram() {
@@ -898,6 +924,90 @@ int CliSession::Publish() {
                                      broker->BrokerText().c_str(), static_cast<long long>(after)));
     return Finish(
         {{"broker", broker->BrokerText()}, {"topic", broker->topic}, {"published", delivered}, {"waiting", after}});
+}
+
+}  // namespace vexlo::cli
+
+namespace vexlo::cli {
+
+std::optional<std::vector<double>> CliSession::ValuesFile() {
+    const SpcValues read = ReadSpcValuesFile(*options.valuesFile);
+    if (read.Ok()) return read.values;
+    std::fprintf(err, "vexlo-cli: %s\n", read.error.c_str());
+    return std::nullopt;
+}
+
+int CliSession::Spc() {
+    std::vector<double> values;
+    std::optional<double> usl = options.usl;
+    if (options.valuesFile) {
+        auto read = ValuesFile();
+        if (!read) return kBadUsage;
+        values = std::move(*read);
+    } else {
+        const std::string path = ResultStore::FileIn(settings.Directory());
+        ResultStore store;
+        if (::access(path.c_str(), F_OK) != 0) {
+            Fail("no results store " + path + ": nothing was recorded here");
+            return Finish();
+        }
+        if (const auto failure = store.Open(path)) {
+            Fail(*failure);
+            return Finish();
+        }
+        const int program = static_cast<int>(*options.program);
+        std::vector<HistoryEntry> entries;
+        std::optional<RejectLimits> limits;
+        for (const StoredResult& row : store.Rows(RowQuery{options.batch, std::nullopt, std::nullopt, 0})) {
+            entries.push_back(row.Entry());
+            if (row.limits && entries.back().program == program) limits = row.limits;
+        }
+        const SpcSeries series = SpcSeriesOf(entries, program, limits);
+        values = series.values;
+        if (!usl) usl = series.usl;
+        if (!usl) messages.push_back("USL: " + series.uslReason + " (give one with --usl)");
+    }
+    if (values.empty()) {
+        Fail(options.valuesFile ? *options.valuesFile + ": no values" : "no results of that program in the store");
+        return Finish();
+    }
+    const SpcReport report = MakeSpcReport(values, usl, options.lsl);
+    if (options.json) return Finish(Json::parse(SpcJson(report).dump()));
+    Print(SpcText(report));
+    return Finish();
+}
+
+int CliSession::Gauge() {
+    std::vector<double> values;
+    Json data = Json::object();
+    if (options.valuesFile) {
+        auto read = ValuesFile();
+        if (!read) return kBadUsage;
+        values = std::move(*read);
+    } else {
+        const std::int64_t started = NowMs();
+        const std::string name =
+            FormatText("gauge study %s, program %lld, reference %g, tolerance %g", IsoTimestamp(started).c_str(),
+                       options.program.value_or(1), *options.reference, *options.tolerance);
+        StoreProblem(recorder->NewBatch(name, started));
+        const bool ran = RunCycles(*options.count);
+        // Results recorded after the study do not join its batch.
+        StoreProblem(recorder->NewBatch("", NowMs()));
+        // "passed" is the study's verdict here, not a count of good parts.
+        data = {{"cycles", sequencer.cycleCount}, {"started", sequencer.startedOkCount}, {"results", resultsRead}};
+        if (!ran || failed || StoppedStatus()) return Finish(data);
+        values = cycleLeaks;
+    }
+    const SpcGaugeStudy study = StudyGauge(values, *options.reference, *options.tolerance);
+    if (!study.passed) {
+        Fail("the tester does not pass the gauge study" + (study.note.empty() ? "" : ": " + study.note));
+    }
+    if (options.json) {
+        data.update(Json::parse(GaugeJson(study).dump()));
+        return Finish(data);
+    }
+    Print(GaugeText(study));
+    return Finish();
 }
 
 }  // namespace vexlo::cli

@@ -106,6 +106,13 @@ private:
     int RunProgram();
     int History();
     int Publish();
+    int Spc();
+    int Gauge();
+    // The values of --values FILE; nothing (and the message with the line refused) when it is bad.
+    std::optional<std::vector<double>> ValuesFile();
+    // The sequencer's cycles, as `cycle` runs them; false when the FIFO could not be emptied first.
+    bool RunCycles(long long count);
+    nlohmann::ordered_json CycleCounts() const;
 
     // SequencerHost
     TesterDevice& Device() override { return *device; }
@@ -119,6 +126,8 @@ private:
     void SetRunningProgramEntry(const std::string&) override {}
     void SetRunningProgramDisplay(const std::string&) override {}
     void EndOfCycleSeen() override;
+    // gauge runs its one program every cycle.
+    std::int32_t ProgramAfter(std::int32_t previous) const override;
 
     const CliOptions& options;
     OutputChannel out;
@@ -141,6 +150,7 @@ private:
     std::unique_ptr<ResultRecorder> recorder;
     std::optional<PublishSettings> publish;
     std::string storePath;
+    std::vector<double> cycleLeaks;
     // Checked arguments.
     std::uint16_t address = 0;
     int wordCount = 1;
