@@ -129,5 +129,70 @@ TEST_F(CliStoreTest, PublishDeliversWhatWaitsOnce) {
     EXPECT_EQ(mosquitto.PublishesFrom("station-7"), 1);
 }
 
+// spc and gauge on a values file: the JSON keys, full precision, and refusals with their line.
+TEST_F(CliStoreTest, SpcAndGaugeOfAValuesFile) {
+    // 1, 2, 4: mean 7/3, moving ranges 1 and 2, sigma within 1.5 / 1.128; with USL 10 only Cpk and Ppk.
+    WriteWholeFile(dir.File("leaks.txt"), "1\n\n 2 \n4\n");
+    const CliRun spc = RunCli({"spc", "--values", "leaks.txt", "--usl", "10", "--json"});
+    ASSERT_EQ(spc.code, 0) << spc.err;
+    const Json report = Json::parse(spc.out);
+    const double sigmaWithin = 1.5 / 1.128;
+    EXPECT_EQ(report["n"], 3);
+    EXPECT_DOUBLE_EQ(report["mean"].get<double>(), 7.0 / 3);
+    EXPECT_DOUBLE_EQ(report["mrBar"].get<double>(), 1.5);
+    EXPECT_DOUBLE_EQ(report["ucl"].get<double>(), 7.0 / 3 + 3 * sigmaWithin);
+    EXPECT_DOUBLE_EQ(report["cpk"].get<double>(), (10 - 7.0 / 3) / (3 * sigmaWithin));
+    for (const char* absent : {"cp", "pp", "cpkLower95", "cpkUpper95"}) EXPECT_FALSE(report.contains(absent)) << absent;
+    EXPECT_EQ(report["flags"], Json::array());
+
+    // 25 readings of a master part of 5.0 within 0.01: Cg and Cgk far above 1.33.
+    std::string master;
+    for (int i = 0; i < 25; ++i) master += i % 2 ? "5.01\n" : "4.99\n";
+    WriteWholeFile(dir.File("master.txt"), master);
+    const CliRun gauge = RunCli({"gauge", "--reference", "5", "--tolerance", "2", "--values", "master.txt", "--json"});
+    ASSERT_EQ(gauge.code, 0) << gauge.err;
+    const Json study = Json::parse(gauge.out);
+    EXPECT_EQ(study["passed"], true);
+    for (const char* key : {"n", "mean", "stdDev", "bias", "cg", "cgk"}) EXPECT_TRUE(study.contains(key)) << key;
+
+    WriteWholeFile(dir.File("bad.txt"), "1.5\n2,5\n");
+    const std::pair<Words, std::string> refusals[] = {
+        {{"spc", "--values", "bad.txt"}, "bad.txt, line 2"},
+        {{"gauge", "--reference", "5", "--tolerance", "2", "--values", "bad.txt"}, "line 2"},
+        {{"spc", "--values", "leaks.txt", "--usl", "2,5"}, "--usl"},
+        {{"spc"}, "--values FILE or --program P"},
+        {{"spc", "--values", "leaks.txt", "--port", "/dev/ttyS0"}, "--port"},
+        {{"gauge", "--reference", "5", "--tolerance", "0", "--values", "master.txt"}, "--tolerance"},
+        {{"gauge", "--reference", "5", "--tolerance", "2", "--program", "2", "--values", "master.txt"}, "--count"},
+    };
+    for (const auto& [words, message] : refusals) {
+        const CliRun run = RunCli(words);
+        EXPECT_EQ(run.code, 2) << message;
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+    }
+}
+
+// gauge --count: N cycles of one program through the sequencer, recorded in a batch of their own,
+// then the study (too few values here: it does not pass, exit 1).
+TEST_F(CliStoreTest, GaugeRunsCyclesOfOneProgramIntoItsOwnBatch) {
+    WriteWholeFile(dir.File("VexloModbusTester.ini"), "[Modbus]\nStation=7\n");
+    CliProcess cli({"gauge", "--reference", "5", "--tolerance", "2", "--count", "2", "--program", "2", "--trace",
+                    "--port", simulator.PortPath(), "--station", "7"});
+    for (int cycle = 1; cycle <= 2; ++cycle) {
+        ASSERT_TRUE(cli.WaitForOutput("Waiting EOC", cycle, 30000)) << cli.Out() << cli.Err();
+        simulator.AdvanceMs(simulator.Locked()->CycleLengthMs(1) + 1);
+        ASSERT_TRUE(cli.WaitForOutput("Leak unit", cycle, 30000)) << cli.Out() << cli.Err();
+    }
+    EXPECT_EQ(cli.Wait(), 1);
+    EXPECT_NE(cli.Err().find("at least 25 values"), std::string::npos) << cli.Err();
+    const Json rows = History({"--batch", "2"});
+    ASSERT_EQ(rows.size(), 2u);
+    for (const Json& row : rows) {
+        EXPECT_EQ(row["program"], 2);
+        EXPECT_EQ(row["source"], "sequencer");
+    }
+    EXPECT_EQ(History({"--batch", "3"}).size(), 0u);
+}
+
 }  // namespace
 }  // namespace vexlo::test
