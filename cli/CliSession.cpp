@@ -353,7 +353,7 @@ void CliSession::OpenStore() {
     publish = ReadPublishSettings(settings.FilePath(), device->Station(), publishError);
     if (!publish) std::fprintf(err, "vexlo-cli: %s\n", publishError.c_str());
     storePath = ResultStore::FileIn(settings.Directory());
-    StoreProblem(recorder->Open(storePath, publish ? &*publish : nullptr, ResultRecorder::ShownBatch::Skip));
+    StoreProblem(recorder->Open(storePath, publish ? &*publish : nullptr, ResultRecorder::ShownHistory::Skip));
     if (options.operatorName) recorder->SetOperator(*options.operatorName);
     if (options.partId) recorder->SetNextPartId(*options.partId);
 }

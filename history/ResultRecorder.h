@@ -33,12 +33,12 @@ public:
 
     // Whether Open fills the shown history with the current batch: a window shows it, a command that
     // only records and prints does not need it (a batch can hold a hundred thousand results).
-    enum class ShownBatch { Load, Skip };
+    enum class ShownHistory { Load, Skip };
     // Opens the store file (ResultStore::FileIn of the INI file's folder) and shows its current
     // batch; with publish settings, starts delivering the outbox. The message for the operator when
     // the file cannot be used (results are then kept in memory).
     std::optional<std::string> Open(const std::string& storePath, const PublishSettings* publish = nullptr,
-                                    ShownBatch shownBatchLoad = ShownBatch::Load);
+                                    ShownHistory shownHistory = ShownHistory::Load);
 
     struct Outcome {
         bool newPart = false;  // false: the same part read again, or nothing could be kept
