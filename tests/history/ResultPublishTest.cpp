@@ -12,6 +12,7 @@
 #include "history/ResultPublisher.h"
 #include "history/ResultRecorder.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/Records.h"
 #include "tests/support/ScopedWorkDir.h"
 
 namespace vexlo {
@@ -112,12 +113,7 @@ private:
     std::condition_variable changed;
 };
 
-ResultRecord Result(std::int32_t leak) {
-    ResultRecord r;
-    r.bytes[16] = static_cast<std::uint8_t>(leak);
-    r.bytes[17] = static_cast<std::uint8_t>(leak >> 8);
-    return r;
-}
+ResultRecord Result(std::int32_t leak) { return test::MakeResult({.leak = leak}); }
 
 TEST(ResultPublishTest, EveryResultArrivesOnceInOrderAcrossABrokerRestart) {
     test::ScopedWorkDir dir;
