@@ -3,7 +3,6 @@
 #include "common/TextParse.h"
 #include "instrument/IdentifierAccess.h"
 #include "instrument/ParameterAccess.h"
-#include "instrument/TimeSetup.h"
 
 namespace vexlo {
 namespace {
@@ -29,11 +28,6 @@ TEST(StrictNumbersTest, TextAfterANumberIsRefused) {
     EXPECT_EQ(IdentifierRefusal("1", "60", &comma), "Please enter a number.");
     EXPECT_EQ(IdentifierRefusal("1", "6x", nullptr), "ID = ?");
     EXPECT_EQ(IdentifierRefusal("1x", "60", nullptr), kBadProgramMessage);
-    TimeSetupTexts texts{"1", "2", "3", "4", "5"};
-    texts[2] = "2,5";
-    const auto refused = ParseTimeSetup(texts);
-    ASSERT_TRUE(std::holds_alternative<TimeSetupRefusal>(refused));
-    EXPECT_EQ(std::get<TimeSetupRefusal>(refused).message, "Please enter a number.");
 }
 
 }  // namespace

@@ -19,27 +19,8 @@ using test::WithCrc;
 
 class ConsoleLogicTest : public test::ConsoleFixture {
 protected:
-    void SwitchPolling(bool on) {
-        if (on) {
-            view.checked.insert(Option::RealTimeStatus);
-        } else {
-            view.checked.erase(Option::RealTimeStatus);
-        }
-        console->RealTimeStatusCommand();
-    }
     Lines Trace() const { return Lines(console->Trace().Lines().begin(), console->Trace().Lines().end()); }
     Lines Results() const { return Lines(console->Results().Lines().begin(), console->Results().Lines().end()); }
-    // The instrument's time moves by hand (instrumentTime = ByHand): start, one polled tick with the
-    // cycle running, then the whole cycle's time and the tick that sees its end.
-    void RunOneCycle() {
-        console->StartCommand();
-        console->TimerTick();
-        ASSERT_FALSE(console->LastStatus().EndOfCycle());
-        const auto program = simulator->Locked()->RunningProgram();
-        simulator->AdvanceMs(simulator->Locked()->CycleLengthMs(program) + 1);
-        console->TimerTick();
-        ASSERT_TRUE(console->LastStatus().EndOfCycle());
-    }
 };
 
 TEST_F(ConsoleLogicTest, LampFollowsThePoll) {

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "common/ByteImage.h"
 #include "config/AppSettings.h"
 #include "console/TesterConsole.h"
 #include "tests/support/FreshConsoleStatics.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/RecordingView.h"
+#include "tests/support/Records.h"
 #include "tests/support/ScopedWorkDir.h"
 #include "tests/support/ScriptedDevice.h"
 
@@ -16,26 +16,10 @@ using test::Bytes;
 using test::FromHex;
 using test::WithCrc;
 
-struct StatusValues {
-    std::uint16_t program = 0;
-    std::uint16_t fifo = 0;
-    std::uint16_t testType = 0;
-    std::uint16_t relays = 0;
-    std::uint16_t step = 0;
-    std::int32_t measure1 = 0;
-    std::int32_t unit1 = 0;
-    std::int32_t measure2 = 0;
-    std::int32_t unit2 = 0;
-};
-
-Bytes StatusReply(const StatusValues& v) {
+Bytes StatusReply(const test::StatusFields& fields) {
     Bytes reply = FromHex("01 03 1a");
-    std::uint8_t data[26] = {};
-    const std::uint16_t words[5] = {v.program, v.fifo, v.testType, v.relays, v.step};
-    for (int i = 0; i < 5; ++i) StoreLe16(data + 2 * i, words[i]);
-    const std::int32_t longs[4] = {v.measure1, v.unit1, v.measure2, v.unit2};
-    for (int i = 0; i < 4; ++i) StoreLe32(data + 10 + 4 * i, longs[i]);
-    reply.insert(reply.end(), data, data + sizeof data);
+    const StatusRecord status = test::MakeStatus(fields);
+    reply.insert(reply.end(), status.bytes.begin(), status.bytes.end());
     return WithCrc(reply);
 }
 
@@ -85,13 +69,11 @@ TEST_F(ConsoleScriptedTest, EachRelayBitLightsItsOwnLight) {
                                                           {0x08, StatusLight::Alarm},
                                                           {0x20, StatusLight::EndOfCycle}};
     for (const auto& [bit, light] : bits) {
-        StatusValues status;
-        status.relays = bit;
-        link.Add({false, StatusReply(status)});
+        link.Add({false, StatusReply({.relays = bit})});
         console->TimerTick();
         for (const auto& [otherBit, other] : bits) EXPECT_EQ(view.lights[other], other == light) << "bit " << bit;
     }
-    link.Add({false, StatusReply({0, 0, 0, 0x10, 0, 0, 0, 0, 0})});  // bit 4 has no light
+    link.Add({false, StatusReply({.relays = 0x10})});  // bit 4 has no light
     console->TimerTick();
     for (const auto& [bit, light] : bits) EXPECT_FALSE(view.lights[light]);
 }
@@ -174,7 +156,7 @@ TEST_F(ConsoleScriptedTest, SequencerFailurePaths) {
     // The time-out is tested before the end-of-cycle bit: an expired wait is a time-out even when
     // the cycle has just ended.
     sequencer.sequencerState = CycleSequencer::WaitingEndOfCycle;
-    link.Add({false, StatusReply({0, 0, 0, 0x20, 0, 0, 0, 0, 0})});
+    link.Add({false, StatusReply({.relays = relay::kEndOfCycle})});
     console->TimerTick();
     EXPECT_EQ(lastLine(), "*** Timeout cycle ***");
     EXPECT_EQ(sequencer.sequencerState, CycleSequencer::CycleReport);
@@ -182,7 +164,7 @@ TEST_F(ConsoleScriptedTest, SequencerFailurePaths) {
     // Ready, but the program selection fails: counted as a cycle, traced as failed, no start.
     const int cycles = sequencer.cycleCount;
     sequencer.sequencerState = CycleSequencer::WaitingReady;
-    link.Add({false, StatusReply({0, 0, 0, 0x20, 0, 0, 0, 0, 0})});
+    link.Add({false, StatusReply({.relays = relay::kEndOfCycle})});
     console->TimerTick();
     EXPECT_EQ(lastLine(), "<R>:<none>");
     EXPECT_EQ(sequencer.cycleCount, cycles + 1);

@@ -97,16 +97,15 @@ TEST_P(SequencerTimeoutTest, GivesUpOnlyPastItsLimit) {
     EXPECT_EQ(TraceText().back(), c.line);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Steps, SequencerTimeoutTest,
-    ::testing::Values(Timeout{"NeverReady", true, false, CycleSequencer::WaitingReady, CycleSequencer::kReadyTimeoutMs,
-                              CycleSequencer::InterCycleWait, " *** Not Ready ***"},
-                      Timeout{"CycleNeverEnds", false, false, CycleSequencer::WaitingEndOfCycle,
-                              CycleSequencer::kCycleTimeoutMs, CycleSequencer::CycleReport, "*** Timeout cycle ***"},
-                      // A failed read is no answer: it holds the wait, however long.
-                      Timeout{"StatusUnanswered", false, true, CycleSequencer::WaitingReady, 9000,
-                              CycleSequencer::WaitingReady, " *** Waiting Ready 4 sec***"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Steps, SequencerTimeoutTest,
+                         ::testing::Values(Timeout{"NeverReady", true, false, CycleSequencer::WaitingReady, 4000,
+                                                   CycleSequencer::InterCycleWait, " *** Not Ready ***"},
+                                           Timeout{"CycleNeverEnds", false, false, CycleSequencer::WaitingEndOfCycle,
+                                                   10000, CycleSequencer::CycleReport, "*** Timeout cycle ***"},
+                                           // A failed read is no answer: it holds the wait, however long.
+                                           Timeout{"StatusUnanswered", false, true, CycleSequencer::WaitingReady, 9000,
+                                                   CycleSequencer::WaitingReady, " *** Waiting Ready 4 sec***"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SequencerTest, PauseCountsDownInWholeSeconds) {
     StartConsole();

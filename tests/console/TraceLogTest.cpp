@@ -1,14 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <optional>
 #include <string>
 
 #include "console/LogFile.h"
 #include "console/TraceList.h"
 #include "tests/support/Hex.h"
+#include "tests/support/ScopedTimeZone.h"
 #include "tests/support/ScopedWorkDir.h"
 
 namespace vexlo {
@@ -61,32 +60,10 @@ TEST(TraceListTest, ExchangeLines) {
     EXPECT_EQ(lines[1].size(), 5u + 255u * 3u);  // only the first 255 bytes are shown
 }
 
-// Sets TZ for the test's lifetime and gives back what was there before.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* zone) {
-        if (const char* old = std::getenv("TZ")) previous = old;
-        Set(zone);
-    }
-    ~ScopedTimeZone() { Set(previous ? previous->c_str() : nullptr); }
-
-private:
-    static void Set(const char* zone) {
-#if defined(_WIN32)
-        _putenv_s("TZ", zone ? zone : "");
-        _tzset();
-#else
-        zone ? setenv("TZ", zone, 1) : unsetenv("TZ");
-        tzset();
-#endif
-    }
-    std::optional<std::string> previous;
-};
-
 constexpr std::time_t kWhen = 1400594639;  // 2014-05-20 14:03:59 UTC
 
 TEST(LogFileTest, NameFollowsTheLocalTime) {
-    ScopedTimeZone zone("JST-9");
+    test::ScopedTimeZone zone("JST-9");
     EXPECT_EQ(MakeLogFileName(kWhen), "2014-05-20-23-03-59.TXT");
 }
 

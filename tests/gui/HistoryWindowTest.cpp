@@ -17,10 +17,10 @@
 #include <QValueAxis>
 #include <cmath>
 
-#include "common/ByteImage.h"
 #include "common/TextFormat.h"
 #include "history/ResultRecorder.h"
 #include "history/ui/HistoryWindow.h"
+#include "tests/support/Records.h"
 #include "tests/support/ScopedWorkDir.h"
 
 namespace vexlo {
@@ -51,17 +51,9 @@ bool RoundTicks(const QValueAxis* axis) {
     return roundStep && std::abs(std::remainder(axis->min(), step)) < 1e-9 * scale;
 }
 
-// Leak in thousandths of cm3/mn (unit code 1), pressure in mbar.
+// Leak in thousandths of cm3/mn, pressure in mbar.
 ResultRecord Result(int program, std::int32_t leak, std::uint8_t relays) {
-    ResultRecord r;
-    StoreLe16(r.bytes.data(), static_cast<std::uint16_t>(program - 1));
-    StoreLe16(r.bytes.data() + 2, 3);
-    r.bytes[4] = relays;
-    StoreLe32(r.bytes.data() + 8, 1500000 + leak);
-    StoreLe32(r.bytes.data() + 12, 14000);
-    StoreLe32(r.bytes.data() + 16, leak);
-    StoreLe32(r.bytes.data() + 20, 1000);
-    return r;
+    return test::MakeResult({program - 1, 3, relays, 0, 1500000 + leak, 14000, leak, 1000});
 }
 
 // A batch of a P1/P2 run prepared in a store: program 1 with limits 2.5 / 1.5, program 2 with
@@ -205,12 +197,7 @@ TEST_F(HistoryWindowTest, AnOrdinaryWindowThatFitsBesideTheConsoleAndKeepsItsPla
 }
 
 StatusRecord StatusWith(std::int32_t measure1, std::int32_t measure2) {
-    StatusRecord status;
-    StoreLe32(status.bytes.data() + 10, measure1);
-    StoreLe32(status.bytes.data() + 14, 14000);
-    StoreLe32(status.bytes.data() + 18, measure2);
-    StoreLe32(status.bytes.data() + 22, 5000);
-    return status;
+    return test::MakeStatus({.measure1 = measure1, .unit1 = 14000, .measure2 = measure2, .unit2 = 5000});
 }
 
 TEST_F(HistoryWindowTest, LiveTrendShowsTheLastMinuteOnItsClock) {

@@ -12,7 +12,6 @@
 #include "widgets/GradientProgressBar.h"
 #include "widgets/IndicatorLamp.h"
 #include "widgets/LedCheckBox.h"
-#include "widgets/ShadedButton.h"
 #include "widgets/StatusPanel.h"
 
 namespace vexlo {
@@ -150,13 +149,6 @@ TEST(CarrierGroupBoxTest, CarriesWhatLiesInsideItsFrame) {
     group->move(40, 10);
     EXPECT_EQ(inside->pos(), QPoint(50, 20));
     EXPECT_EQ(outside->pos(), QPoint(120, 20));
-}
-
-TEST(ShadedButtonTest, FaceFromBumpAndGrain) {
-    int next = 0;
-    const QImage face = ShadedButton::FaceIndexes(QSize(4, 33), 8, [&next] { return next++ % 2 ? 32767 : 0; });
-    EXPECT_EQ(face.pixelIndex(0, 32), 11 - 8);       // bottom row, least noise
-    EXPECT_EQ(face.pixelIndex(1, 0), 226 + 16 - 8);  // top row, most noise
 }
 
 TEST(AutoExtentListBoxTest, ExtentFollowsTheWidestLine) {

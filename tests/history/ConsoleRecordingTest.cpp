@@ -11,19 +11,6 @@ namespace {
 class ConsoleRecordingTest : public test::ConsoleFixture {
 protected:
     ConsoleRecordingTest() { instrumentTime = test::SimulatorThread::Time::ByHand; }
-    void Poll() {
-        view.checked.insert(Option::RealTimeStatus);
-        console->RealTimeStatusCommand();
-        console->TimerTick();
-    }
-    void RunOneCycle() {
-        console->StartCommand();
-        console->TimerTick();
-        ASSERT_FALSE(console->LastStatus().EndOfCycle());
-        simulator->AdvanceMs(simulator->Model().CycleLengthMs(simulator->Model().RunningProgram()) + 1);
-        console->TimerTick();
-        ASSERT_TRUE(console->LastStatus().EndOfCycle());
-    }
     std::vector<StoredResult> StoredRows() {
         ResultStore store;
         EXPECT_EQ(store.Open(dir.File(ResultStore::kFileName)), std::nullopt);
@@ -34,7 +21,8 @@ protected:
 
 TEST_F(ConsoleRecordingTest, EachPartOnceWhicheverWayItIsRead) {
     StartConsole();
-    Poll();
+    SwitchPolling(true);
+    console->TimerTick();
     RunOneCycle();
     for (int i = 0; i < 3; ++i) console->ReadLastResultCommand();
     console->ReadFifoCommand();

@@ -2,30 +2,22 @@
 
 #include <cmath>
 
-#include "common/ByteImage.h"
 #include "history/LiveTrend.h"
 #include "history/ResultHistory.h"
+#include "tests/support/Records.h"
 
 namespace vexlo {
 namespace {
 
-// A result as the instrument sends it: program index, test type, relay image, pressure, leak.
-ResultRecord MakeResult(int programIndex, int testType, std::uint8_t relays, std::int32_t pressure,
-                        std::int32_t pressureUnit, std::int32_t leak, std::int32_t leakUnit) {
-    ResultRecord result;
-    StoreLe16(result.bytes.data(), static_cast<std::uint16_t>(programIndex));
-    StoreLe16(result.bytes.data() + 2, static_cast<std::uint16_t>(testType));
-    result.bytes[4] = relays;
-    StoreLe32(result.bytes.data() + 8, pressure);
-    StoreLe32(result.bytes.data() + 12, pressureUnit);
-    StoreLe32(result.bytes.data() + 16, leak);
-    StoreLe32(result.bytes.data() + 20, leakUnit);
-    return result;
+using test::MakeResult;
+
+HistoryEntry Entry(std::uint8_t relays, std::int32_t leak = 0, std::int64_t timeMs = 0) {
+    return HistoryEntry::From(MakeResult({.relays = relays, .leak = leak}), timeMs);
 }
 
 TEST(ResultHistoryTest, EntryTakesEachFieldFromItsOwnPlace) {
     // Unit codes 1 and 5 differ, program and test type differ, one relay bit at a time.
-    const auto entry = HistoryEntry::From(MakeResult(2, 7, 0x04, 1500250, 1000, -12345, 5000), 1234567);
+    const auto entry = HistoryEntry::From(MakeResult({2, 7, 0x04, 0, 1500250, 1000, -12345, 5000}), 1234567);
     EXPECT_EQ(entry.timeMs, 1234567);
     EXPECT_EQ(entry.program, 3);
     EXPECT_EQ(entry.testType, 7);
@@ -38,11 +30,11 @@ TEST(ResultHistoryTest, EntryTakesEachFieldFromItsOwnPlace) {
     EXPECT_NE(entry.pressureUnit, entry.leakUnit);
     EXPECT_EQ(entry.Verdict(), "Reference reject");
 
-    EXPECT_EQ(HistoryEntry::From(MakeResult(0, 0, 0x01, 0, 0, 0, 0), 0).Verdict(), "Pass");
-    EXPECT_EQ(HistoryEntry::From(MakeResult(0, 0, 0x02, 0, 0, 0, 0), 0).Verdict(), "Test reject");
-    EXPECT_EQ(HistoryEntry::From(MakeResult(0, 0, 0x08, 0, 0, 0, 0), 0).Verdict(), "Alarm");
-    EXPECT_EQ(HistoryEntry::From(MakeResult(0, 0, 0x00, 0, 0, 0, 0), 0).Verdict(), "No verdict");
-    EXPECT_TRUE(HistoryEntry::From(MakeResult(0, 0, 0x08, 0, 0, 0, 0), 0).alarm);
+    EXPECT_EQ(Entry(0x01).Verdict(), "Pass");
+    EXPECT_EQ(Entry(0x02).Verdict(), "Test reject");
+    EXPECT_EQ(Entry(0x08).Verdict(), "Alarm");
+    EXPECT_EQ(Entry(0x00).Verdict(), "No verdict");
+    EXPECT_TRUE(Entry(0x08).alarm);
 }
 
 TEST(ResultHistoryTest, StatisticsOverKnownResults) {
@@ -51,7 +43,7 @@ TEST(ResultHistoryTest, StatisticsOverKnownResults) {
     // Leaks 1, 2, 4, 9 with three passes out of four: mean 4, sample deviation sqrt(38/3).
     const std::int32_t leaks[] = {1000, 2000, 4000, 9000};
     const std::uint8_t relays[] = {0x01, 0x01, 0x02, 0x01};
-    for (int i = 0; i < 4; ++i) history.Add(HistoryEntry::From(MakeResult(0, 1, relays[i], 0, 0, leaks[i], 0), i));
+    for (int i = 0; i < 4; ++i) history.Add(Entry(relays[i], leaks[i], i));
     const HistoryStatistics stats = history.Statistics();
     EXPECT_EQ(stats.count, 4u);
     EXPECT_EQ(stats.passed, 3u);
@@ -60,22 +52,22 @@ TEST(ResultHistoryTest, StatisticsOverKnownResults) {
     EXPECT_NEAR(stats.leakDeviation, std::sqrt(38.0 / 3.0), 1e-12);
 
     ResultHistory single;
-    single.Add(HistoryEntry::From(MakeResult(0, 1, 0x02, 0, 0, 5000, 0), 0));
+    single.Add(Entry(0x02, 5000));
     EXPECT_EQ(single.Statistics().passRate, 0.0);
     EXPECT_EQ(single.Statistics().leakDeviation, 0.0);
 
     // A good-part bit beside an alarm is no pass.
     ResultHistory mixed;
-    mixed.Add(HistoryEntry::From(MakeResult(0, 1, 0x01, 0, 0, 1000, 0), 0));
-    mixed.Add(HistoryEntry::From(MakeResult(0, 1, 0x09, 0, 0, 1000, 0), 0));
+    mixed.Add(Entry(0x01, 1000));
+    mixed.Add(Entry(0x09, 1000));
     EXPECT_EQ(mixed.Statistics().passed, 1u);
     EXPECT_EQ(mixed.Entries().back().Verdict(), "Alarm");
 }
 
 TEST(ResultHistoryTest, CsvRoundTripKeepsEveryField) {
     ResultHistory history;
-    auto first = HistoryEntry::From(MakeResult(1, 4, 0x01, 2500125, 1000, 3250, 5000), 1765000000123);
-    auto second = HistoryEntry::From(MakeResult(6, 9, 0x0a, -75, 2000, -1500, 6000), 1765000061999);
+    auto first = HistoryEntry::From(MakeResult({1, 4, 0x01, 0, 2500125, 1000, 3250, 5000}), 1765000000123);
+    auto second = HistoryEntry::From(MakeResult({6, 9, 0x0a, 0, -75, 2000, -1500, 6000}), 1765000061999);
     // Units with the characters CSV must quote.
     second.pressureUnit = "a,b";
     second.leakUnit = "say \"cc\"";

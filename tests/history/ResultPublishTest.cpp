@@ -11,6 +11,7 @@
 #include "history/ResultRecorder.h"
 #include "tests/history/MqttBroker.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/Records.h"
 #include "tests/support/ScopedWorkDir.h"
 
 namespace vexlo {
@@ -75,12 +76,7 @@ private:
     std::condition_variable changed;
 };
 
-ResultRecord Result(std::int32_t leak) {
-    ResultRecord r;
-    r.bytes[16] = static_cast<std::uint8_t>(leak);
-    r.bytes[17] = static_cast<std::uint8_t>(leak >> 8);
-    return r;
-}
+ResultRecord Result(std::int32_t leak) { return test::MakeResult({.leak = leak}); }
 
 TEST(ResultPublishTest, EveryResultArrivesOnceInOrderAcrossABrokerRestart) {
     test::ScopedWorkDir dir;

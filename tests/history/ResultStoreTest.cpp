@@ -5,13 +5,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <random>
 #include <set>
 
 #include "history/ResultJson.h"
 #include "history/ResultRecorder.h"
+#include "tests/support/Records.h"
+#include "tests/support/ScopedTimeZone.h"
 #include "tests/support/ScopedWorkDir.h"
 
 namespace vexlo {
@@ -21,22 +21,10 @@ using test::ScopedWorkDir;
 
 // A result whose every field differs from the others; leak tells results apart.
 ResultRecord Result(std::int32_t leak, std::uint16_t program = 1, std::uint8_t relays = 0x01) {
-    ResultRecord r;
-    const auto put16 = [&](int at, std::uint16_t v) {
-        r.bytes[at] = static_cast<std::uint8_t>(v);
-        r.bytes[at + 1] = static_cast<std::uint8_t>(v >> 8);
-    };
-    const auto put32 = [&](int at, std::int32_t v) {
-        put16(at, static_cast<std::uint16_t>(v));
-        put16(at + 2, static_cast<std::uint16_t>(static_cast<std::uint32_t>(v) >> 16));
-    };
-    put16(0, program);
-    put16(2, 3);
-    put16(4, relays);
-    put16(6, 17);
-    for (int n = 0; n < 8; ++n) {
-        put32(8 + 8 * n, n == 1 ? leak : 1000 * (n + 2) + 7);
-        put32(12 + 8 * n, 1000 * (n == 1 ? 1 : 14));
+    ResultRecord r = test::MakeResult({program, 3, relays, 17, 2007, 14000, leak, 1000});
+    for (int n = 2; n < 8; ++n) {
+        StoreLe32(r.bytes.data() + 8 + 8 * n, 1000 * (n + 2) + 7);
+        StoreLe32(r.bytes.data() + 12 + 8 * n, 14000);
     }
     return r;
 }
@@ -189,10 +177,7 @@ TEST(ResultStoreTest, AStoreThatCannotBeUsedIsReportedOnceAndNothingClaimsASave)
 }
 
 TEST(ResultStoreTest, TimesCarryTheirUtcOffset) {
-    const char* saved = std::getenv("TZ");
-    const std::string previous = saved ? saved : "";
-    setenv("TZ", "Europe/Paris", 1);
-    tzset();
+    test::ScopedTimeZone zone("Europe/Paris");
     EXPECT_EQ(IsoTimestamp(1765000000123), "2025-12-06T06:46:40.123+01:00");
     EXPECT_EQ(IsoTimestamp(1751000000000), "2025-06-27T06:53:20.000+02:00");
     const struct {
@@ -213,12 +198,6 @@ TEST(ResultStoreTest, TimesCarryTheirUtcOffset) {
         {"", std::nullopt},
     };
     for (const auto& c : cases) EXPECT_EQ(ParseIsoTimestamp(c.text), c.ms) << c.text;
-    if (saved) {
-        setenv("TZ", previous.c_str(), 1);
-    } else {
-        unsetenv("TZ");
-    }
-    tzset();
 }
 
 // A disk that fills up while results come: the first failed save is told once, naming the file,

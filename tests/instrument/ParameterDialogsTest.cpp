@@ -25,7 +25,7 @@ TEST(TimeSetupParseTest, RangesAndNumbers) {
     texts[0] = "650.1";
     EXPECT_EQ(std::get<TimeSetupRefusal>(ParseTimeSetup(texts)).field, TimeSetupField::FillTime);
     texts[0] = " 12 ";
-    texts[3] = "abc";
+    texts[3] = "2,5";  // a number followed by more is no number
     result = ParseTimeSetup(texts);
     EXPECT_EQ(std::get<TimeSetupRefusal>(result).field, TimeSetupField::RejectTest);
     EXPECT_EQ(std::get<TimeSetupRefusal>(result).message, "Please enter a number.");
@@ -67,14 +67,6 @@ TEST_F(ParameterDialogsTest, TimeSetupWritesDirectlyOrByList) {
     EXPECT_EQ(simulator->Locked()->Parameter(2, 1), 2300);  // the other program is untouched
     // The limits read before of programs 3 and 5 no longer hold.
     EXPECT_EQ(report.limitsChanged, (std::vector<int>{3, 5}));
-}
-
-TEST_F(ParameterDialogsTest, IdentifierChecksComeFirst) {
-    StartSimulator();
-    EXPECT_EQ(ReadIdentifier(device, report, "0", "").message, "Program numero does not exist!!!");
-    EXPECT_EQ(ReadIdentifier(device, report, "1", "").message, "ID = ?");
-    EXPECT_EQ(WriteIdentifier(device, report, "1", "5", "").message, "Value = ?");
-    EXPECT_EQ(device.Counters().requests, 0);
 }
 
 struct IdentifierCase {
@@ -121,9 +113,12 @@ TEST_F(ParameterDialogsTest, IdentifierZeroReadsTheSelection) {
 }
 
 // A value the operator did not mean is refused before any traffic: letters are not 0, and
-// 3000000 would wrap to a negative thousandths value.
-TEST_F(ParameterDialogsTest, IdentifierWriteRefusesValuesItCannotSend) {
+// 3000000 would wrap to a negative thousandths value. The program and the ID are checked first.
+TEST_F(ParameterDialogsTest, IdentifierRefusalsSendNothing) {
     StartSimulator();
+    EXPECT_EQ(ReadIdentifier(device, report, "0", "").message, "Program numero does not exist!!!");
+    EXPECT_EQ(ReadIdentifier(device, report, "1", "").message, "ID = ?");
+    EXPECT_EQ(WriteIdentifier(device, report, "1", "5", "").message, "Value = ?");
     for (AccessMode mode : {kStandardAccess, kDirectAccess}) {
         device.accessMode = mode;
         EXPECT_EQ(WriteIdentifier(device, report, "4", "20", "letters").message, "Please enter a number.");

@@ -7,6 +7,7 @@
 #include "instrument/ResultText.h"
 #include "instrument/TimeParameters.h"
 #include "instrument/UnitTable.h"
+#include "tests/support/Records.h"
 
 namespace vexlo {
 namespace {
@@ -22,19 +23,11 @@ TEST(UnitTableTest, CodesOutsideTheTableAndTruncation) {
 }
 
 ResultRecord SampleResult() {
-    ResultRecord result;
-    auto put32 = [&](int at, std::int32_t v) { StoreLe32(result.bytes.data() + at, v); };
-    StoreLe16(result.bytes.data(), 0);
-    StoreLe16(result.bytes.data() + 2, 3);
-    StoreLe16(result.bytes.data() + 4, 0x0106);  // only the low byte counts
-    StoreLe16(result.bytes.data() + 6, 7);
-    put32(8, -1500);
-    put32(12, 14000);
-    put32(16, 2345);
-    put32(20, 57000);
+    ResultRecord result = test::MakeResult({0, 3, 0x06, 7, -1500, 14000, 2345, 57000});
+    result.bytes[5] = 0x01;  // only the low byte of the relay image counts
     for (int n = 2; n < 8; ++n) {
-        put32(8 + 8 * n, n * 1000);
-        put32(12 + 8 * n, 6000);
+        StoreLe32(result.bytes.data() + 8 + 8 * n, n * 1000);
+        StoreLe32(result.bytes.data() + 12 + 8 * n, 6000);
     }
     return result;
 }

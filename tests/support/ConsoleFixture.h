@@ -21,10 +21,14 @@ protected:
                       std::vector<sim::FaultRule> faults = {}, int replyTimeoutMs = 500) {
         simulator =
             std::make_unique<SimulatorThread>(identity, config, std::move(faults), sim::LineTiming{}, instrumentTime);
-        dir.MapPort(1, simulator->PortPath());
+        OpenConsole(simulator->PortPath(), storedStation.value_or(identity.station), replyTimeoutMs);
+    }
+    // The console with COM1 mapped to the device path.
+    void OpenConsole(const std::string& devicePath, int station, int replyTimeoutMs = 500) {
+        dir.MapPort(1, devicePath);
         settings = std::make_unique<AppSettings>();
         settings->comPort = 0;
-        settings->station = storedStation.value_or(identity.station);
+        settings->station = station;
         console = std::make_unique<TesterConsole>(*settings, view);
         console->Device().replyTimeoutMs = static_cast<std::uint32_t>(replyTimeoutMs);
         console->Initialise();
@@ -32,17 +36,32 @@ protected:
     void TearDown() override {
         if (console) console->Shutdown();
     }
-    // Plain-text lines of the trace, without frames and time stamps.
+    // Plain-text lines of the trace, without frames ("<S>", "<R>", " -> <").
     std::vector<std::string> TraceText() const {
         std::vector<std::string> lines;
         for (const auto& line : console->Trace().Lines()) {
-            if (line.rfind("<S>", 0) == 0 || line.rfind("<R>", 0) == 0 || line.rfind("<", 0) == 0 ||
-                line.rfind(" -> <", 0) == 0) {
-                continue;
-            }
-            lines.push_back(line);
+            if (line.rfind("<", 0) != 0 && line.rfind(" -> <", 0) != 0) lines.push_back(line);
         }
         return lines;
+    }
+    void SwitchPolling(bool on) {
+        if (on) {
+            view.checked.insert(Option::RealTimeStatus);
+        } else {
+            view.checked.erase(Option::RealTimeStatus);
+        }
+        console->RealTimeStatusCommand();
+    }
+    // With the instrument's time moved by hand: start, one polled tick with the cycle running, then
+    // the whole cycle's time and the tick that sees its end.
+    void RunOneCycle() {
+        console->StartCommand();
+        console->TimerTick();
+        ASSERT_FALSE(console->LastStatus().EndOfCycle());
+        const auto program = simulator->Locked()->RunningProgram();
+        simulator->AdvanceMs(simulator->Locked()->CycleLengthMs(program) + 1);
+        console->TimerTick();
+        ASSERT_TRUE(console->LastStatus().EndOfCycle());
     }
 
     // The station as the INI file gave it, when a test wants another than the instrument's.
