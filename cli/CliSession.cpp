@@ -5,6 +5,7 @@
 #include <chrono>
 #include <climits>
 
+#include "cli/CliFiles.h"
 #include "cli/StopSignal.h"
 #include "common/ByteImage.h"
 #include "common/MonotonicClock.h"
@@ -283,6 +284,7 @@ void CliSession::RecordResult(const ResultRecord& result) {
     // The single place a result read by the command line is kept: printed, and into the CSV file.
     const std::int64_t now = NowMs();
     const ResultRow row{now, device->Station(), HistoryEntry::From(result, now), result.AlarmCode()};
+    if (const char* note = ResultsNotStoredNote(); note && resultsRead == 0) std::fprintf(err, "%s\n", note);
     ++resultsRead;
     if (row.entry.Passed()) ++resultsPassed;
     lastRow = row;
