@@ -25,6 +25,7 @@
 #include <QSettings>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -36,6 +37,7 @@
 #include "common/QtText.h"
 #include "common/TextFormat.h"
 #include "history/ResultRecorder.h"
+#include "history/ui/SpcPanel.h"
 #include "instrument/ResultText.h"
 #include "instrument/UnitTable.h"
 
@@ -240,8 +242,11 @@ HistoryWindow::HistoryWindow(ResultHistory& history, ResultRecorder* recorder, C
     // The leak chart gets the most room: its labels need the height to be read.
     splitter->setSizes({170, 420, 250});
 
+    auto* tabs = new QTabWidget(this);
+    tabs->addTab(splitter, tr("&Results"));
+    tabs->addTab(spcPanel = new SpcPanel(history, this), tr("Process &statistics"));
     auto* layout = static_cast<QVBoxLayout*>(this->layout());
-    layout->insertWidget(2, splitter, 1);
+    layout->insertWidget(2, tabs, 1);
     PlaceFirstTime();
 
     history.SetObserver([this] { Follow(); });
@@ -336,14 +341,11 @@ void HistoryWindow::BuildControls() {
     buttons->addStretch(1);
     buttons->addWidget(closeButton);
 
-    extensionArea = new QVBoxLayout;
-    extensionArea->setObjectName(QStringLiteral("historyExtensions"));
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(first);
     layout->addLayout(second);
-    // (the table and the charts go here)
+    // (the table and the charts, and the process statistics, go here in their tabs)
     layout->addLayout(third);
-    layout->addLayout(extensionArea);
     layout->addLayout(buttons);
 
     const bool store = recorder != nullptr;
@@ -492,6 +494,7 @@ void HistoryWindow::Follow() {
     FillProgramChooser();
     ShowChart();
     ShowSummary();
+    spcPanel->Follow();
 }
 
 void HistoryWindow::FillBatchChooser() {

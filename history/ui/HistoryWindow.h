@@ -20,12 +20,12 @@ class QScatterSeries;
 class QStackedWidget;
 class QTableView;
 class QValueAxis;
-class QVBoxLayout;
 
 namespace vexlo {
 
 class HistoryTableModel;
 class ResultRecorder;
+class SpcPanel;
 
 // "Results history": the shown batch of the results store as a table, the leak of one program's
 // results as a chart against that program's reject limits, the program's count, pass rate, mean
@@ -50,9 +50,6 @@ public:
     // Shows the statistics and the chart of one program (1 to 8) from now on.
     void ShowProgram(int program);
     int ShownProgram() const { return shownProgram; }
-
-    // Where later panels (capability, control charts) go: below the charts, empty until then.
-    QVBoxLayout* ExtensionArea() const { return extensionArea; }
 
     // What the window shows, for the tests.
     QTableView* Table() const { return table; }
@@ -101,7 +98,7 @@ private:
     QLabel* emptyState = nullptr;
     QTableView* table = nullptr;
     QPushButton* exportButton = nullptr;
-    QVBoxLayout* extensionArea = nullptr;
+    SpcPanel* spcPanel = nullptr;
     QChart* resultChart = nullptr;
     QLineSeries* leakLine = nullptr;
     QScatterSeries* passPoints = nullptr;
