@@ -89,6 +89,8 @@ int ModbusRtuMaster::Transact(const RtuFrame& request, std::uint8_t* destination
         // neither overlap nor come closer than the gap.
         std::lock_guard<std::recursive_mutex> lock(BusLock());
         WaitForGap();
+        // A reply that failed before may still arrive: let it pass before this request goes out.
+        SettleLine();
         lastRequest = request;
         // Writes receive into a scratch buffer: only read replies carry data for the caller.
         std::uint8_t scratch[kFrameBufferSize] = {};
@@ -122,8 +124,8 @@ int ModbusRtuMaster::ReceiveReply(std::uint8_t* destination, int expected) {
     std::memcpy(lastReply.bytes.data(), reply, static_cast<size_t>(received));
     lastReply.length = received;
 
-    // The station and the function are not compared with the request.
-    // Data bytes reach the caller only once the CRC has vouched for them.
+    // Data bytes reach the caller only once the CRC has vouched for them and the reply has been found
+    // to be this request's.
     std::uint8_t data[kFrameBufferSize] = {};
     int copied = 0;
     int crcPosition = 0;
@@ -147,11 +149,17 @@ int ModbusRtuMaster::ReceiveReply(std::uint8_t* destination, int expected) {
         crcPosition = 6;
     }
     const std::uint16_t crc = Crc16(reply, static_cast<std::uint16_t>(crcPosition));
-    if (reply[crcPosition] == (crc & 0xFF) && reply[crcPosition + 1] == (crc >> 8)) {
+    const bool intact = reply[crcPosition] == (crc & 0xFF) && reply[crcPosition + 1] == (crc >> 8);
+    // Another station's reply, or one to another function, is an earlier exchange's or a stranger's:
+    // taken as this one's it would be a wrong result. It counts as a bad reply, as a bad CRC does.
+    const bool ours = reply[0] == lastRequest.bytes[0] && (function & 0x7F) == lastRequest.bytes[1];
+    if (intact && ours) {
         if (copied > 0) std::memcpy(destination, data, static_cast<size_t>(copied));
         return 1;
     }
     ++counters.crcErrors;
+    // What follows a rejected reply is as suspect as what follows a missing one.
+    ExpectLateReply(expected);
     return 0;
 }
 

@@ -12,8 +12,9 @@ namespace vexlo {
 // COM-PORT-OPTION, which also sets the server's line from the port's "Serial.cfg" record.
 bool IsNetworkPort(const std::string& path);
 
-// Connects within 2 s; the system's text (or what the server said when it turned the connection
-// away) on failure.
+// One attempt to open, connection and negotiation together, ends within 2 s whatever the server
+// sends; the system's text (or the first line the server said when it turned the connection away)
+// on failure.
 std::unique_ptr<SerialDevice> OpenNetworkDevice(const std::string& address, std::string* errorText);
 
 }  // namespace vexlo

@@ -27,8 +27,17 @@ public:
     // Line parameters, RTS toggle for RS485 direction, queue sizes and time-outs. The caller ignores
     // the result, as a driver that refuses a detail still moves bytes.
     virtual bool Configure(const PortSettings& settings, const SerialTimeouts& timeouts) = 0;
-    // Discards pending input and output.
+    // Discards pending input and output, without waiting.
     virtual void Purge() = 0;
+    // A read of count bytes failed, and its reply, or the reply to a retry that an earlier late reply
+    // answered, may still be on its way: drops what arrives until the line has been quiet for as long
+    // as that read could last, counted from the end of the last write's own read time-out at the
+    // earliest, and twice that time-out at most in all. No such reply is then taken for a later
+    // request's.
+    virtual void DiscardLateReply(std::size_t count) {
+        (void)count;
+        Purge();
+    }
     // Writes the whole run within the write time-outs; false on any failure.
     virtual bool Write(const std::uint8_t* data, std::size_t count, std::size_t* written) = 0;
     // One read of count bytes: returns once count bytes arrived, after readIntervalMs of silence

@@ -18,6 +18,7 @@
 #include "serial/PortNameResolver.h"
 #include "serial/SerialDevice.h"
 #include "serial/StreamIo_posix.h"
+#include "serial/TimedRead.h"
 #include "serial/TtyLine.h"
 
 namespace vexlo {
@@ -150,11 +151,16 @@ public:
 
     void Purge() override { (void)tcflush(line->Fd(), TCIOFLUSH); }
 
+    void DiscardLateReply(std::size_t count) override {
+        if (!DiscardUntilQuiet(Wait(), nullptr, count, timeouts, lastWrite)) vanished = true;
+    }
+
     bool Write(const std::uint8_t* data, std::size_t count, std::size_t* written) override {
         const bool toggled = direction == DirectionControl::RtsToggled;
         if (toggled) line->SetRts(true);
         bool gone = false;
         const bool ok = WriteWithin(line->Fd(), data, count, timeouts, written, &gone) && line->Drain();
+        lastWrite = std::chrono::steady_clock::now();
         if (toggled) {
             line->WaitMicroseconds(characterMicroseconds);
             line->SetRts(false);
@@ -164,7 +170,7 @@ public:
     }
 
     bool Read(std::uint8_t* buffer, std::size_t count, std::size_t* received) override {
-        if (ReadWithin(line->Fd(), buffer, count, timeouts, received) == StreamResult::Done) return true;
+        if (ReadWithTimeouts(Wait(), nullptr, buffer, count, timeouts, received)) return true;
         vanished = true;
         return false;
     }
@@ -176,10 +182,17 @@ public:
     }
 
 private:
+    ByteWait Wait() const {
+        return [fd = line->Fd()](std::uint8_t* buffer, std::size_t count, int waitMs) {
+            return WaitAndRead(fd, buffer, count, waitMs);
+        };
+    }
+
     std::unique_ptr<TtyLine> line;
     SerialTimeouts timeouts;
     DirectionControl direction = DirectionControl::None;
     long characterMicroseconds = 0;
+    std::chrono::steady_clock::time_point lastWrite;
     bool vanished = false;
 };
 

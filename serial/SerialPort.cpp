@@ -20,7 +20,9 @@ struct PortHandle {
     // The device went away while the port was in use: it is opened again, silently, at most once a
     // second, on the transactions that follow.
     bool lost = false;
-    std::uint32_t lastAttemptMs = 0;
+    std::uint32_t lastAttemptMs = 0;  // when the last attempt to reopen ended
+    // A failed read whose reply may still come: its byte count, 0 when the line is settled.
+    std::size_t lateReplyCount = 0;
     SerialTimeouts timeouts;
 };
 
@@ -99,6 +101,7 @@ void SerialPort::Close() {
     if (handle.useCount == 0) {
         handle.device.reset();
         handle.lost = false;
+        handle.lateReplyCount = 0;
     }
 }
 
@@ -110,14 +113,17 @@ SerialDevice* SerialPort::LiveDevice() {
         handle.lastAttemptMs = CurrentClock().TickCountMs();
     }
     if (!handle.device && handle.lost && CurrentClock().TickCountMs() - handle.lastAttemptMs >= kReopenIntervalMs) {
-        handle.lastAttemptMs = CurrentClock().TickCountMs();
         std::string ignored;
         if (auto device = OpenSerialDevice(DeviceName(portIndex), &ignored)) {
             (void)device->Configure(GetPortSettings(portIndex), handle.timeouts);
             device->Purge();
             handle.device = std::move(device);
             handle.lost = false;
+            handle.lateReplyCount = 0;
         }
+        // Counted from the end: a slow attempt (a server that takes the connection and then stays
+        // silent) is not followed at once by another.
+        handle.lastAttemptMs = CurrentClock().TickCountMs();
     }
     return handle.device.get();
 }
@@ -141,7 +147,19 @@ bool SerialPort::ReadBytes(std::uint8_t* buffer, int count, int* received) {
     std::size_t got = 0;
     const bool ok = device->Read(buffer, wanted, &got);
     *received = static_cast<int>(got);
-    return ok && got == wanted;
+    if (ok && got == wanted) return true;
+    ExpectLateReply(count);
+    return false;
+}
+
+void SerialPort::ExpectLateReply(int count) { HandleOf(portIndex).lateReplyCount = static_cast<std::uint16_t>(count); }
+
+void SerialPort::SettleLine() {
+    PortHandle& handle = HandleOf(portIndex);
+    if (handle.lateReplyCount == 0) return;
+    SerialDevice* device = LiveDevice();  // a device opened anew has nothing late to drop
+    if (device != nullptr && handle.lateReplyCount > 0) device->DiscardLateReply(handle.lateReplyCount);
+    handle.lateReplyCount = 0;
 }
 
 }  // namespace vexlo

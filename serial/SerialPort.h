@@ -18,8 +18,9 @@ public:
 
     void SetPortIndex(int index) { portIndex = index; }
     int PortIndex() const { return portIndex; }
-    // The switch becomes the negation of the argument; the console always passes 1 (purge off).
-    void SetPurgeAfterWrite(bool flag) { purgeAfterWrite = !flag; }
+    // The argument asks to leave the purge after each write out: the console always passes 1, so the
+    // port never purges after a write.
+    void SetPurgeAfterWrite(bool leaveOut) { purgeAfterWrite = !leaveOut; }
 
     // Constant part of the read time-out; reaches the device at the next open.
     std::uint32_t replyTimeoutMs = 500;
@@ -33,11 +34,18 @@ public:
     void Close();
     bool IsOpen() const;
 
-    // A device that vanished (unplugged adapter, lost connection) is reopened by these, silently and
-    // at most once a second, with the port's name and settings: traffic resumes when it is back.
+    // A device that vanished (unplugged adapter, lost connection) is reopened by these, silently, with
+    // the port's name and settings: traffic resumes when it is back. An attempt to reopen, successful
+    // or not, holds off the next one for a second counted from its end.
     bool WriteBytes(const std::uint8_t* frame, int count);
     // True only when exactly count bytes arrived; received tells how many did.
     bool ReadBytes(std::uint8_t* buffer, int count, int* received);
+
+    // A reply of count bytes failed: it may still be on its way. The next SettleLine waits until the
+    // line has been quiet for as long as that read could last, so that no later request takes it.
+    void ExpectLateReply(int count);
+    // Called before the first attempt of a new request.
+    void SettleLine();
 
     // Process-wide use count of a port index.
     static int UseCount(int index);

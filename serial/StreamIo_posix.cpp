@@ -26,56 +26,28 @@ int MillisecondsUntil(Clock::time_point deadline) {
 
 }  // namespace
 
-StreamResult ReadWithin(int fd, std::uint8_t* buffer, std::size_t count, const SerialTimeouts& timeouts,
-                        std::size_t* received, const StreamDecoder& decode) {
-    *received = 0;
-    const auto start = Clock::now();
-    const auto totalDeadline =
-        start + std::chrono::milliseconds(timeouts.readPerByteMs * count + timeouts.readConstantMs);
-    auto lastByte = start;
-    std::uint8_t raw[512];
-    while (*received < count) {
-        auto deadline = totalDeadline;
-        if (*received > 0) deadline = std::min(deadline, lastByte + std::chrono::milliseconds(timeouts.readIntervalMs));
-        const auto now = Clock::now();
-        if (now >= deadline) return StreamResult::Done;  // time-out: the caller compares the count
-        const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - now);
-        timespec ts{static_cast<time_t>(wait.count() / 1000000000), static_cast<long>(wait.count() % 1000000000)};
-        pollfd p{fd, POLLIN, 0};
-        const int ready = ppoll(&p, 1, &ts, nullptr);
-        if (ready < 0) {
-            if (errno == EINTR) continue;
-            return StreamResult::Vanished;
-        }
-        if (ready == 0) continue;
-        if (p.revents & POLLIN) {
-            // A decoder never makes more data bytes than raw ones, so the buffer cannot overflow.
-            const std::size_t room = std::min(count - *received, sizeof raw);
-            const ssize_t n = decode ? ::read(fd, raw, room) : ::read(fd, buffer + *received, room);
-            if (n > 0) {
-                const std::size_t got =
-                    decode ? decode(raw, static_cast<std::size_t>(n), buffer + *received) : static_cast<std::size_t>(n);
-                *received += got;
-                if (got > 0) lastByte = Clock::now();
-                continue;
-            }
-            if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-            return StreamResult::Vanished;  // readable but nothing: the other end is gone
-        }
-        if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) return StreamResult::Vanished;
+long WaitAndRead(int fd, std::uint8_t* buffer, std::size_t count, int waitMs) {
+    pollfd p{fd, POLLIN, 0};
+    const int ready = poll(&p, 1, waitMs);
+    if (ready < 0) return errno == EINTR ? 0 : -1;
+    if (ready == 0) return 0;
+    if (p.revents & POLLIN) {
+        const ssize_t n = ::read(fd, buffer, count);
+        if (n > 0) return static_cast<long>(n);
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
+        return -1;  // readable but nothing: the other end is gone
     }
-    return StreamResult::Done;
+    return -1;  // POLLERR, POLLHUP, POLLNVAL
 }
 
 bool WriteWithin(int fd, const std::uint8_t* data, std::size_t count, const SerialTimeouts& timeouts,
-                 std::size_t* written, bool* vanished, const StreamSender& send) {
+                 std::size_t* written, bool* vanished) {
     *written = 0;
     *vanished = false;
     const auto deadline =
         Clock::now() + std::chrono::milliseconds(timeouts.writePerByteMs * count + timeouts.writeConstantMs);
     while (*written < count) {
-        const long n = send ? send(fd, data + *written, count - *written)
-                            : static_cast<long>(::write(fd, data + *written, count - *written));
+        const long n = static_cast<long>(::write(fd, data + *written, count - *written));
         if (n > 0) {
             *written += static_cast<std::size_t>(n);
             continue;
@@ -95,18 +67,6 @@ bool WriteWithin(int fd, const std::uint8_t* data, std::size_t count, const Seri
         }
     }
     return true;
-}
-
-bool DiscardInput(int fd) {
-    std::uint8_t scratch[512];
-    for (;;) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 0) <= 0) return true;
-        if (!(p.revents & POLLIN)) return !(p.revents & (POLLERR | POLLHUP | POLLNVAL));
-        const ssize_t n = ::read(fd, scratch, sizeof scratch);
-        if (n == 0) return false;
-        if (n < 0) return errno == EAGAIN || errno == EINTR;
-    }
 }
 
 }  // namespace vexlo

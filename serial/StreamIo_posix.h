@@ -2,29 +2,18 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 
 #include "serial/SerialDevice.h"
 
 namespace vexlo {
 
-// Reading and writing one descriptor (a terminal or a socket) within a port's time-outs, the same way
-// for every backend: a read ends when the count arrived, after the interval of silence that follows a
-// byte, or after count x per-byte + constant in all.
-enum class StreamResult { Done, Vanished };
+// Moving bytes through one terminal descriptor; the read time-outs themselves are in TimedRead.
 
-// Turns the raw bytes read into the port's data bytes (a protocol's escapes, say); returns how many
-// data bytes it put out. Raw bytes that carry no data give none.
-using StreamDecoder = std::function<std::size_t(const std::uint8_t* raw, std::size_t count, std::uint8_t* data)>;
-// One attempt to put bytes on the descriptor: the count written, or -1 with errno set.
-using StreamSender = std::function<long(int fd, const std::uint8_t* data, std::size_t count)>;
-
-StreamResult ReadWithin(int fd, std::uint8_t* buffer, std::size_t count, const SerialTimeouts& timeouts,
-                        std::size_t* received, const StreamDecoder& decode = nullptr);
+// Waits at most waitMs for bytes and reads up to count of them: the count read, 0 when none came in
+// time, -1 once the descriptor is gone (hung up, or readable with nothing to read).
+long WaitAndRead(int fd, std::uint8_t* buffer, std::size_t count, int waitMs);
 // True when all went out within the write time-outs; vanished tells a descriptor that is gone.
 bool WriteWithin(int fd, const std::uint8_t* data, std::size_t count, const SerialTimeouts& timeouts,
-                 std::size_t* written, bool* vanished, const StreamSender& send = nullptr);
-// Throws away what is waiting to be read; false when the descriptor is gone.
-bool DiscardInput(int fd);
+                 std::size_t* written, bool* vanished);
 
 }  // namespace vexlo

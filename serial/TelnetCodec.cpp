@@ -74,6 +74,7 @@ std::size_t TelnetCodec::Feed(const std::uint8_t* raw, std::size_t count, std::u
                     state = State::Option;
                 } else if (byte == kSb) {
                     sub.clear();
+                    subTooLong = false;
                     state = State::Sub;
                 } else {
                     state = State::Data;  // a command without option (NOP, GA, ...)
@@ -83,31 +84,50 @@ std::size_t TelnetCodec::Feed(const std::uint8_t* raw, std::size_t count, std::u
                 state = State::Data;
                 if (verb == kDo) {
                     if (byte == kComPortOption) comPortAccepted = true;
-                    if (!WeOffer(byte)) replies.insert(replies.end(), {kIac, kWont, byte});
+                    if (!WeOffer(byte) && !answeredDo[byte]) {
+                        answeredDo[byte] = true;
+                        replies.insert(replies.end(), {kIac, kWont, byte});
+                    }
                 } else if (verb == kWill) {
                     if (byte == kComPortOption) comPortAccepted = true;
-                    if (!WeAccept(byte) && byte != kComPortOption) replies.insert(replies.end(), {kIac, kDont, byte});
+                    if (!WeAccept(byte) && byte != kComPortOption && !answeredWill[byte]) {
+                        answeredWill[byte] = true;
+                        replies.insert(replies.end(), {kIac, kDont, byte});
+                    }
                 }
                 break;
             case State::Sub:
                 if (byte == kIac) {
                     state = State::SubIac;
                 } else {
-                    sub.push_back(byte);
+                    KeepSubByte(byte);
                 }
                 break;
             case State::SubIac:
                 if (byte == kSe) {
-                    if (sub.size() >= 2 && sub[0] == kComPortOption) serverAnswers.push_back(sub[1]);
+                    EndSubNegotiation();
                     state = State::Data;
                 } else {
-                    sub.push_back(byte);  // a doubled 0xFF inside the value
+                    KeepSubByte(byte);  // a doubled 0xFF inside the value
                     state = State::Sub;
                 }
                 break;
         }
     }
     return produced;
+}
+
+void TelnetCodec::KeepSubByte(std::uint8_t byte) {
+    if (sub.size() < kMaxSubNegotiation) {
+        sub.push_back(byte);
+    } else {
+        subTooLong = true;
+    }
+}
+
+void TelnetCodec::EndSubNegotiation() {
+    if (!subTooLong && sub.size() >= 2 && sub[0] == kComPortOption) serverAnswers[sub[1]] = true;
+    sub.clear();
 }
 
 }  // namespace vexlo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -36,21 +37,32 @@ public:
     // The line settings of a "Serial.cfg" record as the option's commands.
     static std::vector<std::uint8_t> LineSettings(std::uint32_t baud, int dataBits, int parityCode, int stopCode);
 
+    // The longest sub-negotiation kept: the option's answers are a few bytes, its signature text a
+    // few dozen. A longer one is dropped up to its end and the stream read on.
+    static constexpr std::size_t kMaxSubNegotiation = 512;
+
     // Takes bytes from the wire: data bytes go to data (returned count), answers the server needs go
-    // to replies. A command may be split across calls.
+    // to replies. A command may be split across calls. Each option is answered at most once, so a
+    // server that repeats itself cannot start a loop.
     std::size_t Feed(const std::uint8_t* raw, std::size_t count, std::uint8_t* data,
                      std::vector<std::uint8_t>& replies);
     // The server agreed to the COM-PORT-OPTION.
     bool ComPortAccepted() const { return comPortAccepted; }
-    // Sub-negotiation answers seen from the server (command numbers, 100 and up).
-    const std::vector<std::uint8_t>& ServerAnswers() const { return serverAnswers; }
+    // The server has answered the command (its answer carries the command + 100).
+    bool ServerAnswered(std::uint8_t command) const { return serverAnswers[(command + 100) & 0xFF]; }
 
 private:
     enum class State { Data, Iac, Option, Sub, SubIac };
+    void KeepSubByte(std::uint8_t byte);
+    void EndSubNegotiation();
+
     State state = State::Data;
     std::uint8_t verb = 0;
     std::vector<std::uint8_t> sub;
-    std::vector<std::uint8_t> serverAnswers;
+    bool subTooLong = false;
+    std::bitset<256> answeredDo;    // options refused once already (WONT sent)
+    std::bitset<256> answeredWill;  // options declined once already (DONT sent)
+    std::bitset<256> serverAnswers;
     bool comPortAccepted = false;
 };
 

@@ -25,6 +25,120 @@ Bytes operator+(Bytes a, const Bytes& b) {
     return a;
 }
 
+enum class Operation { Read, Write, Coil };
+
+// One operation on a scripted link: what each attempt does, the result, the counters it moved and
+// what reached the caller's buffer ("" when nothing did).
+struct Row {
+    const char* name;
+    Operation operation;
+    std::vector<ScriptedAttempt> script;
+    int result;
+    LinkCounters counters;
+    std::string data;
+    bool exception = false;
+};
+
+std::vector<ScriptedAttempt> Thrice(const ScriptedAttempt& attempt) { return {attempt, attempt, attempt}; }
+
+const Bytes kGoodRead = WithCrc(FromHex("01 03 02 34 12"));
+const ScriptedAttempt kSilent{false, {}};
+const ScriptedAttempt kSendFails{true, {}};
+const ScriptedAttempt kGood{false, kGoodRead};
+
+const Row kRows[] = {
+    {"read answered", Operation::Read, {kGood}, 1, Counts(1, 0, 0, 0, 0), "34 12"},
+    {"read unanswered", Operation::Read, Thrice(kSilent), 0, Counts(3, 3, 0, 3, 0), ""},
+    {"read bad CRC retried",
+     Operation::Read,
+     {{false, FromHex("01 03 02 34 12 00 00")}, kGood},
+     1,
+     Counts(2, 1, 1, 0, 0),
+     "34 12"},
+    {"read bad CRC thrice", Operation::Read, Thrice({false, FromHex("01 03 02 77 66 00 00")}), 0, Counts(3, 3, 3, 0, 0),
+     ""},
+    {"read send fails", Operation::Read, Thrice(kSendFails), 0, Counts(3, 0, 0, 0, 0), ""},
+    {"read short reply", Operation::Read, {{false, FromHex("01 03 02 34")}, kGood}, 1, Counts(2, 1, 0, 1, 0), "34 12"},
+    {"read exception",
+     Operation::Read,
+     {{false, WithCrc(FromHex("01 83 02")) + FromHex("00 00")}},
+     1,
+     Counts(1, 0, 0, 0, 1),
+     "",
+     true},
+    {"read exception bad CRC",
+     Operation::Read,
+     {{false, FromHex("01 83 02 00 00 00 00")}, kGood},
+     1,
+     Counts(2, 1, 1, 0, 1),
+     "34 12"},
+    {"read five-byte exception is short",
+     Operation::Read,
+     {{false, WithCrc(FromHex("01 83 02"))}, kGood},
+     1,
+     Counts(2, 1, 0, 1, 0),
+     "34 12"},
+    {"read surplus byte count",
+     Operation::Read,
+     {{false, WithCrc(FromHex("01 03 04 56 78"))}},
+     1,
+     Counts(1, 0, 0, 0, 0),
+     "56 78"},
+    // Replies that are not this request's count as bad replies and never reach the caller.
+    {"read another station",
+     Operation::Read,
+     {{false, WithCrc(FromHex("07 03 02 aa bb"))}, kGood},
+     1,
+     Counts(2, 1, 1, 0, 0),
+     "34 12"},
+    {"read another function", Operation::Read, Thrice({false, WithCrc(FromHex("01 04 02 aa bb"))}), 0,
+     Counts(3, 3, 3, 0, 0), ""},
+    {"read exception of another station",
+     Operation::Read,
+     {{false, WithCrc(FromHex("07 83 02")) + FromHex("00 00")}, kGood},
+     1,
+     Counts(2, 1, 1, 0, 1),
+     "34 12"},
+    {"write fails every way",
+     Operation::Write,
+     {kSendFails, {false, FromHex("01 10 60")}, {false, FromHex("01 10 60 00 00 02 00 00")}},
+     0,
+     Counts(3, 3, 1, 1, 0),
+     ""},
+    {"write answered",
+     Operation::Write,
+     {{false, WithCrc(FromHex("01 10 60 00 00 02"))}},
+     1,
+     Counts(1, 0, 0, 0, 0),
+     ""},
+    {"write answered by a coil echo",
+     Operation::Write,
+     {{false, WithCrc(FromHex("01 05 60 00 00 02"))}, {false, WithCrc(FromHex("01 10 60 00 00 02"))}},
+     1,
+     Counts(2, 1, 1, 0, 0),
+     ""},
+    {"coil moves only its own counters",
+     Operation::Coil,
+     {kSilent, {false, FromHex("01 05 00 01 ff 00 00 00")}, {false, WithCrc(FromHex("01 05 00 01 ff 00"))}},
+     1,
+     Counts(0, 0, 1, 1, 0),
+     ""},
+    {"coil send fails", Operation::Coil, Thrice(kSendFails), 0, Counts(0, 0, 0, 0, 0), ""},
+    {"coil exception",
+     Operation::Coil,
+     {{false, WithCrc(FromHex("01 85 02")) + FromHex("00 00 00")}},
+     1,
+     Counts(0, 0, 0, 0, 1),
+     "",
+     true},
+    {"coil echo of another station",
+     Operation::Coil,
+     {{false, WithCrc(FromHex("02 05 00 01 ff 00"))}, {false, WithCrc(FromHex("01 05 00 01 ff 00"))}},
+     1,
+     Counts(0, 0, 1, 0, 0),
+     ""},
+};
+
 // The master on a scripted link: every attempt's outcome is chosen by the test.
 class LinkCountersTest : public ::testing::Test {
 protected:
@@ -41,12 +155,7 @@ protected:
     }
     int Coil() { return master.WriteCoil(1, 1); }
 
-    const Bytes goodRead = WithCrc(FromHex("01 03 02 34 12"));
-    const Bytes badCrcRead = FromHex("01 03 02 34 12 00 00");
-    const Bytes shortRead = FromHex("01 03 02 34");
-    const Bytes exceptionFull = WithCrc(FromHex("01 83 02")) + FromHex("00 00");
-    const Bytes exceptionBadCrc = FromHex("01 83 02 00 00 00 00");
-    const Bytes goodWrite = WithCrc(FromHex("01 10 60 00 00 02"));
+    const Bytes goodRead = kGoodRead;
     const Bytes goodCoil = WithCrc(FromHex("01 05 00 01 ff 00"));
 
     test::ScopedWorkDir dir;
@@ -56,99 +165,35 @@ protected:
     std::uint8_t data[300] = {};
 };
 
-TEST_F(LinkCountersTest, ReadOutcomes) {
-    link.Add({false, goodRead});
-    EXPECT_EQ(ReadOne(), 1);
-    EXPECT_EQ(master.Counters(), Counts(1, 0, 0, 0, 0));
-    EXPECT_EQ(data[0], 0x34);
-    EXPECT_EQ(data[1], 0x12);
-
-    // Three missing replies: three attempts, each a time-out and an error.
-    EXPECT_EQ(ReadOne(), 0);
-    EXPECT_EQ(master.Counters(), Counts(4, 3, 0, 3, 0));
-
-    // A bad CRC is retried; the next good reply succeeds.
-    link.Add({false, badCrcRead});
-    link.Add({false, goodRead});
-    EXPECT_EQ(ReadOne(), 1);
-    EXPECT_EQ(master.Counters(), Counts(6, 4, 1, 3, 0));
-
-    // Rejected replies never reach the caller's buffer, not even their data bytes.
-    data[0] = 0x5A;
-    data[1] = 0xA5;
-    for (int i = 0; i < 3; ++i) link.Add({false, FromHex("01 03 02 77 66 00 00")});
-    EXPECT_EQ(ReadOne(), 0);
-    EXPECT_EQ(data[0], 0x5A);
-    EXPECT_EQ(data[1], 0xA5);
-    EXPECT_EQ(master.Counters(), Counts(9, 7, 4, 3, 0));
-
-    // A failed send adds nothing beyond the request.
-    for (int i = 0; i < 3; ++i) link.Add({true, {}});
-    EXPECT_EQ(ReadOne(), 0);
-    EXPECT_EQ(master.Counters(), Counts(12, 7, 4, 3, 0));
-    EXPECT_EQ(link.Script().reads, 9);  // no read after a failed send
-}
-
-TEST_F(LinkCountersTest, ExceptionReplies) {
-    link.Add({false, exceptionFull});
-    EXPECT_EQ(ReadOne(), 1);
-    EXPECT_TRUE(master.exceptionReply);
-    EXPECT_EQ(master.Counters(), Counts(1, 0, 0, 0, 1));
-    EXPECT_EQ(link.Script().sent.size(), 1u);  // accepted: not retried
-
-    link.Add({false, exceptionBadCrc});
-    link.Add({false, goodRead});
-    EXPECT_EQ(ReadOne(), 1);
-    EXPECT_FALSE(master.exceptionReply);
-    EXPECT_EQ(master.Counters(), Counts(3, 1, 1, 0, 2));
-
-    // The five-byte exception to a seven-byte read is short: a time-out, retried.
-    link.Add({false, WithCrc(FromHex("01 83 02"))});
-    link.Add({false, goodRead});
-    EXPECT_EQ(ReadOne(), 1);
-    EXPECT_EQ(master.Counters(), Counts(5, 2, 1, 1, 2));
-}
-
-TEST_F(LinkCountersTest, WriteRegistersOutcomes) {
-    link.Add({true, {}});
-    link.Add({false, FromHex("01 10 60")});
-    link.Add({false, FromHex("01 10 60 00 00 02 00 00")});
-    EXPECT_EQ(WriteTwo(), 0);
-    EXPECT_EQ(master.Counters(), Counts(3, 3, 1, 1, 0));
-    link.Add({false, goodWrite});
-    EXPECT_EQ(WriteTwo(), 1);
-    EXPECT_EQ(master.Counters(), Counts(4, 3, 1, 1, 0));
-}
-
-TEST_F(LinkCountersTest, CoilOutcomesMoveOnlyTheirOwnCounters) {
-    link.Add({false, {}});
-    link.Add({false, FromHex("01 05 00 01 ff 00 00 00")});
-    link.Add({false, goodCoil});
-    EXPECT_EQ(Coil(), 1);
-    EXPECT_EQ(master.Counters(), Counts(0, 0, 1, 1, 0));
-    for (int i = 0; i < 3; ++i) link.Add({true, {}});
-    EXPECT_EQ(Coil(), 0);
-    EXPECT_EQ(master.Counters(), Counts(0, 0, 1, 1, 0));
-    link.Add({false, WithCrc(FromHex("01 85 02")) + FromHex("00 00 00")});
-    EXPECT_EQ(Coil(), 1);
-    EXPECT_EQ(master.Counters(), Counts(0, 0, 1, 1, 1));
-}
-
-TEST_F(LinkCountersTest, ReplyShapesTheMasterAccepts) {
-    // Another station's reply and a surplus byte count are accepted as they are.
-    link.Add({false, WithCrc(FromHex("07 03 02 aa bb"))});
-    EXPECT_EQ(ReadOne(), 1);
-    EXPECT_EQ(data[0], 0xAA);
-    link.Add({false, WithCrc(FromHex("01 03 04 56 78"))});
-    EXPECT_EQ(ReadOne(), 1);
-    EXPECT_EQ(data[0], 0x56);
-    EXPECT_EQ(data[2], 0x00);  // only 2 x count bytes are copied
-    int length = 0;
-    const std::uint8_t* reply = master.LastReply(&length);
-    EXPECT_EQ(length, 7);
-    EXPECT_EQ(reply[0], 0x01);
-    master.LastRequest(&length);
-    EXPECT_EQ(length, 8);
+TEST_F(LinkCountersTest, EachOutcomeMovesItsCounters) {
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.name);
+        master.ResetCounters();
+        link.Script().attempts.clear();
+        link.Script().sent.clear();
+        link.Script().reads = 0;
+        for (const auto& attempt : row.script) link.Add(attempt);
+        data[0] = 0x5A;
+        data[1] = 0xA5;
+        data[2] = 0x3C;
+        const int result = row.operation == Operation::Read    ? ReadOne()
+                           : row.operation == Operation::Write ? WriteTwo()
+                                                               : Coil();
+        EXPECT_EQ(result, row.result);
+        EXPECT_EQ(master.Counters(), row.counters);
+        EXPECT_EQ(master.exceptionReply, row.exception);
+        if (row.operation == Operation::Read) {
+            EXPECT_EQ(test::ToHex(data, 3), (row.data[0] ? row.data : "5a a5") + " 3c");
+        }
+        // Every attempt is sent; one that could not be sent reads nothing.
+        EXPECT_EQ(link.Script().sent.size(), row.script.size());
+        const auto failedSends =
+            std::count_if(row.script.begin(), row.script.end(), [](const ScriptedAttempt& a) { return a.sendFails; });
+        EXPECT_EQ(link.Script().reads, static_cast<int>(row.script.size() - failedSends));
+        int length = 0;
+        master.LastRequest(&length);
+        EXPECT_EQ(length, row.operation == Operation::Write ? 13 : 8);
+    }
 }
 
 TEST_F(LinkCountersTest, ReadOf128RegistersWithItsWrappedByteCount) {

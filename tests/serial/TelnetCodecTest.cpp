@@ -32,9 +32,34 @@ TEST(TelnetCodecTest, SplitsDataFromNegotiationAcrossReads) {
     n = codec.Feed(second.data(), second.size(), data, replies);
     EXPECT_EQ(ToHex(data, n), "ff 02");
     EXPECT_TRUE(codec.ComPortAccepted());
-    EXPECT_EQ(codec.ServerAnswers(), Bytes{101});
+    EXPECT_TRUE(codec.ServerAnswered(TelnetCodec::kSetBaudRate));
+    EXPECT_FALSE(codec.ServerAnswered(TelnetCodec::kPurgeData));
     // What we do not offer (terminal type 0x18) is refused, what we do not take (status 5) declined.
     EXPECT_EQ(ToHex(replies), "ff fc 18 ff fe 05");
+
+    // A server that repeats itself is answered once, whatever it says after.
+    const Bytes again = FromHex("ff fd 18 ff fb 05 ff fd 18 ff fb 05");
+    for (int i = 0; i < 50; ++i) codec.Feed(again.data(), again.size(), data, replies);
+    EXPECT_EQ(ToHex(replies), "ff fc 18 ff fe 05");
+}
+
+TEST(TelnetCodecTest, OverlongSubNegotiationIsDroppedAndTheStreamReadOn) {
+    TelnetCodec codec;
+    Bytes replies;
+    std::uint8_t data[4096];
+    // An answer to SET-BAUDRATE drowned in a megabyte (0xFF doubled inside), then data and a short one.
+    const Bytes head = FromHex("ff fa 2c 65");
+    codec.Feed(head.data(), head.size(), data, replies);
+    Bytes filler(4096, 0x41);
+    filler[100] = filler[101] = 0xFF;
+    for (int i = 0; i < 256; ++i) EXPECT_EQ(codec.Feed(filler.data(), filler.size(), data, replies), 0u);
+    const Bytes tail = FromHex("ff f0 01 02");
+    EXPECT_EQ(ToHex(data, codec.Feed(tail.data(), tail.size(), data, replies)), "01 02");
+    EXPECT_FALSE(codec.ServerAnswered(TelnetCodec::kSetBaudRate));
+    const Bytes answer = FromHex("ff fa 2c 65 00 00 25 80 ff f0 03");
+    EXPECT_EQ(ToHex(data, codec.Feed(answer.data(), answer.size(), data, replies)), "03");
+    EXPECT_TRUE(codec.ServerAnswered(TelnetCodec::kSetBaudRate));
+    EXPECT_TRUE(replies.empty());
 }
 
 }  // namespace

@@ -1,0 +1,296 @@
+// Network ports against servers that misbehave on purpose: each case ends within its bounds in time
+// and memory, and no reply is ever taken for another request's.
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <thread>
+
+#include "modbus/ModbusRtuMaster.h"
+#include "serial/SerialDevice.h"
+#include "tests/support/CapturingSerialUi.h"
+#include "tests/support/Hex.h"
+#include "tests/support/ManualClock.h"
+#include "tests/support/ScopedWorkDir.h"
+
+namespace vexlo {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using test::Bytes;
+using test::FromHex;
+
+// Generous: the faults these cases replay held a port for 15 s to minutes and took hundreds of MB.
+constexpr auto kTimeBound = std::chrono::seconds(20);
+constexpr long kMemoryBoundKb = 64 * 1024;
+
+long ResidentKb() {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    long value = 0;
+    while (status >> key && key != "VmRSS:") status.ignore(1 << 10, '\n');
+    status >> value;
+    return value;
+}
+
+// A loopback server that runs one behaviour on each connection it accepts, one at a time, until the
+// client goes or the server stops.
+class FaultServer {
+public:
+    using Behaviour = std::function<void(FaultServer& self, int fd)>;
+    explicit FaultServer(Behaviour behaviour) : behaviour(std::move(behaviour)) {
+        sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+        socklen_t length = sizeof address;
+        bind(listener, reinterpret_cast<sockaddr*>(&address), length);
+        listen(listener, 4);
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+        worker = std::thread([this] { Run(); });
+    }
+    ~FaultServer() {
+        stopping = true;
+        worker.join();
+        close(listener);
+    }
+    std::string Address(const char* scheme) const { return scheme + std::string("127.0.0.1:") + std::to_string(port); }
+    int Accepted() const { return accepted; }
+    bool Running() const { return !stopping; }
+    // True once the fd is readable, false when the server stops first.
+    bool Readable(int fd, short events = POLLIN) const {
+        pollfd p{fd, events, 0};
+        while (Running()) {
+            if (poll(&p, 1, 20) > 0) return true;
+        }
+        return false;
+    }
+    void Flood(int fd, const Bytes& bytes) const {
+        while (Readable(fd, POLLOUT) && send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT) >= 0) {
+        }
+    }
+    void Listen(int fd) const {
+        std::uint8_t buffer[512];
+        while (Readable(fd) && read(fd, buffer, sizeof buffer) > 0) {
+        }
+    }
+
+private:
+    void Run() {
+        while (Readable(listener)) {
+            const int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+            ++accepted;
+            behaviour(*this, fd);
+            close(fd);
+        }
+    }
+
+    Behaviour behaviour;
+    int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int port = 0;
+    std::atomic<int> accepted{0};
+    std::atomic<bool> stopping{false};
+    std::thread worker;
+};
+
+void Say(int fd, const Bytes& bytes) { send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+
+// The server agrees to the COM-PORT-OPTION (IAC DO 44) first, as ser2net does before it turns a
+// client away.
+const struct {
+    const char* name;
+    FaultServer::Behaviour behaviour;
+    const char* error;  // what the operator is shown
+} kOpenCases[] = {
+    {"flood during negotiation", [](FaultServer& s, int fd) { s.Flood(fd, FromHex("ff fd 2c 6a 75 6e 6b 0d 0a 01")); },
+     "Protocol error"},
+    {"endless sub-negotiation",
+     [](FaultServer& s, int fd) {
+         Say(fd, FromHex("ff fa 2c 65"));
+         s.Flood(fd, Bytes(4096, 0x41));
+     },
+     "Protocol error"},
+    {"accept and silence", [](FaultServer& s, int fd) { s.Listen(fd); }, "Connection timed out"},
+    {"close after greeting",  // "\a\r\nBusy:\tport ...\x1b\r\nsecond line\r\n"
+     [](FaultServer&, int fd) {
+         Say(fd, FromHex("ff fd 2c 07 0d 0a 42 75 73 79 3a 09 70 6f 72 74 20 31 1b 0d 0a 32 6e 64 0d 0a"));
+     },
+     "Busy:port 1"},
+};
+
+class HostileServerTest : public ::testing::Test {
+protected:
+    void Map(const std::string& address) {
+        dir.MapPort(1, address);
+        master.SelectStation(1);
+        master.linkEnabled = true;
+    }
+    int Read(int address, std::uint8_t* data) { return master.ReadRegisters(address, 1, data); }
+
+    test::ScopedWorkDir dir;
+    test::CapturingSerialUi ui;
+    ModbusRtuMaster master;
+};
+
+TEST_F(HostileServerTest, OpeningEndsWithinItsBoundsWhateverTheServerSends) {
+    for (const auto& row : kOpenCases) {
+        SCOPED_TRACE(row.name);
+        FaultServer server(row.behaviour);
+        Map(server.Address("rfc2217://"));
+        ui.messages.clear();
+        const long before = ResidentKb();
+        const auto start = Clock::now();
+        EXPECT_FALSE(master.Open());
+        EXPECT_LT(Clock::now() - start, kTimeBound);
+        EXPECT_LT(ResidentKb() - before, kMemoryBoundKb);
+        EXPECT_EQ(ui.messages, std::vector<std::string>{std::string(row.error) + "\n Serial Port -> COM1"});
+        master.Close();
+    }
+}
+
+TEST_F(HostileServerTest, FloodDuringATransactionHoldsNoTransactionLong) {
+    FaultServer server([](FaultServer& s, int fd) {
+        std::uint8_t request[8];
+        if (recv(fd, request, sizeof request, MSG_WAITALL) != 8) return;
+        Say(fd, test::WithCrc(FromHex("01 03 02 5a c3")));  // the first request is answered
+        s.Flood(fd, FromHex("ee 11 20 66 6c 6f 6f 64"));
+    });
+    Map(server.Address("tcp://"));
+    ASSERT_TRUE(master.Open());
+    std::uint8_t data[2] = {};
+    ASSERT_EQ(Read(0x0030, data), 1);
+    const long before = ResidentKb();
+    for (int i = 0; i < 3; ++i) {
+        const auto start = Clock::now();
+        EXPECT_EQ(Read(0x0030, data), 0);
+        EXPECT_LT(Clock::now() - start, kTimeBound);
+    }
+    EXPECT_LT(ResidentKb() - before, kMemoryBoundKb);
+    // Flood bytes are bad replies, never time-outs; none reached the buffer.
+    EXPECT_EQ(master.Counters(), (LinkCounters{10, 9, 9, 0, 0, 0}));
+    EXPECT_EQ(test::ToHex(data, 2), "5a c3");
+}
+
+TEST_F(HostileServerTest, ReopenAgainstASilentServerIsOneAttemptPerTransaction) {
+    std::atomic<bool> silent{false};  // until then each connection is dropped at once: the port is lost
+    FaultServer server([&silent](FaultServer& s, int fd) {
+        if (silent) s.Listen(fd);
+    });
+    // Each attempt to open moves the replaceable clock by the time it really took.
+    test::ManualClock clock;
+    SetSerialDeviceOpener([&clock](const std::string& name, std::string* error) {
+        const auto start = Clock::now();
+        auto device = OpenPlatformSerialDevice(name, error);
+        clock.AdvanceUs(std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count());
+        return device;
+    });
+    Map(server.Address("tcp://"));
+    ASSERT_TRUE(master.Open());
+    std::uint8_t data[2] = {};
+    EXPECT_EQ(Read(0x0030, data), 0);
+    silent = true;  // and a Telnet open now waits its 2 s for a negotiation that never comes
+    dir.MapPort(1, server.Address("rfc2217://"));
+    const int before = server.Accepted();
+    clock.AdvanceMs(1000);
+    EXPECT_EQ(Read(0x0030, data), 0);
+    EXPECT_EQ(server.Accepted(), before + 1);  // one attempt, though it outlasted the second
+    clock.AdvanceMs(999);
+    EXPECT_EQ(Read(0x0030, data), 0);
+    EXPECT_EQ(server.Accepted(), before + 1);  // a second counted from the end of the attempt
+    SetSerialDeviceOpener(nullptr);
+}
+
+// The real device with its read time-out cut to a few milliseconds, so that many exchanges fit in
+// little time.
+class ShortTimeouts final : public SerialDevice {
+public:
+    ShortTimeouts(std::unique_ptr<SerialDevice> inner, std::uint32_t readMs)
+        : inner(std::move(inner)), readMs(readMs) {}
+    bool Configure(const PortSettings& settings, const SerialTimeouts& timeouts) override {
+        SerialTimeouts shorter = timeouts;
+        shorter.readPerByteMs = 0;
+        shorter.readConstantMs = readMs;
+        return inner->Configure(settings, shorter);
+    }
+    void Purge() override { inner->Purge(); }
+    void DiscardLateReply(std::size_t count) override { inner->DiscardLateReply(count); }
+    bool Write(const std::uint8_t* data, std::size_t count, std::size_t* written) override {
+        return inner->Write(data, count, written);
+    }
+    bool Read(std::uint8_t* buffer, std::size_t count, std::size_t* received) override {
+        return inner->Read(buffer, count, received);
+    }
+    bool Vanished() const override { return inner->Vanished(); }
+
+private:
+    std::unique_ptr<SerialDevice> inner;
+    std::uint32_t readMs;
+};
+
+// A station that answers each read after a round trip of 0.9 to 1.5 times the read time-out, timed
+// from the moment the request reached its socket (the kernel's time stamp): a busy machine makes it
+// drop a reply rather than send it later. A reply whose send still ended past 1.75 times the time-out
+// (the thread was held up between its look at the clock and the send) is counted as overdue: the
+// console waits for quiet up to twice the time-out, so only such a reply could slip through. Every bit
+// differs between the two blocks.
+void AnswerLate(const FaultServer& server, int fd, int timeoutUs, std::atomic<int>& overdue) {
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+    std::mt19937 random(18);
+    std::uniform_int_distribution<int> roundTrip(timeoutUs * 9 / 10, timeoutUs * 3 / 2);
+    std::uint8_t request[8];
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec))];
+    iovec io{request, sizeof request};
+    msghdr message{nullptr, 0, &io, 1, control, sizeof control, 0};
+    while (server.Readable(fd) && recvmsg(fd, &message, MSG_WAITALL) == sizeof request) {
+        timespec at{};
+        if (const cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr && c->cmsg_type == SCM_TIMESTAMPNS) {
+            std::memcpy(&at, CMSG_DATA(c), sizeof at);
+        }
+        const auto arrival =
+            std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                std::chrono::nanoseconds(static_cast<std::int64_t>(at.tv_sec) * 1000000000 + at.tv_nsec)));
+        const Bytes reply = test::WithCrc(request[2] == 0x00 ? FromHex("01 03 02 a5 0f") : FromHex("01 03 02 5a f0"));
+        std::this_thread::sleep_until(arrival + std::chrono::microseconds(roundTrip(random)));
+        message.msg_controllen = sizeof control;
+        if (std::chrono::system_clock::now() >= arrival + std::chrono::microseconds(timeoutUs * 3 / 2)) continue;
+        Say(fd, reply);
+        if (std::chrono::system_clock::now() > arrival + std::chrono::microseconds(timeoutUs * 7 / 4)) ++overdue;
+    }
+}
+
+TEST_F(HostileServerTest, LateRepliesAreNeverTakenForTheNextRequest) {
+    static constexpr std::uint32_t kReadMs = 2;
+    std::atomic<int> overdue{0};
+    FaultServer server([&overdue](FaultServer& s, int fd) { AnswerLate(s, fd, kReadMs * 1000, overdue); });
+    test::ManualClock clock;  // the gap between transactions is not waited in real time
+    SetSerialDeviceOpener([](const std::string& name, std::string* error) -> std::unique_ptr<SerialDevice> {
+        auto device = OpenPlatformSerialDevice(name, error);
+        if (device) device = std::make_unique<ShortTimeouts>(std::move(device), kReadMs);
+        return device;
+    });
+    Map(server.Address("tcp://"));
+    ASSERT_TRUE(master.Open());
+    int right = 0;
+    int wrong = 0;
+    for (int i = 0; i < 1000; ++i) {
+        std::uint8_t data[2] = {};
+        if (Read(i % 2 ? 0x6000 : 0x0030, data) == 0) continue;
+        ++(test::ToHex(data, 2) == (i % 2 ? "5a f0" : "a5 0f") ? right : wrong);
+    }
+    RecordProperty("accepted", right);
+    RecordProperty("overdue", overdue);
+    EXPECT_LE(wrong, overdue) << right << " right";
+    EXPECT_GT(master.Counters().timeouts, 0);  // replies did come late
+    SetSerialDeviceOpener(nullptr);
+}
+
+}  // namespace
+}  // namespace vexlo
