@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/install-deps.sh g++-mingw-w64-x86-64-posix wine64 libgtest-dev cmake make libcli11-dev nlohmann-json3-dev \
-                      groff-base zip
+                      groff-base zip socat ser2net
 
 # The simulated instrument and the Linux vexlo-cli, whose output the Windows one must match, run natively.
 [ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -26,7 +26,7 @@ fi
 version=$(sed -n 's/^project(VexloModbusTester VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 rm -rf build-win/dist && mkdir -p build-win/dist
 cp build-win/bin/vexlo-cli.exe build-win/dist/
-groff -man -Tascii -P-bcou packaging/vexlo-cli.1 | sed 's/$/\r/' >build-win/dist/vexlo-cli.txt
+groff -man -Tascii -rHY=0 -P-bcou packaging/vexlo-cli.1 | sed 's/$/\r/' >build-win/dist/vexlo-cli.txt
 (cd build-win/dist && zip -q -X "vexlo-cli-$version-win64.zip" vexlo-cli.exe vexlo-cli.txt)
 
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
