@@ -1,9 +1,12 @@
 #include "cli/CliOptions.h"
 
 #include <CLI/CLI.hpp>
+#include <climits>
 
+#include "common/LocalTimestamp.h"
 #include "common/TextFormat.h"
 #include "common/TextParse.h"
+#include "history/SpcReport.h"
 
 #ifndef VEXLO_VERSION
 #define VEXLO_VERSION "0"
@@ -81,13 +84,42 @@ void AddCsv(CLI::App* command, CliOptions& o) {
         ->needs("--csv");
 }
 
+// A finite number with dot decimals and nothing else ("2,5" and "5abc" are refused).
+CLI::Option* AddValue(CLI::App& app, const char* name, std::optional<double>& target, const char* help) {
+    return app
+        .add_option_function<std::string>(
+            name, [&target](const std::string& text) { target = ParseSpcNumber(text); }, help)
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+                return ParseSpcNumber(text) ? "" : "takes a number such as 2.5, not \"" + text + "\"";
+            },
+            "X"));
+}
+
+// A text option that must not be empty.
+CLI::Option* AddText(CLI::App* command, const char* name, std::optional<std::string>& target, const char* help) {
+    return command->add_option(name, target, help)
+        ->check(
+            CLI::Validator([](std::string& text) { return text.empty() ? "takes a text, not nothing" : ""; }, "TEXT"));
+}
+
+// The options of a command that records results.
+std::array<CLI::Option*, 2> AddRecording(CLI::App* command, CliOptions& o) {
+    return {AddText(command, "--part", o.partId, "part id of the next result recorded"),
+            AddText(command, "--operator", o.operatorName, "operator recorded with the results")};
+}
+
 // The commands, one small function each.
 void AddStatus(CLI::App& app, CliOptions& o) { AddCommand(app, o, "status", "read the real-time status"); }
 void AddLastResult(CLI::App& app, CliOptions& o) {
-    AddErd(AddCommand(app, o, "last-result", "read and decode the last result"), o);
+    CLI::App* c = AddCommand(app, o, "last-result", "read, record and decode the last result");
+    AddErd(c, o);
+    AddRecording(c, o);
 }
 void AddFifo(CLI::App& app, CliOptions& o) {
-    AddErd(AddCommand(app, o, "fifo", "read and decode the oldest result of the FIFO"), o);
+    CLI::App* c = AddCommand(app, o, "fifo", "read, record and decode the oldest result of the FIFO");
+    AddErd(c, o);
+    AddRecording(c, o);
 }
 void AddStart(CLI::App& app, CliOptions& o) { AddCommand(app, o, "start", "start a test cycle"); }
 void AddReset(CLI::App& app, CliOptions& o) { AddCommand(app, o, "reset", "reset the cycle"); }
@@ -154,20 +186,60 @@ void AddCycle(CLI::App& app, CliOptions& o) {
     AddNumber(*c, "--pause", o.pauseSeconds, 0, 86400, "seconds between cycles (default 0)");
     AddErd(c, o);
     AddCsv(c, o);
+    AddRecording(c, o);
 }
 void AddRun(CLI::App& app, CliOptions& o) {
     CLI::App* c = AddCommand(app, o, "run", "select a program and start one cycle");
     AddNumber(*c, "--program", o.program, 1, 8, "the program")->required();
-    c->add_flag("--wait", o.wait, "wait for the end of the cycle and read its result");
+    CLI::Option* wait = c->add_flag("--wait", o.wait, "wait for the end of the cycle, read and record its result");
     AddErd(c, o);
     AddCsv(c, o);
+    for (CLI::Option* recording : AddRecording(c, o)) recording->needs(wait);
+}
+void AddHistory(CLI::App& app, CliOptions& o) {
+    CLI::App* c = AddCommand(app, o, "history", "list the results of the store (all, or one batch)");
+    AddNumber(*c, "--batch", o.batch, 1, LLONG_MAX, "only this batch");
+    c->add_option_function<std::string>(
+         "--since", [&o](const std::string& text) { o.sinceMs = ParseIsoTimestamp(text); },
+         "only results recorded at or after this time (2026-12-07, 2026-12-07T08:00+01:00 ...)")
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+                return ParseIsoTimestamp(text)
+                           ? ""
+                           : "takes an ISO 8601 time such as 2026-12-07T08:00:00+01:00, not \"" + text + "\"";
+            },
+            "ISO-TIME"));
+    c->add_flag("--csv", o.csvOut, "print CSV (the history window's export columns)");
+}
+void AddSpc(CLI::App& app, CliOptions& o) {
+    CLI::App* c =
+        AddCommand(app, o, "spc", "capability and control chart of leak values (a file, or a program's results)");
+    CLI::Option* values = c->add_option("--values", o.valuesFile, "file of leak values, one a line");
+    CLI::Option* program =
+        AddNumber(*c, "--program", o.program, 1, 8, "the results of this program in the store")->excludes(values);
+    AddNumber(*c, "--batch", o.batch, 1, LLONG_MAX, "only this batch of the store")->needs(program);
+    AddValue(*c, "--usl", o.usl, "upper limit (default with --program: its stored REJECT TEST)");
+    AddValue(*c, "--lsl", o.lsl, "lower limit");
+}
+void AddGauge(CLI::App& app, CliOptions& o) {
+    CLI::App* c = AddCommand(app, o, "gauge", "type-1 gauge study of the tester on one master part");
+    AddValue(*c, "--reference", o.reference, "reference value of the master part")->required();
+    AddValue(*c, "--tolerance", o.tolerance, "tolerance of the parts measured")->required();
+    CLI::Option* values = c->add_option("--values", o.valuesFile, "file of leak values, one a line");
+    CLI::Option* count =
+        AddNumber(*c, "--count", o.count, 1, 100000, "run N cycles and study their results")->excludes(values);
+    AddNumber(*c, "--program", o.program, 1, 8, "program of the cycles (default 1)")->needs(count);
+    for (CLI::Option* recording : AddRecording(c, o)) recording->needs(count);
+}
+void AddPublish(CLI::App& app, CliOptions& o) {
+    AddCommand(app, o, "publish", "send the results still waiting in the store to the broker of [Publish]");
 }
 
 using CommandAdder = void (*)(CLI::App&, CliOptions&);
-constexpr CommandAdder kCommands[] = {AddStatus,    AddLastResult, AddFifo,      AddStart,     AddReset,
-                                      AddClearFifo, AddRead,       AddWriteWord, AddWriteLong, AddWriteCoil,
-                                      AddSearch,    AddScan,       AddWatch,     AddReadTime,  AddSelectProg,
-                                      AddReadId,    AddWriteId,    AddCurves,    AddCycle,     AddRun};
+constexpr CommandAdder kCommands[] = {AddStatus, AddLastResult, AddFifo,       AddStart,     AddReset,   AddClearFifo,
+                                      AddRead,   AddWriteWord,  AddWriteLong,  AddWriteCoil, AddSearch,  AddScan,
+                                      AddWatch,  AddReadTime,   AddSelectProg, AddReadId,    AddWriteId, AddCurves,
+                                      AddCycle,  AddRun,        AddHistory,    AddPublish,   AddSpc,     AddGauge};
 
 void AddLineOptions(CLI::App& app, CliOptions& o) {
     app.add_option("--port", o.port, "COMn of the INI file, a device path, tcp://HOST:PORT or rfc2217://HOST:PORT");
@@ -196,8 +268,10 @@ ParsedLine ParseCommandLine(int argc, const char* const* argv, std::FILE* out, s
     app.footer(
         "Exit status: 0 done (run: a good part), 1 failed, 2 refused line or entry, 3 run: rejected part or alarm,\n"
         "130/143 stopped by SIGINT/SIGTERM, 141 standard output closed.\n"
-        "Settings come from VexloModbusTester.ini and Serial.cfg of the current directory when present.\n"
-        "The options of vexlo-cli --help (port, station, line settings, --json, --trace) apply to every command.");
+        "Settings come from VexloModbusTester.ini and Serial.cfg of the current directory when present; results\n"
+        "are recorded in VexloModbusTester.db beside the INI file (none without it).\n"
+        "The options of vexlo-cli --help (port, station, line settings, --json, --trace) apply to every command\n"
+        "that talks to the instrument; history takes --json, publish --json and --station.");
     AddLineOptions(app, options);
     for (const CommandAdder add : kCommands) add(app, options);
     try {

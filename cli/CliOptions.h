@@ -46,6 +46,19 @@ struct CliOptions {
     std::vector<int> stations;
     long long intervalMs = 1000;
     std::optional<long long> program;
+    // Commands that record results: the part tested and who tested it.
+    std::optional<std::string> partId;
+    std::optional<std::string> operatorName;
+    // history
+    std::optional<long long> batch;
+    std::optional<long long> sinceMs;
+    bool csvOut = false;
+    // spc and gauge
+    std::optional<std::string> valuesFile;
+    std::optional<double> usl;
+    std::optional<double> lsl;
+    std::optional<double> reference;
+    std::optional<double> tolerance;
 };
 
 // What the command line asks for: run a command, or stop at once with an exit status (help,

@@ -17,6 +17,8 @@
 #include "console/RawRegisterPanel.h"
 #include "console/RawRegisterText.h"
 #include "console/TraceList.h"
+#include "history/ResultJson.h"
+#include "history/SpcReport.h"
 #include "instrument/IdentifierAccess.h"
 #include "instrument/ParameterAccess.h"
 #include "instrument/ProgramBlocks.h"
@@ -61,6 +63,17 @@ bool IsGatewayException(std::uint8_t code) { return code == 0x0A || code == 0x0B
 // These try stations of their own.
 bool UsesStation(const std::string& command) { return command != "scan" && command != "watch" && command != "search"; }
 
+// These work on files alone: the results store, a values file.
+bool UsesDevice(const CliOptions& o) {
+    return o.command != "history" && o.command != "publish" && o.command != "spc" &&
+           !(o.command == "gauge" && !o.count);
+}
+
+// A broker that is away delays the end of a recording command by at most this, per result sent.
+constexpr int kDeliverMs = 3000;
+// `publish` waits longer for each acknowledgement: delivering is all it does.
+constexpr int kPublishMs = 10000;
+
 }  // namespace
 
 const std::map<std::string, CliSession::Command>& CliSession::Commands() {
@@ -85,6 +98,10 @@ const std::map<std::string, CliSession::Command>& CliSession::Commands() {
         {"curves", &CliSession::Curves},
         {"cycle", &CliSession::Cycle},
         {"run", &CliSession::RunProgram},
+        {"history", &CliSession::History},
+        {"publish", &CliSession::Publish},
+        {"spc", &CliSession::Spc},
+        {"gauge", &CliSession::Gauge},
     };
     return commands;
 }
@@ -108,6 +125,28 @@ int CliSession::CheckArguments() {
     const auto quoted = [&a](const char* name, int i) { return FormatText("%s \"%s\"", name, a[i].c_str()); };
     if (!UsesStation(c) && options.station)
         return Refuse("--station", "does not apply to " + c + " (it names its stations)");
+    if (c == "spc" && !options.valuesFile && !options.program)
+        return Refuse("spc", "needs --values FILE or --program P");
+    if (c == "gauge" && !options.valuesFile && !options.count)
+        return Refuse("gauge", "needs --values FILE or --count N");
+    if (c == "gauge" && *options.tolerance <= 0)
+        return Refuse("--tolerance", FormatText("%g is no tolerance: it must be above 0", *options.tolerance));
+    if (!UsesDevice(options)) {
+        const std::pair<const char*, bool> lineOptions[] = {
+            {"--port", options.port.has_value()},          {"--station", c == "history" && options.station},
+            {"--access", options.access.has_value()},      {"--trace", options.trace},
+            {"--baud", options.baud.has_value()},          {"--parity", options.parity.has_value()},
+            {"--data-bits", options.dataBits.has_value()}, {"--stop-bits", options.stopBits.has_value()},
+            {"--timeout", options.timeoutMs.has_value()},  {"--retries", options.retries.has_value()}};
+        for (const auto& [name, given] : lineOptions) {
+            if (given) return Refuse(name, "does not apply to " + c + " (it talks to no instrument)");
+        }
+        if (options.csvOut && options.json) return Refuse("--csv", "does not go with --json");
+    }
+    if ((options.partId || options.operatorName) && ::access(settings.FilePath().c_str(), F_OK) != 0) {
+        return Refuse(options.partId ? "--part" : "--operator",
+                      "results are recorded beside the INI file, and there is no " + settings.FilePath());
+    }
     if (c == "read" || c == "write-word" || c == "write-long" || c == "write-coil") {
         const auto parsed = ParseHexAddress(a[0]);
         if (!parsed) return Refuse(quoted("ADDR", 0), kAddressPrompt);
@@ -276,22 +315,101 @@ int CliSession::Run() {
     const auto command = Commands().find(options.command);
     if (command == Commands().end()) return Refuse(options.command, "unknown command");
     if (const int refused = CheckArguments(); refused != kDone) return refused;
+    if (!UsesDevice(options)) return (this->*command->second)();
     if (const int connected = Connect(); connected != kDone) return connected;
-    return (this->*command->second)();
+    if (!RecordsResults()) return (this->*command->second)();
+    OpenStore();
+    return CloseStore((this->*command->second)());
+}
+
+bool CliSession::RecordsResults() const {
+    const std::string& c = options.command;
+    return c == "last-result" || c == "fifo" || c == "cycle" || c == "gauge" || (c == "run" && options.wait);
+}
+
+std::string CliSession::StorePort() const {
+    if (!options.port) return FormatText("COM%d", settings.comPort + 1);
+    const int number = PortsKeyNumber(*options.port);
+    if (number >= 1 && number <= kPortCount) return FormatText("COM%d", number);
+    for (const auto& [com, path] : ReadPortsSection(settings.FilePath())) {
+        if (path == *options.port) return FormatText("COM%d", com);
+    }
+    return *options.port;
+}
+
+void CliSession::StoreProblem(const std::optional<std::string>& report) {
+    if (report) std::fprintf(err, "vexlo-cli: %s\n", report->c_str());
+}
+
+void CliSession::OpenStore() {
+    recorder = std::make_unique<ResultRecorder>(shown);
+    if (!iniPresent) {
+        // The store lives beside the INI file: a directory without one gets no file it did not ask for.
+        std::fprintf(err, "vexlo-cli: results are not stored: there is no %s (the results store is kept beside it)\n",
+                     settings.FilePath().c_str());
+        (void)recorder->Store().OpenInMemory();
+        return;
+    }
+    std::string publishError;
+    publish = ReadPublishSettings(settings.FilePath(), device->Station(), publishError);
+    if (!publish) std::fprintf(err, "vexlo-cli: %s\n", publishError.c_str());
+    storePath = ResultStore::FileIn(settings.Directory());
+    StoreProblem(recorder->Open(storePath, publish ? &*publish : nullptr, ResultRecorder::ShownHistory::Skip));
+    if (options.operatorName) recorder->SetOperator(*options.operatorName);
+    if (options.partId) recorder->SetNextPartId(*options.partId);
+}
+
+int CliSession::CloseStore(int exitStatus) {
+    const bool saving = recorder && recorder->Saving();
+    // The recorder's own delivery stops here; what it left is sent once more, for a bounded time.
+    recorder.reset();
+    if (!saving || !publish || !publish->Enabled()) return exitStatus;
+    std::string error;
+    if (!DeliverPending(storePath, *publish, kDeliverMs, error)) {
+        std::fprintf(err,
+                     "vexlo-cli: %s Results not yet published stay in %s for the next program or vexlo-cli publish.\n",
+                     error.c_str(), storePath.c_str());
+    }
+    return exitStatus;
+}
+
+void CliSession::EndOfCycleSeen() {
+    if (recorder) StoreProblem(recorder->EndOfCycleSeen(StorePort(), device->Station(), NowMs()));
 }
 
 void CliSession::RecordResult(const ResultRecord& result) {
-    // The single place a result read by the command line is kept: printed, and into the CSV file.
+    // The single place a result read by the command line is kept: committed to the store first,
+    // then printed and added to the CSV file.
     const std::int64_t now = NowMs();
+    const ResultSource source = options.command == "cycle" || options.command == "gauge" ? ResultSource::Sequencer
+                                : options.command == "fifo"                              ? ResultSource::Fifo
+                                                                                         : ResultSource::LastResult;
+    ResultContext context;
+    context.port = StorePort();
+    context.station = device->Station();
+    lastOutcome = recorder->Record(result, source, context, now);
+    StoreProblem(lastOutcome.report);
+    const bool saved = recorder->Saving() && lastOutcome.row.id != 0;
+    if (options.partId && !lastOutcome.newPart && saved && lastOutcome.row.partId != *options.partId) {
+        Fail(FormatText("--part %s: the result read is row %lld of %s already, recorded with part id \"%s\"",
+                        options.partId->c_str(), static_cast<long long>(lastOutcome.row.id), storePath.c_str(),
+                        lastOutcome.row.partId.c_str()));
+    } else if ((options.partId || options.operatorName) && !saved) {
+        // Asked for a record that was not made: the read worked, the command did not.
+        failed = true;
+        explained = true;
+    }
     const ResultRow row{now, device->Station(), HistoryEntry::From(result, now), result.AlarmCode()};
     if (const char* note = ResultsNotStoredNote(); note && resultsRead == 0) std::fprintf(err, "%s\n", note);
     ++resultsRead;
     if (row.entry.Passed()) ++resultsPassed;
+    cycleLeaks.push_back(row.entry.leak);
     lastRow = row;
-    const bool stream = options.command == "cycle";
+    const bool stream = options.command == "cycle" || options.command == "gauge";
     if (stream && options.json) {
         Json line = {{"command", options.command}, {"cycle", sequencer.cycleCount}};
         line.update(row.Json());
+        line.update(StoreJson());
         Print(line.dump() + "\n");
     } else if (stream) {
         std::string text;
@@ -303,6 +421,17 @@ void CliSession::RecordResult(const ResultRecord& result) {
     if (csv) {
         if (const auto failure = csv->Add(row)) Fail(failure->substr(std::string("vexlo-cli: ").size()));
     }
+}
+
+Json CliSession::StoreJson() const {
+    const bool saved = recorder && recorder->Saving() && lastOutcome.row.id != 0;
+    return {{"saved", saved}, {"newPart", lastOutcome.newPart}, {"id", saved ? Json(lastOutcome.row.id) : Json()}};
+}
+
+Json CliSession::LastResultJson() const {
+    Json data = lastRow->Json();
+    data.update(StoreJson());
+    return data;
 }
 
 int CliSession::Status() {
@@ -362,7 +491,7 @@ int CliSession::ResultCommand(bool fromFifo) {
         return Finish();
     }
     RecordResult(result);
-    return Finish(lastRow->Json());
+    return Finish(LastResultJson());
 }
 
 int CliSession::Start() {
@@ -596,11 +725,31 @@ void CliSession::ResetStartedCycle() {
 }
 
 int CliSession::Cycle() {
-    const long long count = options.count.value_or(1);
+    if (!RunCycles(options.count.value_or(1))) return Finish();
+    if (!options.json) {
+        results = {FormatText("cycles %d, started %d, results %d, passed %d", sequencer.cycleCount,
+                              sequencer.startedOkCount, resultsRead, resultsPassed)};
+    }
+    return Finish(CycleCounts());
+}
+
+Json CliSession::CycleCounts() const {
+    return {{"cycles", sequencer.cycleCount},
+            {"started", sequencer.startedOkCount},
+            {"results", resultsRead},
+            {"passed", resultsPassed}};
+}
+
+std::int32_t CliSession::ProgramAfter(std::int32_t previous) const {
+    if (options.command == "gauge") return static_cast<std::int32_t>(options.program.value_or(1));
+    return SequencerHost::ProgramAfter(previous);
+}
+
+bool CliSession::RunCycles(long long count) {
     // As the console does before switching on: each FIFO result is then the cycle's own.
     const DeviceStatus cleared = device->ClearFifo();
     TraceExchange(cleared);
-    if (cleared != kDeviceOk) return Finish();
+    if (cleared != kDeviceOk) return false;
     sequencer.ResetCounts();
     sequencer.SwitchOn();
     // One step a tick, as the console runs it. Unlike the console nobody watches the screen: a cycle
@@ -644,14 +793,7 @@ int CliSession::Cycle() {
     const bool stoppedEarly = StoppedStatus() || failed;
     // A cycle this run started is not left running when the run ends early.
     if (stoppedEarly && sequencer.startedOkCount > 0 && resultsRead < sequencer.startedOkCount) ResetStartedCycle();
-    if (!options.json) {
-        results = {FormatText("cycles %d, started %d, results %d, passed %d", sequencer.cycleCount,
-                              sequencer.startedOkCount, resultsRead, resultsPassed)};
-    }
-    return Finish({{"cycles", sequencer.cycleCount},
-                   {"started", sequencer.startedOkCount},
-                   {"results", resultsRead},
-                   {"passed", resultsPassed}});
+    return true;
 }
 
 int CliSession::RunProgram() {
@@ -675,6 +817,7 @@ int CliSession::RunProgram() {
         unchangedMs += static_cast<std::uint32_t>(tick - lastTick);
         lastTick = tick;
         if (read == kDeviceOk && status.EndOfCycle()) {
+            EndOfCycleSeen();
             ended = true;
             break;
         }
@@ -702,9 +845,171 @@ int CliSession::RunProgram() {
         return Finish({{"program", *options.program}});
     }
     RecordResult(result);
-    const int status = Finish(lastRow->Json());
+    const int status = Finish(LastResultJson());
     if (status == kDone && !lastRow->entry.Passed()) return kRejected;
     return status;
+}
+
+}  // namespace vexlo::cli
+
+namespace vexlo::cli {
+
+int CliSession::History() {
+    const std::string path = ResultStore::FileIn(settings.Directory());
+    std::vector<StoredResult> rows;
+    ResultStore store;
+    if (::access(path.c_str(), F_OK) != 0) {
+        // Listing creates nothing: a folder where nothing was recorded has an empty history.
+        std::fprintf(err, "vexlo-cli: no results store %s: nothing was recorded here\n", path.c_str());
+    } else if (const auto failure = store.Open(path)) {
+        Fail(*failure);
+        return Finish();
+    } else {
+        if (options.batch) {
+            const auto batches = store.Batches();
+            if (std::none_of(batches.begin(), batches.end(), [this](const Batch& b) { return b.id == *options.batch; }))
+                return Refuse(FormatText("--batch %lld", *options.batch), "there is no such batch in " + path);
+        }
+        rows = store.Rows(RowQuery{options.batch, options.sinceMs, std::nullopt, 0});
+        if (!store.LastError().empty()) {
+            Fail(store.LastError());
+            return Finish();
+        }
+    }
+    if (options.json) return Finish(Json::parse(HistoryJson(rows).dump()));
+    std::string text = options.csvOut ? std::string(ResultHistory::CsvHeader()) + "\n" : "";
+    for (const StoredResult& row : rows) {
+        const HistoryEntry entry = row.Entry();
+        text += options.csvOut ? ResultHistory::CsvLine(entry) + "\n"
+                               : FormatText("%lld %s batch %lld %s station %d program %d: %s, leak %.3f %s%s%s%s%s\n",
+                                            static_cast<long long>(row.id), IsoTimestamp(row.recordedMs).c_str(),
+                                            static_cast<long long>(row.batchId), row.port.c_str(), row.station,
+                                            entry.program, entry.Verdict().c_str(), entry.leak, entry.leakUnit.c_str(),
+                                            row.partId.empty() ? "" : ", part ", row.partId.c_str(),
+                                            row.operatorName.empty() ? "" : ", operator ", row.operatorName.c_str());
+    }
+    Print(text);
+    return Finish();
+}
+
+int CliSession::Publish() {
+    const int station = static_cast<int>(options.station.value_or(settings.LineStation()));
+    std::string error;
+    const auto broker = ReadPublishSettings(settings.FilePath(), station, error);
+    if (!broker) {
+        Fail(error);
+        return Finish();
+    }
+    if (!broker->Enabled()) {
+        Fail("no broker is set: Broker=mqtt://HOST:PORT in [Publish] of " + settings.FilePath());
+        return Finish();
+    }
+    const std::string path = ResultStore::FileIn(settings.Directory());
+    std::int64_t before = 0;
+    std::int64_t after = 0;
+    ResultStore store;
+    if (::access(path.c_str(), F_OK) == 0) {
+        if (const auto failure = store.Open(path)) {
+            Fail(*failure);
+            return Finish();
+        }
+        before = store.PendingCount();
+        if (!DeliverPending(path, *broker, kPublishMs, error)) {
+            Fail(error +
+                 FormatText(" %lld results wait in %s.", static_cast<long long>(store.PendingCount()), path.c_str()));
+        }
+        after = store.PendingCount();
+    }
+    const long long delivered = std::max<std::int64_t>(0, before - after);
+    if (!options.json)
+        results.push_back(FormatText("%lld results published to %s, %lld waiting", delivered,
+                                     broker->BrokerText().c_str(), static_cast<long long>(after)));
+    return Finish(
+        {{"broker", broker->BrokerText()}, {"topic", broker->topic}, {"published", delivered}, {"waiting", after}});
+}
+
+}  // namespace vexlo::cli
+
+namespace vexlo::cli {
+
+std::optional<std::vector<double>> CliSession::ValuesFile() {
+    const SpcValues read = ReadSpcValuesFile(*options.valuesFile);
+    if (read.Ok()) return read.values;
+    std::fprintf(err, "vexlo-cli: %s\n", read.error.c_str());
+    return std::nullopt;
+}
+
+int CliSession::Spc() {
+    std::vector<double> values;
+    std::optional<double> usl = options.usl;
+    if (options.valuesFile) {
+        auto read = ValuesFile();
+        if (!read) return kBadUsage;
+        values = std::move(*read);
+    } else {
+        const std::string path = ResultStore::FileIn(settings.Directory());
+        ResultStore store;
+        if (::access(path.c_str(), F_OK) != 0) {
+            Fail("no results store " + path + ": nothing was recorded here");
+            return Finish();
+        }
+        if (const auto failure = store.Open(path)) {
+            Fail(*failure);
+            return Finish();
+        }
+        const int program = static_cast<int>(*options.program);
+        std::vector<HistoryEntry> entries;
+        std::optional<RejectLimits> limits;
+        for (const StoredResult& row : store.Rows(RowQuery{options.batch, std::nullopt, std::nullopt, 0})) {
+            entries.push_back(row.Entry());
+            if (row.limits && entries.back().program == program) limits = row.limits;
+        }
+        const SpcSeries series = SpcSeriesOf(entries, program, limits);
+        values = series.values;
+        if (!usl) usl = series.usl;
+        if (!usl) messages.push_back("USL: " + series.uslReason + " (give one with --usl)");
+    }
+    if (values.empty()) {
+        Fail(options.valuesFile ? *options.valuesFile + ": no values" : "no results of that program in the store");
+        return Finish();
+    }
+    const SpcReport report = MakeSpcReport(values, usl, options.lsl);
+    if (options.json) return Finish(Json::parse(SpcJson(report).dump()));
+    Print(SpcText(report));
+    return Finish();
+}
+
+int CliSession::Gauge() {
+    std::vector<double> values;
+    Json data = Json::object();
+    if (options.valuesFile) {
+        auto read = ValuesFile();
+        if (!read) return kBadUsage;
+        values = std::move(*read);
+    } else {
+        const std::int64_t started = NowMs();
+        const std::string name =
+            FormatText("gauge study %s, program %lld, reference %g, tolerance %g", IsoTimestamp(started).c_str(),
+                       options.program.value_or(1), *options.reference, *options.tolerance);
+        StoreProblem(recorder->NewBatch(name, started));
+        const bool ran = RunCycles(*options.count);
+        // Results recorded after the study do not join its batch.
+        StoreProblem(recorder->NewBatch("", NowMs()));
+        // "passed" is the study's verdict here, not a count of good parts.
+        data = {{"cycles", sequencer.cycleCount}, {"started", sequencer.startedOkCount}, {"results", resultsRead}};
+        if (!ran || failed || StoppedStatus()) return Finish(data);
+        values = cycleLeaks;
+    }
+    const SpcGaugeStudy study = StudyGauge(values, *options.reference, *options.tolerance);
+    if (!study.passed) {
+        Fail("the tester does not pass the gauge study" + (study.note.empty() ? "" : ": " + study.note));
+    }
+    if (options.json) {
+        data.update(Json::parse(GaugeJson(study).dump()));
+        return Finish(data);
+    }
+    Print(GaugeText(study));
+    return Finish();
 }
 
 }  // namespace vexlo::cli

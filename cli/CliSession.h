@@ -12,6 +12,8 @@
 #include "cli/CliOutput.h"
 #include "config/AppSettings.h"
 #include "console/CycleSequencer.h"
+#include "history/ResultPublisher.h"
+#include "history/ResultRecorder.h"
 #include "instrument/ConsoleReport.h"
 #include "instrument/TesterDevice.h"
 
@@ -61,9 +63,22 @@ private:
     int Finish(nlohmann::ordered_json data = nlohmann::ordered_json::object());
     void Fail(const std::string& message);
     bool Print(const std::string& text);
-    // Every result the command line reads goes through here: printed (or kept for JSON) at once,
-    // added to the CSV file when one was asked for.
+    // Every result the command line reads goes through here: recorded in the results store, then
+    // printed (or kept for JSON) and added to the CSV file when one was asked for.
     void RecordResult(const ResultRecord& result);
+    // The results store beside the INI file, for the commands that record results. A store that
+    // cannot be used is told once; the results are printed all the same.
+    void OpenStore();
+    // Closes the store, then sends the results still waiting for the broker (bounded in time).
+    int CloseStore(int exitStatus);
+    void StoreProblem(const std::optional<std::string>& report);
+    // The port as the store names it, so that the console and the command line share the one-row
+    // rule on the same line: "COMn" where the INI file's port or mapping is meant, else the path.
+    std::string StorePort() const;
+    bool RecordsResults() const;
+    // Whether the last result is in the store file, as which row, and whether it was a new part.
+    nlohmann::ordered_json StoreJson() const;
+    nlohmann::ordered_json LastResultJson() const;
     // Ends a long command stopped by a signal or a closed pipe; the exit status, or nothing.
     std::optional<int> StoppedStatus();
     void ResetStartedCycle();
@@ -89,6 +104,15 @@ private:
     int Curves();
     int Cycle();
     int RunProgram();
+    int History();
+    int Publish();
+    int Spc();
+    int Gauge();
+    // The values of --values FILE; nothing (and the message with the line refused) when it is bad.
+    std::optional<std::vector<double>> ValuesFile();
+    // The sequencer's cycles, as `cycle` runs them; false when the FIFO could not be emptied first.
+    bool RunCycles(long long count);
+    nlohmann::ordered_json CycleCounts() const;
 
     // SequencerHost
     TesterDevice& Device() override { return *device; }
@@ -101,6 +125,9 @@ private:
     std::string InterCycleText() const override { return std::to_string(options.pauseSeconds.value_or(0)); }
     void SetRunningProgramEntry(const std::string&) override {}
     void SetRunningProgramDisplay(const std::string&) override {}
+    void EndOfCycleSeen() override;
+    // gauge runs its one program every cycle.
+    std::int32_t ProgramAfter(std::int32_t previous) const override;
 
     const CliOptions& options;
     OutputChannel out;
@@ -118,6 +145,12 @@ private:
     int resultsRead = 0;
     int resultsPassed = 0;
     std::optional<ResultRow> lastRow;
+    ResultRecorder::Outcome lastOutcome;
+    ResultHistory shown;
+    std::unique_ptr<ResultRecorder> recorder;
+    std::optional<PublishSettings> publish;
+    std::string storePath;
+    std::vector<double> cycleLeaks;
     // Checked arguments.
     std::uint16_t address = 0;
     int wordCount = 1;

@@ -68,7 +68,7 @@ void CycleSequencer::StepWaitingReady() {
         sequencerState = CycleReport;
         host.AppendTraceLine("--");
         host.AppendTraceLine(" *** Select prog ***");
-        nextProgram = nextProgram == 1 ? 2 : 1;
+        nextProgram = host.ProgramAfter(nextProgram);
         host.SetRunningProgramEntry(FormatText("%d", nextProgram));
         ++cycleCount;
         if (SelectRunningProgram(host.Device(), nextProgram - 1, nullptr) == kDeviceOk) {

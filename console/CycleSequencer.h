@@ -30,6 +30,8 @@ public:
     virtual void EndOfCycleSeen() {}
     // Reads the ended cycle's result from the FIFO.
     virtual void ReadCycleResult() { ReadFifoCommand(); }
+    // The program of the next cycle after the previous one (0 before the first): 1 and 2 in turn.
+    virtual std::int32_t ProgramAfter(std::int32_t previous) const { return previous == 1 ? 2 : 1; }
 };
 
 // Runs test cycles without the operator, one step per console tick: waits until the instrument is

@@ -8,7 +8,8 @@ ResultRecorder::ResultRecorder(ResultHistory& shown) : shown(shown) {}
 
 ResultRecorder::~ResultRecorder() = default;
 
-std::optional<std::string> ResultRecorder::Open(const std::string& storePath, const PublishSettings* publish) {
+std::optional<std::string> ResultRecorder::Open(const std::string& storePath, const PublishSettings* publish,
+                                                ShownHistory shownHistory) {
     publisher.reset();
     problem.clear();
     reported = false;
@@ -18,7 +19,7 @@ std::optional<std::string> ResultRecorder::Open(const std::string& storePath, co
     }
     if (publish && publish->Enabled()) publisher = std::make_unique<ResultPublisher>(storePath, *publish);
     if (const auto batch = store.CurrentBatch()) shownBatch = batch->id;
-    LoadShown();
+    if (shownHistory == ShownHistory::Load) LoadShown();
     return std::nullopt;
 }
 

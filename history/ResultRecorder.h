@@ -31,10 +31,14 @@ public:
     ResultRecorder(const ResultRecorder&) = delete;
     ResultRecorder& operator=(const ResultRecorder&) = delete;
 
+    // Whether Open fills the shown history with the current batch: a window shows it, a command that
+    // only records and prints does not need it (a batch can hold a hundred thousand results).
+    enum class ShownHistory { Load, Skip };
     // Opens the store file (ResultStore::FileIn of the INI file's folder) and shows its current
     // batch; with publish settings, starts delivering the outbox. The message for the operator when
     // the file cannot be used (results are then kept in memory).
-    std::optional<std::string> Open(const std::string& storePath, const PublishSettings* publish = nullptr);
+    std::optional<std::string> Open(const std::string& storePath, const PublishSettings* publish = nullptr,
+                                    ShownHistory shownHistory = ShownHistory::Load);
 
     struct Outcome {
         bool newPart = false;  // false: the same part read again, or nothing could be kept

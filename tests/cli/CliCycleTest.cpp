@@ -28,6 +28,8 @@ protected:
     // The instrument's cycle moves only when the test says so.
     SimulatorThread simulator{{1, false}, {}, {}, {}, SimulatorThread::Time::ByHand};
     const std::int64_t firstCycleMs = simulator.Locked()->CycleLengthMs(0);
+    // Results are recorded beside the INI file, as on a station set up for production.
+    void SetUp() override { WriteWholeFile(dir.File("VexloModbusTester.ini"), "[Modbus]\nStation=1\n"); }
 
     // Starts three cycles and lets the first one end: its result is printed.
     void RunFirstCycle(CliProcess& cli) {

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 #include <mosquitto.h>
-#include <pwd.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -11,6 +9,7 @@
 
 #include "history/ResultPublisher.h"
 #include "history/ResultRecorder.h"
+#include "tests/history/MqttBroker.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ScopedWorkDir.h"
 
@@ -19,43 +18,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Started by root, mosquitto would become user "mosquitto" and could not keep its sessions here.
-std::string UserName() {
-    const passwd* user = getpwuid(geteuid());
-    return user ? user->pw_name : "root";
-}
-
-// A real mosquitto on a free loopback port, keeping its sessions in a file so that a stop and a
-// start lose nothing queued for a subscriber.
-class Broker {
-public:
-    Broker(const test::ScopedWorkDir& dir, int port) : port(port), log(dir.File("mosquitto.log")) {
-        config = dir.File("mosquitto.conf");
-        test::WriteWholeFile(config, "listener " + std::to_string(port) + " 127.0.0.1\nallow_anonymous true\n" +
-                                         "persistence true\nlog_dest file " + dir.File("mosquitto.log") +
-                                         "\nlog_type all\nuser " + UserName() + "\npersistence_location " + dir.Path() +
-                                         "/\n");
-    }
-    void Start() {
-        process = std::make_unique<test::ChildProcess>(std::vector<std::string>{VEXLO_MOSQUITTO, "-c", config});
-        ASSERT_TRUE(test::WaitForListener(port, 20000)) << "mosquitto did not start on port " << port;
-    }
-    void Stop() { process.reset(); }
-    // How many messages the broker took in from that client, as its log says.
-    int PublishesFrom(const std::string& client) const {
-        const std::string text = test::ReadWholeFile(log);
-        const std::string line = "Received PUBLISH from " + client + " ";
-        int count = 0;
-        for (auto at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++count;
-        return count;
-    }
-
-private:
-    int port;
-    std::string log;
-    std::string config;
-    std::unique_ptr<test::ChildProcess> process;
-};
+using Broker = test::MqttBroker;
 
 // A plant system: a subscriber with a lasting session at QoS 1, collecting the store ids it gets.
 class Subscriber {
