@@ -25,8 +25,4 @@ bool ReplaceWholeFile(const std::string& path, const std::string& text);
 // The reader of the pipe behind file went away, seen without writing to it.
 bool PipeReaderGone(std::FILE* file);
 
-// Said once on standard error when the first result is read, by a build that keeps no results
-// store; nullptr where there is nothing to say.
-const char* ResultsNotStoredNote();
-
 }  // namespace vexlo::cli

@@ -64,6 +64,4 @@ bool PipeReaderGone(std::FILE* file) {
     return ::poll(&descriptor, 1, 0) == 1 && (descriptor.revents & POLLERR) != 0;
 }
 
-const char* ResultsNotStoredNote() { return nullptr; }
-
 }  // namespace vexlo::cli

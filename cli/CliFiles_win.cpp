@@ -102,8 +102,4 @@ bool ReplaceWholeFile(const std::string& path, const std::string& text) {
 // Windows tells of a pipe without reader only when it is written to.
 bool PipeReaderGone(std::FILE*) { return false; }
 
-const char* ResultsNotStoredNote() {
-    return "vexlo-cli: results are not stored by the Windows build (cycle and run keep them with --csv FILE)";
-}
-
 }  // namespace vexlo::cli
