@@ -1,16 +1,12 @@
 #include "cli/CliOutput.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <ctime>
 #include <fstream>
 
+#include "cli/CliFiles.h"
+#include "common/LocalTimestamp.h"
 #include "common/TextFormat.h"
 
 namespace vexlo::cli {
@@ -28,18 +24,6 @@ std::string CsvField(const std::string& text) {
 // that JSON shows 6.137, not 6.1370000000000005).
 double Thousandths(double value) { return std::round(value * 1000.0) / 1000.0; }
 
-// Writes everything and flushes it to the disk; errno tells why when false.
-bool WriteFd(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 bool OutputChannel::Write(const std::string& text) {
@@ -55,26 +39,13 @@ bool OutputChannel::ReaderGone() {
     // A pipe whose reader went away shows an error condition at once: a run that prints nothing for
     // a while (a cycle in progress) notices it without waiting for its next write.
     if (error == 0) {
-        pollfd descriptor{fileno(file), 0, 0};
-        if (::poll(&descriptor, 1, 0) == 1 && (descriptor.revents & POLLERR) != 0) error = EPIPE;
+        if (PipeReaderGone(file)) error = EPIPE;
     }
     return error == EPIPE;
 }
 
 std::string OutputChannel::FailureMessage() const {
     return "vexlo-cli: cannot write to " + name + ": " + std::strerror(error);
-}
-
-std::string IsoTimestamp(std::int64_t timeMs) {
-    const std::time_t seconds = static_cast<std::time_t>(timeMs / 1000);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
-    const long offsetMinutes = local.tm_gmtoff / 60;
-    const long absolute = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
-    return FormatText("%s.%03d%c%02ld:%02ld", text, static_cast<int>(timeMs % 1000), offsetMinutes < 0 ? '-' : '+',
-                      absolute / 60, absolute % 60);
 }
 
 nlohmann::ordered_json ResultRow::Json() const {
@@ -124,10 +95,9 @@ std::optional<std::string> ResultCsv::Failure(const char* what) const {
 }
 
 std::optional<std::string> ResultCsv::Prepare() {
-    struct stat info {};
-    const bool exists = ::stat(path.c_str(), &info) == 0;
-    regularFile = !exists || S_ISREG(info.st_mode);
-    if (append && exists && regularFile && info.st_size > 0) {
+    const FileFacts facts = LookAt(path);
+    regularFile = facts.regular;
+    if (append && facts.exists && regularFile && facts.size > 0) {
         std::ifstream file(path, std::ios::binary);
         std::string first;
         if (!std::getline(file, first)) return Failure("read");
@@ -139,13 +109,7 @@ std::optional<std::string> ResultCsv::Prepare() {
         return std::nullopt;
     }
     if (append || !regularFile) {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-        if (fd < 0) return Failure("open");
-        const bool ok = WriteFd(fd, ResultRow::CsvHeader() + "\n");
-        const int saved = errno;
-        ::close(fd);
-        errno = saved;
-        return ok ? std::nullopt : Failure("write to");
+        return AppendToFile(path, ResultRow::CsvHeader() + "\n", true, false) ? std::nullopt : Failure("write to");
     }
     return WriteWhole();
 }
@@ -153,32 +117,13 @@ std::optional<std::string> ResultCsv::Prepare() {
 std::optional<std::string> ResultCsv::Add(const ResultRow& row) {
     lines.push_back(row.CsvLine());
     if (!append && regularFile) return WriteWhole();
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0) return Failure("open");
-    bool ok = WriteFd(fd, lines.back() + "\n");
-    if (ok && regularFile) ok = ::fsync(fd) == 0;
-    const int saved = errno;
-    ::close(fd);
-    errno = saved;
-    return ok ? std::nullopt : Failure("write to");
+    return AppendToFile(path, lines.back() + "\n", false, regularFile) ? std::nullopt : Failure("write to");
 }
 
 std::optional<std::string> ResultCsv::WriteWhole() {
     std::string text = ResultRow::CsvHeader() + "\n";
     for (const auto& line : lines) text += line + "\n";
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) return Failure("write to");
-    bool ok = ::fchmod(fd, 0644) == 0 && WriteFd(fd, text) && ::fsync(fd) == 0;
-    int saved = errno;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
-        ok = false;
-        saved = errno;
-    }
-    if (!ok) ::unlink(temporary.c_str());
-    errno = saved;
-    return ok ? std::nullopt : Failure("write to");
+    return ReplaceWholeFile(path, text) ? std::nullopt : Failure("write to");
 }
 
 }  // namespace vexlo::cli

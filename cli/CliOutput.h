@@ -43,9 +43,6 @@ struct ResultRow {
     std::string CsvLine() const;
 };
 
-// "2026-12-07T04:05:06.789+01:00": local time with its offset from UTC.
-std::string IsoTimestamp(std::int64_t timeMs);
-
 // The CSV file of a run. Without --append the file is rewritten whole after each result into a
 // temporary file beside it, then renamed over it: at every moment the file holds a complete CSV
 // (a killed run never leaves a half-written file in place of a good one). With --append each line

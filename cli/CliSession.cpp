@@ -344,9 +344,14 @@ void CliSession::OpenStore() {
     recorder = std::make_unique<ResultRecorder>(shown);
     if (!iniPresent) {
         // The store lives beside the INI file: a directory without one gets no file it did not ask for.
-        std::fprintf(err, "vexlo-cli: results are not stored: there is no %s (the results store is kept beside it)\n",
-                     settings.FilePath().c_str());
-        (void)recorder->Store().OpenInMemory();
+        if (!recorder->Store().OpenInMemory()) {
+            std::fprintf(err,
+                         "vexlo-cli: results are not stored: there is no %s (the results store is kept beside it)\n",
+                         settings.FilePath().c_str());
+        } else {
+            // A build without a results store (Windows) says so in its own words, once.
+            StoreProblem(recorder->Open(ResultStore::FileIn(settings.Directory())));
+        }
         return;
     }
     std::string publishError;
