@@ -125,7 +125,9 @@ TEST_F(ConsoleScriptedTest, ReadFifoWhilePollingGoesByThePolledCount) {
     link.Add({false, StatusReply({3, 0, 7, 0x0021, 0x0104, 1234, 14000, -5678, 6000})});
     console->TimerTick();
     console->ReadFifoCommand();
-    EXPECT_EQ(view.messages, std::vector<std::string>{"FIFO empty !!!, Run cycle first"});
+    // (A build without a results store has said so before: the last message is the command's.)
+    ASSERT_FALSE(view.messages.empty());
+    EXPECT_EQ(view.messages.back(), "FIFO empty !!!, Run cycle first");
     EXPECT_EQ(sent.size(), 1u);
 
     link.Add({false, StatusReply({3, 5, 7, 0x0021, 0x0104, 1234, 14000, -5678, 6000})});
