@@ -5,7 +5,7 @@
 namespace vexlo {
 namespace {
 
-const char* const kNoStore = "This build has no SQLite: results are shown but not saved.";
+const char* const kNoStore = "This build has no SQLite.";
 
 }  // namespace
 
