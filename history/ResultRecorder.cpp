@@ -60,16 +60,7 @@ ResultRecorder::Outcome ResultRecorder::Record(const ResultRecord& result, Resul
             // No store at all, not even in memory: the result is still shown, unsaved, without the
             // one-row rule.
             recording.outcome = ResultStore::Outcome::Recorded;
-            StoredResult& row = recording.row;
-            row.recordedMs = nowMs;
-            row.source = source;
-            row.port = context.port;
-            row.station = context.station;
-            row.raw = result;
-            row.limits = context.limits;
-            row.partId = context.partId;
-            row.operatorName = context.operatorName;
-            row.batchId = shownBatch;
+            recording.row = StoredResult::Read(result, source, context, nowMs, shownBatch);
         }
     }
     outcome.row = recording.row;

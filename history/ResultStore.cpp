@@ -412,19 +412,11 @@ ResultStore::Recording ResultStore::Record(const ResultRecord& result, ResultSou
 
     const auto batch = CurrentBatch();
     if (!batch) return fail("could not be read");
+    recording.row = StoredResult::Read(result, source, context, nowMs, batch->id);
     StoredResult& row = recording.row;
-    row.recordedMs = nowMs;
-    row.source = source;
     // The end time belongs to the newest part: the first one read after the end was seen, unless it
     // came from a FIFO that may hold older parts.
     if (firstOfCycle && source != ResultSource::Fifo) row.cycleEndedMs = endedMs;
-    row.port = context.port;
-    row.station = context.station;
-    row.raw = result;
-    row.limits = context.limits;
-    row.partId = context.partId;
-    row.operatorName = context.operatorName;
-    row.batchId = batch->id;
     const HistoryEntry entry = row.Entry();
 
     Statement insert(db,

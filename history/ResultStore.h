@@ -49,6 +49,10 @@ struct StoredResult {
     std::string operatorName;
     std::int64_t batchId = 0;
 
+    // A new row of a result read from the instrument, not yet saved (no id).
+    static StoredResult Read(const ResultRecord& result, ResultSource source, const ResultContext& context,
+                             std::int64_t nowMs, std::int64_t batchId);
+
     // The decoded result with the pass rule of the history.
     HistoryEntry Entry() const;
 };

@@ -24,6 +24,21 @@ const char* SourceName(ResultSource source) {
     return "last result";
 }
 
+StoredResult StoredResult::Read(const ResultRecord& result, ResultSource source, const ResultContext& context,
+                                std::int64_t nowMs, std::int64_t batchId) {
+    StoredResult row;
+    row.recordedMs = nowMs;
+    row.source = source;
+    row.port = context.port;
+    row.station = context.station;
+    row.raw = result;
+    row.limits = context.limits;
+    row.partId = context.partId;
+    row.operatorName = context.operatorName;
+    row.batchId = batchId;
+    return row;
+}
+
 HistoryEntry StoredResult::Entry() const {
     HistoryEntry entry = HistoryEntry::From(raw, recordedMs);
     entry.id = id;
