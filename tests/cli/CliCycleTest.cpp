@@ -91,7 +91,9 @@ TEST_F(CliCycleTest, NoProgressTowardsAResultFails) {
     };
     for (const auto& [words, busyBefore, message] : cases) {
         // The instrument's time stands still: a cycle started never ends.
-        if (busyBefore) ASSERT_EQ(RunCli({"start", "--port", simulator.PortPath(), "--station", "1"}).code, 0);
+        if (busyBefore) {
+            ASSERT_EQ(RunCli({"start", "--port", simulator.PortPath(), "--station", "1"}).code, 0);
+        }
         std::vector<const char*> argv = words;
         for (const char* word : {"--port", simulator.PortPath().c_str(), "--station", "1"}) argv.push_back(word);
         std::FILE* out = std::tmpfile();
@@ -108,7 +110,9 @@ TEST_F(CliCycleTest, NoProgressTowardsAResultFails) {
         std::fclose(err);
         // A cycle this run started is reset; one it found running is left alone.
         EXPECT_EQ(simulator.Locked()->CycleRunning(), words[1] == std::string("cycle") && busyBefore);
-        if (busyBefore) ASSERT_EQ(RunCli({"reset", "--port", simulator.PortPath(), "--station", "1"}).code, 0);
+        if (busyBefore) {
+            ASSERT_EQ(RunCli({"reset", "--port", simulator.PortPath(), "--station", "1"}).code, 0);
+        }
     }
 }
 
