@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -23,11 +22,7 @@
 
 #include "modbus/ModbusRtuMaster.h"
 #include "serial/PortNameResolver.h"
-#include "simulator/FaultPlan.h"
-#include "simulator/InstrumentModel.h"
-#include "simulator/PseudoTerminal.h"
-#include "simulator/RtuSlave.h"
-#include "simulator/SlaveProtocol.h"
+#include "simulator/harness/SimulatorThread.h"
 
 extern char** environ;
 
@@ -37,28 +32,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kReads = 200;
-
-class Instrument {
-public:
-    explicit Instrument(std::uint32_t baud)
-        : protocol(model, {1, false}),
-          slave(pty.MasterFd(), protocol, faults, {baud, 0}),
-          worker([this] { slave.Run(stopping); }) {}
-    ~Instrument() {
-        stopping = true;
-        worker.join();
-    }
-    const std::string& Path() const { return pty.SlavePath(); }
-
-private:
-    PseudoTerminal pty;
-    sim::InstrumentModel model;
-    sim::SlaveProtocol protocol;
-    sim::FaultPlan faults;
-    sim::RtuSlave slave;
-    std::atomic<bool> stopping{false};
-    std::thread worker;
-};
 
 // A device server run beside the benchmark, stopped when it goes.
 class Server {
@@ -157,17 +130,17 @@ void MeasureStatusReads(benchmark::State& state, const std::string& path, const 
 }
 
 void BM_StatusReadDirect(benchmark::State& state) {
-    Instrument instrument(static_cast<std::uint32_t>(state.range(0)));
-    MeasureStatusReads(state, "direct", instrument.Path());
+    test::SimulatorThread instrument({1, false}, {}, {}, {static_cast<std::uint32_t>(state.range(0)), 0});
+    MeasureStatusReads(state, "direct", instrument.PortPath());
 }
 
 void BM_StatusReadSer2netDefault(benchmark::State& state) {
-    Instrument instrument(static_cast<std::uint32_t>(state.range(0)));
+    test::SimulatorThread instrument({1, false}, {}, {}, {static_cast<std::uint32_t>(state.range(0)), 0});
     const int port = FreePort();
     const auto config =
         std::filesystem::temp_directory_path() / ("vexlo-ser2net-" + std::to_string(getpid()) + ".yaml");
     std::ofstream(config) << "%YAML 1.1\n---\nconnection: &instrument\n  accepter: telnet(rfc2217),tcp,127.0.0.1,"
-                          << port << "\n  enable: on\n  connector: serialdev," << instrument.Path() << ","
+                          << port << "\n  enable: on\n  connector: serialdev," << instrument.PortPath() << ","
                           << state.range(0) << "n81,local\n";
     Server server({"/usr/sbin/ser2net", "-n", "-d", "-c", config.string()});
     if (!WaitForListener(port)) {
@@ -179,11 +152,11 @@ void BM_StatusReadSer2netDefault(benchmark::State& state) {
 }
 
 void BM_StatusReadSocatRaw(benchmark::State& state) {
-    Instrument instrument(static_cast<std::uint32_t>(state.range(0)));
+    test::SimulatorThread instrument({1, false}, {}, {}, {static_cast<std::uint32_t>(state.range(0)), 0});
     const int port = FreePort();
     // A child for each connection: the check that it listens takes one, the benchmark the next.
     Server server({"/usr/bin/socat", "TCP-LISTEN:" + std::to_string(port) + ",bind=127.0.0.1,reuseaddr,fork",
-                   "FILE:" + instrument.Path() + ",raw,echo=0"});
+                   "FILE:" + instrument.PortPath() + ",raw,echo=0"});
     if (!WaitForListener(port)) {
         state.SkipWithError("socat did not start");
         return;
