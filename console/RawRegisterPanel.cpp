@@ -51,6 +51,14 @@ bool RawRegisterPanel::ExchangeFields() {
     return true;
 }
 
+void RawRegisterPanel::ShowFields() {
+    view.SetEntryText(Entry::ReadAddress, readAddressText);
+    view.SetEntryText(Entry::WriteAddress, writeAddressText);
+    view.SetEntryText(Entry::WordCount, std::to_string(wordCount));
+    view.SetEntryText(Entry::WriteLong, std::to_string(writeLongValue));
+    view.SetEntryText(Entry::WriteWord, std::to_string(writeWordValue));
+}
+
 // Every command sends nothing after a refused entry: the screen no longer shows the value the
 // member still holds.
 void RawRegisterPanel::ReadWordsCommand() {

@@ -32,6 +32,8 @@ public:
     // address, "Num. of words" and its range, write Long, write Word. Stops at the first refused
     // field with its prompt; false then, and the command sends nothing.
     bool ExchangeFields();
+    // Puts the members into the entry fields: the form starts with what the panel holds.
+    void ShowFields();
 
     void ReadWordsCommand();
     void WriteWordCommand();

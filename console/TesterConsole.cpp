@@ -53,6 +53,7 @@ void TesterConsole::Initialise() {
     view.SetEntryText(Entry::TimeProgram, "1");
     view.SetEntryText(Entry::RunningProgram, "1");
     view.SetEntryText(Entry::InterCycle, "5");
+    rawPanel.ShowFields();
     statusCaption = view.StatusCaption();
     view.SetLamp(kLampYellow, 0, 0);
     lampState = kLampYellow;

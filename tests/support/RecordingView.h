@@ -55,12 +55,7 @@ public:
     TraceListObserver* TraceObserver() override { return nullptr; }
     TraceListObserver* ResultObserver() override { return nullptr; }
 
-    // The raw panel's entries start as the window's form has them.
-    std::map<Entry, std::string> entries = {{Entry::ReadAddress, "2301"},
-                                            {Entry::WriteAddress, "6000"},
-                                            {Entry::WordCount, "1"},
-                                            {Entry::WriteWord, "0"},
-                                            {Entry::WriteLong, "0"}};
+    std::map<Entry, std::string> entries;
     std::set<Option> checked;
     std::map<Display, std::string> displays;
     std::map<Display, int> displayWrites;

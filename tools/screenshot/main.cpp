@@ -4,7 +4,8 @@
 //   vexlo-screenshot FILE.png             the console, polling, at the size it opens at
 //   vexlo-screenshot --screen FILE.png    the whole screen with the console on it
 //   vexlo-screenshot --all DIR            the console polling, enlarged, running a cycle, showing its
-//                                         result, and each dialog, as DIR/<name>.png
+//                                         result, each dialog, and the results history with its
+//                                         statistics (the store's latest batch), as DIR/<name>.png
 #include <QApplication>
 #include <QCheckBox>
 #include <QCommandLineParser>
@@ -14,6 +15,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTabWidget>
 #include <clocale>
 #include <cstdio>
 #include <functional>
@@ -79,6 +81,17 @@ bool AllPictures(ConsoleWindow& console, AppSettings& settings, const QDir& dir)
     dialog(TimeSetupDialog(console.Console(), 1, &console), "time-setup");
     dialog(IdentifierDialog(console.Console(), &console), "identifiants");
     dialog(AboutDialog(&console), "about");
+
+    HistoryWindow& history = console.OpenHistory();
+    history.show();
+    Settle(300);
+    ok &= Save(&history, dir.filePath("history.png"));
+    if (auto* tabs = history.findChild<QTabWidget*>()) {
+        tabs->setCurrentIndex(1);
+        Settle(300);
+        ok &= Save(&history, dir.filePath("history-spc.png"));
+    }
+    history.close();
     return ok;
 }
 
