@@ -21,16 +21,15 @@ size_t Count(const std::string& text, const std::string& part) {
 
 }  // namespace
 
-CliProcess::CliProcess(const std::vector<std::string>& arguments) {
+// Standard error goes to a file, read at the end: only standard output needs reading while it runs.
+CliProcess::CliProcess(const std::vector<std::string>& arguments) : errFile(std::tmpfile()) {
     int outPipe[2];
-    int errPipe[2];
-    if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return;
+    if (!errFile || pipe(outPipe) != 0) return;
     pid = fork();
     if (pid == 0) {
         dup2(outPipe[1], STDOUT_FILENO);
-        dup2(errPipe[1], STDERR_FILENO);
+        dup2(fileno(errFile), STDERR_FILENO);
         close(outPipe[0]);
-        close(errPipe[0]);
         std::vector<std::string> all{VEXLO_CLI_BINARY};
         all.insert(all.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
@@ -40,9 +39,7 @@ CliProcess::CliProcess(const std::vector<std::string>& arguments) {
         _exit(127);
     }
     close(outPipe[1]);
-    close(errPipe[1]);
     outFd = outPipe[0];
-    errFd = errPipe[0];
 }
 
 CliProcess::~CliProcess() {
@@ -50,27 +47,17 @@ CliProcess::~CliProcess() {
         kill(pid, SIGKILL);
         Wait();
     }
-    if (outFd >= 0) close(outFd);
-    if (errFd >= 0) close(errFd);
+    CloseOutput();
+    if (errFile) std::fclose(errFile);
 }
 
-bool CliProcess::ReadSome(int timeoutMs) {
-    pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-    if (poll(fds, 2, timeoutMs) <= 0) return false;
-    bool any = false;
+void CliProcess::ReadSome(int timeoutMs) {
+    pollfd fd{outFd, POLLIN, 0};
+    if (poll(&fd, 1, timeoutMs) <= 0) return;
     char buffer[4096];
-    for (int i = 0; i < 2; ++i) {
-        if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
-        const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-        if (n > 0) {
-            (i == 0 ? out : err).append(buffer, static_cast<size_t>(n));
-            any = true;
-        } else {
-            close(fds[i].fd);
-            (i == 0 ? outFd : errFd) = -1;
-        }
-    }
-    return any || outFd >= 0 || errFd >= 0;
+    const ssize_t n = read(outFd, buffer, sizeof buffer);
+    if (n <= 0) return CloseOutput();
+    out.append(buffer, static_cast<size_t>(n));
 }
 
 bool CliProcess::WaitForOutput(const std::string& text, int times, int timeoutMs) {
@@ -93,12 +80,15 @@ void CliProcess::Signal(int signal) {
 
 int CliProcess::Wait() {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRunLimitMs);
-    while ((outFd >= 0 || errFd >= 0) && std::chrono::steady_clock::now() < end) ReadSome(100);
+    while (outFd >= 0 && std::chrono::steady_clock::now() < end) ReadSome(100);
     if (pid <= 0) return -1;
     if (std::chrono::steady_clock::now() >= end) kill(pid, SIGKILL);
     int status = 0;
     waitpid(pid, &status, 0);
     pid = -1;
+    char buffer[4096];
+    std::rewind(errFile);
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, errFile)) > 0;) err.append(buffer, n);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 

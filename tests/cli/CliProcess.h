@@ -2,12 +2,13 @@
 
 #include <sys/types.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 namespace vexlo::test {
 
-// vexlo-cli run as a child process of the test, its standard output and error on pipes.
+// vexlo-cli run as a child process of the test, its standard output on a pipe.
 class CliProcess {
 public:
     explicit CliProcess(const std::vector<std::string>& arguments);
@@ -20,17 +21,17 @@ public:
     // The reader of standard output goes away, as `| head` does.
     void CloseOutput();
     void Signal(int signal);
-    // Reads what is left and gives the exit status (128 + signal when a signal killed it).
+    // Reads what is left, gives the exit status (128 + signal when a signal killed it) and fills Err().
     int Wait();
     const std::string& Out() const { return out; }
     const std::string& Err() const { return err; }
 
 private:
-    bool ReadSome(int timeoutMs);
+    void ReadSome(int timeoutMs);
 
     pid_t pid = -1;
     int outFd = -1;
-    int errFd = -1;
+    std::FILE* errFile = nullptr;
     std::string out;
     std::string err;
 };

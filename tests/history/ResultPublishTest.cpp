@@ -3,8 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+#include <functional>
 #include <nlohmann/json.hpp>
 
 #include "history/ResultPublisher.h"
@@ -21,7 +20,8 @@ using namespace std::chrono_literals;
 
 using Broker = test::MqttBroker;
 
-// A plant system: a subscriber with a lasting session at QoS 1, collecting the store ids it gets.
+// A plant system: a subscriber with a lasting session at QoS 1, collecting the store ids it gets. It
+// runs its side of the connection only while the test waits on it, reconnecting after a restart.
 class Subscriber {
 public:
     Subscriber(int port, const std::string& topic) : topic(topic) {
@@ -30,30 +30,28 @@ public:
         mosquitto_connect_callback_set(handle, [](mosquitto* m, void* self, int rc) {
             if (rc == 0) mosquitto_subscribe(m, nullptr, static_cast<Subscriber*>(self)->topic.c_str(), 1);
         });
-        mosquitto_subscribe_callback_set(
-            handle, [](mosquitto*, void* self, int, int, const int*) { static_cast<Subscriber*>(self)->Note(-1); });
+        mosquitto_subscribe_callback_set(handle, [](mosquitto*, void* self, int, int, const int*) {
+            static_cast<Subscriber*>(self)->subscribed = true;
+        });
         mosquitto_message_callback_set(handle, [](mosquitto*, void* self, const mosquitto_message* message) {
             const auto* text = static_cast<const char*>(message->payload);
-            static_cast<Subscriber*>(self)->Note(nlohmann::json::parse(text, text + message->payloadlen)["id"]);
+            const int id = nlohmann::json::parse(text, text + message->payloadlen)["id"];
+            // The broker may hand a message over again after a restart (QoS 1): like any receiver,
+            // this one keeps the first of each store id.
+            auto& ids = static_cast<Subscriber*>(self)->ids;
+            if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
         });
-        mosquitto_reconnect_delay_set(handle, 1, 1, false);
         mosquitto_connect(handle, "127.0.0.1", port, 30);
-        mosquitto_loop_start(handle);
     }
-    ~Subscriber() {
-        mosquitto_disconnect(handle);
-        mosquitto_loop_stop(handle, true);
-        mosquitto_destroy(handle);
-    }
-    // Waits (bounded) until the condition holds on the subscriber's state.
-    template <typename Condition>
-    bool WaitFor(Condition condition) {
-        std::unique_lock<std::mutex> lock(mutex);
-        return changed.wait_for(lock, 30s, [&] { return condition(*this); });
-    }
-    std::vector<int> Ids() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return ids;
+    ~Subscriber() { mosquitto_destroy(handle); }
+    // Runs the connection until the condition holds, at most 30 s.
+    bool WaitFor(const std::function<bool()>& condition) {
+        const auto end = std::chrono::steady_clock::now() + 30s;
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() > end) return false;
+            if (mosquitto_loop(handle, 100, 1) != MOSQ_ERR_SUCCESS) mosquitto_reconnect(handle);
+        }
+        return true;
     }
 
     std::string topic;
@@ -61,19 +59,7 @@ public:
     std::vector<int> ids;
 
 private:
-    // The broker may hand a message to a subscriber again after a restart (QoS 1): like any
-    // receiver, this one keeps the first of each store id.
-    void Note(int id) {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            if (id < 0) subscribed = true;
-            if (id >= 0 && std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
-        }
-        changed.notify_all();
-    }
     mosquitto* handle = nullptr;
-    std::mutex mutex;
-    std::condition_variable changed;
 };
 
 ResultRecord Result(std::int32_t leak) { return test::MakeResult({.leak = leak}); }
@@ -91,7 +77,7 @@ TEST(ResultPublishTest, EveryResultArrivesOnceInOrderAcrossABrokerRestart) {
     Broker broker(dir, port);
     broker.Start();
     Subscriber plant(port, settings->topic);
-    ASSERT_TRUE(plant.WaitFor([](Subscriber& s) { return s.subscribed; }));
+    ASSERT_TRUE(plant.WaitFor([&] { return plant.subscribed; }));
 
     ResultHistory shown;
     auto recorder = std::make_unique<ResultRecorder>(shown);
@@ -105,7 +91,7 @@ TEST(ResultPublishTest, EveryResultArrivesOnceInOrderAcrossABrokerRestart) {
         EXPECT_FALSE(recorder->Record(Result(leak), ResultSource::LastResult, line, ++now).newPart);
     };
     for (int leak = 1; leak <= 3; ++leak) cycle(leak);
-    ASSERT_TRUE(plant.WaitFor([](Subscriber& s) { return s.ids.size() >= 3; }));
+    ASSERT_TRUE(plant.WaitFor([&] { return plant.ids.size() >= 3; }));
 
     broker.Stop();
     for (int leak = 4; leak <= 6; ++leak) cycle(leak);
@@ -114,8 +100,8 @@ TEST(ResultPublishTest, EveryResultArrivesOnceInOrderAcrossABrokerRestart) {
     EXPECT_NE(error.find("mqtt://127.0.0.1:" + std::to_string(port)), std::string::npos) << error;
 
     broker.Start();
-    ASSERT_TRUE(plant.WaitFor([](Subscriber& s) { return s.ids.size() >= 6; }));
-    EXPECT_EQ(plant.Ids(), (std::vector<int>{1, 2, 3, 4, 5, 6}));
+    ASSERT_TRUE(plant.WaitFor([&] { return plant.ids.size() >= 6; }));
+    EXPECT_EQ(plant.ids, (std::vector<int>{1, 2, 3, 4, 5, 6}));
 
     // A result left in the outbox by a program that stopped goes out with the next delivery.
     broker.Stop();
@@ -127,8 +113,8 @@ TEST(ResultPublishTest, EveryResultArrivesOnceInOrderAcrossABrokerRestart) {
     broker.Start();
     EXPECT_TRUE(DeliverPending(dir.File(ResultStore::kFileName), *settings, 20000, error)) << error;
     EXPECT_EQ(other.PendingCount(), 0);
-    ASSERT_TRUE(plant.WaitFor([](Subscriber& s) { return s.ids.size() >= 7; }));
-    EXPECT_EQ(plant.Ids(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
+    ASSERT_TRUE(plant.WaitFor([&] { return plant.ids.size() >= 7; }));
+    EXPECT_EQ(plant.ids, (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
     // Each result went to the broker once: no message was sent again after it was acknowledged.
     EXPECT_EQ(broker.PublishesFrom("station-7"), 7);
 }

@@ -84,6 +84,11 @@ constexpr double kAbsent = -1e300;
 const char* const kSpcKeys[] = {"n",     "mean", "stdDev", "sigmaWithin", "mrBar", "ucl",        "lcl",
                                 "mrUcl", "cp",   "cpk",    "pp",          "ppk",   "cpkLower95", "cpkUpper95"};
 
+template <typename... Figure>
+std::vector<double> Figures(Figure... figures) {
+    return {static_cast<double>(figures)...};
+}
+
 // Checks the object against the row, through its printed text: full precision survives.
 void ExpectFigures(const nlohmann::json& object, const char* const* keys, const std::vector<double>& row,
                    const char* name) {
@@ -105,14 +110,10 @@ void ExpectFigures(const nlohmann::json& object, const char* const* keys, const 
 TEST(SpcTest, FiguresOneAndTwoSided) {
     const double A = kAbsent;
     const auto run4 = WithPattern({11, 11, 11, 11, 11, 11, 11, 11});
-    const std::vector<double> shared{32,
-                                     10.5625,
-                                     1.0453429750487975,
-                                     1.401281171356669,
-                                     1.5806451612903225,
-                                     14.766343514070007,
-                                     6.358656485929993,
-                                     5.163967741935483};
+    const std::vector<double> zigzag{10, 12, 9, 11, 10, 12, 9, 11, 10, 12, 9, 11,
+                                     10, 12, 9, 11, 10, 12, 9, 11, 10, 12, 9, 11};
+    const auto shared = Figures(32, 10.5625, 1.0453429750487975, 1.401281171356669, 1.5806451612903225,
+                                14.766343514070007, 6.358656485929993, 5.163967741935483);
     const auto row = [&](std::vector<double> indices) {
         auto all = shared;
         all.insert(all.end(), indices.begin(), indices.end());
@@ -124,24 +125,19 @@ TEST(SpcTest, FiguresOneAndTwoSided) {
         std::optional<double> usl, lsl;
         std::vector<double> expected;
     };
+    const auto nil = std::nullopt;
     const Case cases[] = {
-        {"one-sided, 24 values: no interval",
-         {10, 12, 9, 11, 10, 12, 9, 11, 10, 12, 9, 11, 10, 12, 9, 11, 10, 12, 9, 11, 10, 12, 9, 11},
-         16,
-         {},
-         {24, 10.5, 1.1420804814403216, 1.811594202898551, 2.0434782608695654, 15.934782608695652, 5.065217391304347,
-          6.67604347826087, A, 1.0119999999999998, A, 1.6052575655800072, A, A}},
-        {"one-sided with interval",
-         run4,
-         16,
-         {},
-         row({A, 1.2934591836734692, A, 1.7338806910864744, 0.9514093319251499, 1.6355090354217885})},
+        {"one-sided, 24 values: no interval", zigzag, 16, nil,
+         Figures(24, 10.5, 1.1420804814403216, 1.811594202898551, 2.0434782608695654, 15.934782608695652,
+                 5.065217391304347, 6.67604347826087, A, 1.0119999999999998, A, 1.6052575655800072, A, A)},
+        {"one-sided with interval", run4, 16, nil,
+         row(Figures(A, 1.2934591836734692, A, 1.7338806910864744, 0.9514093319251499, 1.6355090354217885))},
         {"two-sided, upper side nearer", run4, 16, 5,
-         row({1.308326530612245, 1.2934591836734692, 1.7538103542024108, 1.7338806910864744, 0.9514093319251499,
-              1.6355090354217885})},
+         row(Figures(1.308326530612245, 1.2934591836734692, 1.7538103542024108, 1.7338806910864744, 0.9514093319251499,
+                     1.6355090354217885))},
         {"two-sided, lower side nearer", run4, 20, 8,
-         row({1.427265306122449, 0.6095612244897959, 1.9132476591299026, 0.8171161877533959, 0.4188777355046966,
-              0.8002447134748951})},
+         row(Figures(1.427265306122449, 0.6095612244897959, 1.9132476591299026, 0.8171161877533959, 0.4188777355046966,
+                     0.8002447134748951))},
     };
     for (const auto& c : cases)
         ExpectFigures(SpcJson(MakeSpcReport(c.values, c.usl, c.lsl)), kSpcKeys, c.expected, c.name);
@@ -149,52 +145,31 @@ TEST(SpcTest, FiguresOneAndTwoSided) {
 }
 
 TEST(SpcTest, DegenerateInputGivesReasonsNeverNaN) {
+    using Keys = std::vector<std::string>;
     struct Case {
         const char* name;
         std::vector<double> values;
         std::optional<double> usl, lsl;
-        std::vector<std::string> keys;  // besides n and flags
+        Keys keys;  // besides n and flags
         const char* cpkReason;
     };
-    const std::vector<double> twelve{10, 12, 9, 11, 10, 12, 9, 11, 10, 12, 9, 11};
+    const std::vector<double> none, one{3}, equal{0.1, 0.1, 0.1}, twelve{10, 12, 9, 11, 10, 12, 9, 11, 10, 12, 9, 11};
+    const Keys noKeys, mean{"mean"}, chart{"mean", "stdDev", "sigmaWithin", "mrBar", "ucl", "lcl", "mrUcl"};
+    const Keys indices{"cpk", "lcl", "mean", "mrBar", "mrUcl", "ppk", "sigmaWithin", "stdDev", "ucl"};
+    const auto nil = std::nullopt;
     const Case cases[] = {
-        {"no values", {}, 5, {}, {}, "at least 2 results are needed (0 so far)"},
-        {"one value", {3}, 5, {}, {"mean"}, "at least 2 results are needed (1 so far)"},
-        {"all equal",
-         {0.1, 0.1, 0.1},
-         5,
-         {},
-         {"mean", "stdDev", "sigmaWithin", "mrBar", "ucl", "lcl", "mrUcl"},
-         "all values are equal: no spread to judge"},
-        {"no USL",
-         twelve,
-         {},
-         {},
-         {"mean", "stdDev", "sigmaWithin", "mrBar", "ucl", "lcl", "mrUcl"},
-         "no upper limit (USL) known"},
-        {"USL equal to LSL",
-         twelve,
-         10,
-         10,
-         {"mean", "stdDev", "sigmaWithin", "mrBar", "ucl", "lcl", "mrUcl"},
-         "the USL must lie above the LSL"},
-        {"USL below LSL",
-         twelve,
-         9,
-         12,
-         {"mean", "stdDev", "sigmaWithin", "mrBar", "ucl", "lcl", "mrUcl"},
-         "the USL must lie above the LSL"},
-        {"under 30 values",
-         twelve,
-         16,
-         {},
-         {"mean", "stdDev", "sigmaWithin", "mrBar", "ucl", "lcl", "mrUcl", "cpk", "ppk"},
-         nullptr},
+        {"no values", none, 5, nil, noKeys, "at least 2 results are needed (0 so far)"},
+        {"one value", one, 5, nil, mean, "at least 2 results are needed (1 so far)"},
+        {"all equal", equal, 5, nil, chart, "all values are equal: no spread to judge"},
+        {"no USL", twelve, nil, nil, chart, "no upper limit (USL) known"},
+        {"USL equal to LSL", twelve, 10, 10, chart, "the USL must lie above the LSL"},
+        {"USL below LSL", twelve, 9, 12, chart, "the USL must lie above the LSL"},
+        {"under 30 values", twelve, 16, nil, indices, nullptr},
     };
     for (const auto& c : cases) {
         const SpcReport report = MakeSpcReport(c.values, c.usl, c.lsl);
         const auto json = SpcJson(report);
-        std::vector<std::string> keys;
+        Keys keys;
         for (const auto& [key, value] : json.items()) {
             if (key != "n" && key != "flags") keys.push_back(key);
             if (value.is_number()) {
@@ -211,8 +186,7 @@ TEST(SpcTest, DegenerateInputGivesReasonsNeverNaN) {
         }
         EXPECT_FALSE(report.capability.cp.reason.empty()) << c.name;
     }
-    const auto equal = MakeSpcReport({0.1, 0.1, 0.1}, 5, {});
-    EXPECT_EQ(*equal.capability.mean.value, 0.1);
+    EXPECT_EQ(*MakeSpcReport(equal, 5, {}).capability.mean.value, 0.1);
     EXPECT_EQ(MakeSpcReport(twelve, 16, {}).capability.cpkLower95.reason,
               "18 more results needed for the 95 % interval (30 at least)");
 }
@@ -225,59 +199,35 @@ TEST(SpcTest, GaugeStudy) {
     }
     const std::vector<double> twentySix(thirty.begin(), thirty.begin() + 26);
     const std::vector<double> twentyFour(thirty.begin(), thirty.begin() + 24);
+    const std::vector<double> equal(25, 1.5);
     const char* const keys[] = {"n", "mean", "stdDev", "bias", "cg", "cgk"};
     const double A = kAbsent;
     struct Case {
         const char* name;
         std::vector<double> values;
         double reference, tolerance;
-        std::vector<double> expected;
         bool passed;
         const char* note;
+        std::vector<double> expected;
     };
+    const char* const recommended30 = "50 values are recommended (30 given)";
     const Case cases[] = {
-        {"passes",
-         thirty,
-         10.01,
-         2,
-         {30, 10.004999999999999, 0.015256428831467909, -0.005000000000000782, 4.369742578889761, 4.2604990144174995},
-         true,
-         "50 values are recommended (30 given)"},
-        {"tolerance too tight",
-         thirty,
-         10.01,
-         0.5,
-         {30, 10.004999999999999, 0.015256428831467909, -0.005000000000000782, 1.0924356447224401, 0.983192080250179},
-         false,
-         "50 values are recommended (30 given)"},
-        {"bias too large, 26 values",
-         twentySix,
-         9.9,
-         1.0,
-         {26, 10.004999999999999, 0.01581138830084156, 0.10499999999999865, 2.1081851067789645, -0.10540925533891964},
-         false,
-         "50 values are recommended (26 given)"},
-        {"24 values",
-         twentyFour,
-         10,
-         2,
-         {24, 10.005, 0.014744195615489399, 0.005, A, A},
-         false,
-         "at least 25 values are needed (24 given)"},
-        {"no tolerance",
-         thirty,
-         10,
-         0,
-         {30, 10.005, 0.015256428831467909, 0.005, A, A},
-         false,
-         "the tolerance must be above 0"},
-        {"all equal",
-         std::vector<double>(25, 1.5),
-         1.5,
-         1,
-         {25, 1.5, 0, 0, A, A},
-         false,
-         "all values are equal: the tester's resolution is too coarse to judge its spread"},
+        {"passes", thirty, 10.01, 2, true, recommended30,
+         Figures(30, 10.004999999999999, 0.015256428831467909, -0.005000000000000782, 4.369742578889761,
+                 4.2604990144174995)},
+        {"tolerance too tight", thirty, 10.01, 0.5, false, recommended30,
+         Figures(30, 10.004999999999999, 0.015256428831467909, -0.005000000000000782, 1.0924356447224401,
+                 0.983192080250179)},
+        {"bias too large, 26 values", twentySix, 9.9, 1.0, false, "50 values are recommended (26 given)",
+         Figures(26, 10.004999999999999, 0.01581138830084156, 0.10499999999999865, 2.1081851067789645,
+                 -0.10540925533891964)},
+        {"24 values", twentyFour, 10, 2, false, "at least 25 values are needed (24 given)",
+         Figures(24, 10.005, 0.014744195615489399, 0.005, A, A)},
+        {"no tolerance", thirty, 10, 0, false, "the tolerance must be above 0",
+         Figures(30, 10.005, 0.015256428831467909, 0.005, A, A)},
+        {"all equal", equal, 1.5, 1, false,
+         "all values are equal: the tester's resolution is too coarse to judge its spread",
+         Figures(25, 1.5, 0, 0, A, A)},
     };
     for (const auto& c : cases) {
         const auto study = StudyGauge(c.values, c.reference, c.tolerance);
