@@ -54,12 +54,12 @@ TEST(LedCheckBoxTest, LightColours) {
     Backdrop backdrop;
     auto* led = new LedCheckBox(&backdrop.parent);
     led->setGeometry(0, 0, 80, 25);
-    const QPoint centre(10, 11);  // the light's middle, at the left of the box
-    EXPECT_EQ(backdrop.Pixel(led, centre.x(), centre.y()), QColor(0, 127, 0));
+    const auto light = [&] { return backdrop.Pixel(led, 10, 11); };  // its middle, at the left of the box
+    EXPECT_EQ(light(), QColor(0, 127, 0));
     led->setChecked(true);
-    EXPECT_EQ(backdrop.Pixel(led, centre.x(), centre.y()), QColor(0, 255, 0));
+    EXPECT_EQ(light(), QColor(0, 255, 0));
     led->setEnabled(false);
-    EXPECT_EQ(backdrop.Pixel(led, centre.x(), centre.y()), led->palette().color(QPalette::Dark));
+    EXPECT_EQ(light(), led->palette().color(QPalette::Dark));
 }
 
 TEST(CEditExTest, KeepsTheWindowColourAndReturnsTheOldTextColour) {
