@@ -312,9 +312,11 @@ TEST_F(ConsoleWindowTest, TimeSetupReadsOnOpeningAndWritesOnOk) {
     EXPECT_EQ(Find<QLineEdit>(&dialog, "fillTimeEdit")->text(), "1.1");
     EXPECT_EQ(Find<QLineEdit>(&dialog, "rejectTestEdit")->text(), "5");
     test::ModalCloser closer;
+    const auto requests = window->Console().Device().Counters().requests;
     Find<QLineEdit>(&dialog, "stabTimeEdit")->setText("0.4");
     QTest::mouseClick(Find<QPushButton>(&dialog, "okButton"), Qt::LeftButton);
     EXPECT_EQ(closer.texts, QStringList{"Please enter a number between 0.5 and 650."});
+    EXPECT_EQ(window->Console().Device().Counters().requests, requests);  // a refusal sends nothing
     Find<QLineEdit>(&dialog, "stabTimeEdit")->setText("2.3");
     QTest::keyClick(Find<QLineEdit>(&dialog, "stabTimeEdit"), Qt::Key_Enter);  // Enter does what OK does
     EXPECT_EQ(simulator.Locked()->Parameter(1, 2), 2300);
