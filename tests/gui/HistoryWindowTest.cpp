@@ -48,11 +48,6 @@ bool RoundTicks(const QValueAxis* axis) {
     return roundStep && near(std::remainder(axis->min(), step), 0);
 }
 
-// Leak in thousandths of cm3/mn, pressure in mbar.
-ResultRecord Result(int program, std::int32_t leak, std::uint8_t relays) {
-    return test::MakeResult({program - 1, 3, relays, 0, 1500000 + leak, 14000, leak, 1000});
-}
-
 // A batch of a P1/P2 run prepared in a store: program 1 with limits 2.5 / 1.5, program 2 with
 // 6 / 4, passes and rejects of each.
 class HistoryWindowTest : public ::testing::Test {
@@ -67,20 +62,28 @@ protected:
         window.reset();
         QSettings().remove(QStringLiteral("HistoryWindow"));
     }
+    // Leak in thousandths of cm3/mn; the limits of programs other than 1 and 2 are unknown.
     void Record(int program, std::int32_t leak, std::uint8_t relays) {
         ResultContext context{"COM1", 1, std::nullopt, "", ""};
-        context.limits = program == 1 ? RejectLimits{2500, 1500, 1000} : RejectLimits{6000, 4000, 1000};
+        if (program <= 2) {
+            context.limits = program == 1 ? RejectLimits{2500, 1500, 1000} : RejectLimits{6000, 4000, 1000};
+        }
         (void)recorder.EndOfCycleSeen("COM1", 1, ++now);
-        ASSERT_TRUE(recorder.Record(Result(program, leak, relays), ResultSource::Sequencer, context, ++now).saved);
+        const auto result = test::MakeResult({program - 1, 3, relays, 0, 1500000 + leak, 14000, leak, 1000});
+        ASSERT_TRUE(recorder.Record(result, ResultSource::Sequencer, context, ++now).saved);
     }
     void PrepareRun() {
-        const struct {
-            int program;
-            std::int32_t leak;
-            std::uint8_t relays;
-        } run[] = {{1, 1200, 0x01}, {2, 4100, 0x01}, {1, 2700, 0x02},  {2, 3900, 0x01},
-                   {1, 800, 0x01},  {2, 6500, 0x02}, {1, -1800, 0x04}, {2, 2000, 0x01}};
-        for (const auto& result : run) Record(result.program, result.leak, result.relays);
+        for (const auto& [program, leak, relays] :
+             std::initializer_list<std::tuple<int, std::int32_t, std::uint8_t>>{{1, 1200, 0x01},
+                                                                                {2, 4100, 0x01},
+                                                                                {1, 2700, 0x02},
+                                                                                {2, 3900, 0x01},
+                                                                                {1, 800, 0x01},
+                                                                                {2, 6500, 0x02},
+                                                                                {1, -1800, 0x04},
+                                                                                {2, 2000, 0x01}}) {
+            Record(program, leak, relays);
+        }
     }
 
     test::ScopedWorkDir dir;
@@ -117,9 +120,7 @@ TEST_F(HistoryWindowTest, EachProgramAgainstItsOwnLimitsAndTheBatchExported) {
     // unknown has no limit in its chart or its legend.
     EXPECT_EQ(window.ShownProgram(), 2);
     window.ShowProgram(1);
-    ResultContext unknown{"COM1", 1, std::nullopt, "", ""};
-    (void)recorder.EndOfCycleSeen("COM1", 1, ++now);
-    recorder.Record(Result(5, 300, 0x02), ResultSource::LastResult, unknown, ++now);
+    Record(5, 300, 0x02);
     EXPECT_EQ(window.ShownProgram(), 1);
     const struct {
         int program, passes, rejects;
