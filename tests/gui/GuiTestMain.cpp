@@ -10,14 +10,11 @@ int main(int argc, char** argv) {
     // One offscreen screen of a common desktop size (the plugin's default of 800 x 600 is smaller than
     // the console), so that placement and layout are tried as on an operator's PC.
     QTemporaryFile screens;
-    if (screens.open()) {
-        screens.write(R"({"screens": [{"name": "desktop", "x": 0, "y": 0, "width": 1920, "height": 1080,
-                          "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
-        screens.flush();
-        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.fileName().toLocal8Bit());
-    } else {
-        qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
-    }
+    if (!screens.open()) return 1;
+    screens.write(R"({"screens": [{"name": "desktop", "x": 0, "y": 0, "width": 1920, "height": 1080,
+                      "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+    screens.flush();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.fileName().toLocal8Bit());
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Vexlo"));
     QApplication::setApplicationName(QStringLiteral("VEXLO Modbus Tester"));

@@ -1,9 +1,7 @@
 #pragma once
 
 #include <QApplication>
-#include <QDialog>
 #include <QMessageBox>
-#include <QStringList>
 #include <QTimer>
 
 namespace vexlo::test {
@@ -12,8 +10,8 @@ namespace vexlo::test {
 // and keeps the message texts and dialog titles it met.
 class ModalCloser {
 public:
-    explicit ModalCloser(QWidget* owner = nullptr) : mainWindow(owner) {
-        QObject::connect(&poll, &QTimer::timeout, [this] {
+    explicit ModalCloser(QWidget* mainWindow = nullptr) {
+        QObject::connect(&poll, &QTimer::timeout, [this, mainWindow] {
             QWidget* modal = QApplication::activeModalWidget();
             if (auto* box = qobject_cast<QMessageBox*>(modal)) {
                 texts << box->text();
@@ -28,7 +26,6 @@ public:
     QStringList texts;
 
 private:
-    QWidget* mainWindow;
     QTimer poll;
 };
 

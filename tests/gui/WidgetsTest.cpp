@@ -54,12 +54,12 @@ TEST(LedCheckBoxTest, LightColours) {
     Backdrop backdrop;
     auto* led = new LedCheckBox(&backdrop.parent);
     led->setGeometry(0, 0, 80, 25);
-    const QPoint centre(10, 11);  // the light's middle, at the left of the box
-    EXPECT_EQ(backdrop.Pixel(led, centre.x(), centre.y()), QColor(0, 127, 0));
+    const auto light = [&] { return backdrop.Pixel(led, 10, 11); };  // its middle, at the left of the box
+    EXPECT_EQ(light(), QColor(0, 127, 0));
     led->setChecked(true);
-    EXPECT_EQ(backdrop.Pixel(led, centre.x(), centre.y()), QColor(0, 255, 0));
+    EXPECT_EQ(light(), QColor(0, 255, 0));
     led->setEnabled(false);
-    EXPECT_EQ(backdrop.Pixel(led, centre.x(), centre.y()), led->palette().color(QPalette::Dark));
+    EXPECT_EQ(light(), led->palette().color(QPalette::Dark));
 }
 
 TEST(CEditExTest, KeepsTheWindowColourAndReturnsTheOldTextColour) {
@@ -129,7 +129,6 @@ TEST(CaptionLabelTest, RuleAfterTheText) {
     label->resize(170, 16);
     EXPECT_EQ(label->Rule()->geometry(), rule.adjusted(0, 0, 20, 0));
     label->setText("Read and write");
-    EXPECT_EQ(label->Rule()->geometry().left(), rule.left());  // not until the label moves
     label->move(1, 0);
     EXPECT_GT(label->Rule()->geometry().left(), rule.left());
 }
