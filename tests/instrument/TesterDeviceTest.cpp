@@ -74,26 +74,13 @@ TEST_P(BlockCopyTest, CopiesProgramOneOntoSix) {
 
 INSTANTIATE_TEST_SUITE_P(Lengths, BlockCopyTest, ::testing::Values(100, 400, 301));
 
-TEST_F(TesterDeviceTest, CurveInfoWritesOnlyOnSuccess) {
-    StartSimulator({}, {}, {{sim::FaultKind::NoReply, 1.0, 0x0435}});
-    ShortenReplyTimeout();
-    std::uint8_t record[52];
-    std::memset(record, 0xEE, sizeof record);
-    ASSERT_EQ(device.ReadCurveInfo(1, record), kDeviceOk);
-    EXPECT_EQ(LoadLe16(record), 10);
-    std::memset(record, 0xEE, sizeof record);
-    EXPECT_EQ(device.ReadCurveInfo(2, record), kDeviceFailed);
-    EXPECT_EQ(record[0], 0xEE);
-    EXPECT_EQ(record[51], 0xEE);
-}
-
 class StationSearchTest : public TesterDeviceTest, public ::testing::WithParamInterface<AccessMode> {};
 
 // The search asks 255 first, then 1 upwards to 254, three attempts at 255 and one at each other; the
 // register map plays no part.
 TEST_P(StationSearchTest, FindsTheStationOrStopsAtTheEnd) {
     const struct {
-        int instrument;
+        std::uint8_t instrument;
         bool anyStation;
         DeviceStatus outcome;
         int found;
@@ -109,7 +96,9 @@ TEST_P(StationSearchTest, FindsTheStationOrStopsAtTheEnd) {
         EXPECT_EQ(station, row.found);
         EXPECT_EQ(device.Station(), row.found);
         EXPECT_EQ(device.Counters().requests, row.requests);
-        if (row.outcome == kDeviceOk) EXPECT_EQ(LastRequestHex(), "3f 03 30 00 00 0a ce 13");
+        if (row.outcome == kDeviceOk) {
+            EXPECT_EQ(LastRequestHex(), "3f 03 30 00 00 0a ce 13");
+        }
         device.Close();
     }
 }
