@@ -67,51 +67,50 @@ TEST(LogFileTest, NameFollowsTheLocalTime) {
     EXPECT_EQ(MakeLogFileName(kWhen), "2014-05-20-23-03-59.TXT");
 }
 
-struct CopyCase {
-    const char* name;
-    Lines lines;
-    bool yes;
-    std::string before;  // the second's file as an earlier copy left it
-    bool blocked;        // a folder holds the file's name
-    TraceCopyResult::Outcome outcome;
-    std::string after;
-    int linesFailed;
-};
-
-class TraceCopyTest : public ::testing::TestWithParam<CopyCase> {};
-
-TEST_P(TraceCopyTest, AsksThenWritesEveryLineAndAnEmptyOne) {
-    const CopyCase& c = GetParam();
-    test::ScopedWorkDir dir;
-    TraceList trace;
-    for (const auto& line : c.lines) trace.AppendTraceLine(line);
+// Each copy asks first, then writes every line and an empty one, appending to a file of the same second.
+TEST(TraceCopyTest, AsksThenWritesEveryLineAndAnEmptyOne) {
+    using Outcome = TraceCopyResult::Outcome;
+    const Lines two = {"<S>: 01 05 00 01 ff 00 dd fa ", "<R>:<none>"};
+    const std::string twoWritten = "<S>: 01 05 00 01 ff 00 dd fa \r\n<R>:<none>\r\n\r\n";
+    const struct {
+        const char* name;
+        Lines lines;
+        bool yes;
+        std::string before;  // the file as an earlier copy left it
+        bool blocked;        // a folder holds the file's name
+        Outcome outcome;
+        std::string after;
+        int linesFailed;
+    } rows[] = {
+        {"Written", two, true, "", false, Outcome::Written, twoWritten, 0},
+        {"AppendedInTheSameSecond", two, true, "x\r\n", false, Outcome::Written, "x\r\n" + twoWritten, 0},
+        {"NothingToCopy", {}, true, "", false, Outcome::NothingToCopy, "", 0},
+        {"Declined", two, false, "", false, Outcome::Declined, "", 0},
+        {"Failed", two, true, "", true, Outcome::Failed, "", 3},
+    };
     const std::string name = MakeLogFileName(kWhen);
-    if (c.blocked) ASSERT_TRUE(std::filesystem::create_directory(dir.File(name)));
-    if (!c.before.empty()) test::WriteWholeFile(dir.File(name), c.before);
-    std::string asked;
-    const auto result = CopyTraceToFile(trace, kWhen, [&](const std::string& question) {
-        asked = question;
-        return c.yes;
-    });
-    EXPECT_EQ(asked, "Copy to file ?\n" + name);
-    EXPECT_EQ(result.outcome, c.outcome);
-    EXPECT_EQ(result.linesFailed, c.linesFailed);
-    if (!c.blocked) EXPECT_EQ(test::ReadWholeFile(dir.File(name)), c.after);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        test::ScopedWorkDir dir;
+        TraceList trace;
+        for (const auto& line : row.lines) trace.AppendTraceLine(line);
+        if (row.blocked) {
+            ASSERT_TRUE(std::filesystem::create_directory(dir.File(name)));
+        }
+        if (!row.before.empty()) test::WriteWholeFile(dir.File(name), row.before);
+        std::string asked;
+        const auto result = CopyTraceToFile(trace, kWhen, [&](const std::string& question) {
+            asked = question;
+            return row.yes;
+        });
+        EXPECT_EQ(asked, "Copy to file ?\n" + name);
+        EXPECT_EQ(result.outcome, row.outcome);
+        EXPECT_EQ(result.linesFailed, row.linesFailed);
+        if (!row.blocked) {
+            EXPECT_EQ(test::ReadWholeFile(dir.File(name)), row.after);
+        }
+    }
 }
-
-using Outcome = TraceCopyResult::Outcome;
-const Lines kTwo = {"<S>: 01 05 00 01 ff 00 dd fa ", "<R>:<none>"};
-const std::string kTwoWritten = "<S>: 01 05 00 01 ff 00 dd fa \r\n<R>:<none>\r\n\r\n";
-
-INSTANTIATE_TEST_SUITE_P(Outcomes, TraceCopyTest,
-                         ::testing::Values(CopyCase{"Written", kTwo, true, "", false, Outcome::Written, kTwoWritten, 0},
-                                           CopyCase{"AppendedInTheSameSecond", kTwo, true, "x\r\n", false,
-                                                    Outcome::Written, "x\r\n" + kTwoWritten, 0},
-                                           CopyCase{
-                                               "NothingToCopy", {}, true, "", false, Outcome::NothingToCopy, "", 0},
-                                           CopyCase{"Declined", kTwo, false, "", false, Outcome::Declined, "", 0},
-                                           CopyCase{"Failed", kTwo, true, "", true, Outcome::Failed, "", 3}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vexlo
