@@ -5,7 +5,6 @@
 #include "instrument/ParameterAccess.h"
 #include "instrument/ProgramBlocks.h"
 #include "instrument/ResultText.h"
-#include "instrument/TimeParameters.h"
 #include "instrument/UnitTable.h"
 #include "tests/support/Records.h"
 
@@ -55,28 +54,7 @@ TEST(ResultTextTest, EachRelayBitShowsOnItsOwnLine) {
     }
 }
 
-TEST(ResultTextTest, StatusLine) {
-    StatusRecord status;
-    for (int i = 0; i < 26; ++i) status.bytes[static_cast<size_t>(i)] = static_cast<std::uint8_t>(i);
-    EXPECT_EQ(StatusRegisterLine(status), "0100 0302 0504 0706 0908 0b0a 0d0c 0f0e 1110 1312 1514 1716 1918");
-    StoreLe16(status.bytes.data() + 6, 0x0021);
-    EXPECT_TRUE(status.EndOfCycle());
-    EXPECT_EQ(MeasureText(-1234), "-1.234");
-    EXPECT_EQ(MeasureUnitText(5000), "Pa/s cal");
-}
-
-TEST(ParameterTextTest, TimesRejectsAndInfinity) {
-    EXPECT_EQ(ParameterLine("TEST TIME: ", 0, false, true), "TEST TIME: Inf.");
-    EXPECT_EQ(ParameterLine("TEST TIME: ", 40, false, true), "TEST TIME: Inf.");
-    EXPECT_EQ(ParameterLine("STAB TIME: ", 0, false, false), "STAB TIME: 0.0");
-    EXPECT_EQ(ParameterLine("REJECT TEST: ", -2500, true, false), "REJECT TEST: -2.500");
-}
-
-TEST(ParameterTextTest, ThousandthsAndProgramNumbers) {
-    EXPECT_EQ(ToThousandths(1.2345), 1234);
-    EXPECT_EQ(ToThousandths(static_cast<double>(2.3f)), 2300);
-    EXPECT_EQ(ToThousandths(0.0005), 0);
-    EXPECT_EQ(ToThousandths(-1.5), -1500);
+TEST(ParameterTextTest, ProgramNumbers) {
     for (const char* refused : {"0", "9", "", "-1", "65537", " 8x", "1.5", "2,5"}) {
         EXPECT_FALSE(ParseProgramNumber(refused).valid) << refused;
     }
