@@ -95,10 +95,9 @@ TEST_F(ParameterProceduresTest, CurveInfoWithTheSecondCurveSilent) {
     StartSimulator({}, {}, {{sim::FaultKind::NoReply, 1.0, 0x0435}});
     ShortenReplyTimeout();
     ShowCurveInfo(device, report);
-    ASSERT_EQ(report.results.size(), 10u);
-    EXPECT_EQ(report.results[0], " -> Curve1");
-    EXPECT_EQ(report.results[6], "Coeff      = 1.5");
-    EXPECT_EQ(report.results[9], "Unit       = mbar");
+    EXPECT_EQ(report.results, (Lines{" -> Curve1", "Periode    = 10", "Max_Pts    = 500", "Resolution = 1",
+                                     "MinVal_y   = 0", "MaxVal_y   = 1000", "Coeff      = 1.5", "LimSup_y   = 800",
+                                     "LimInf_y   = 50", "Unit       = mbar"}));
     ASSERT_EQ(report.trace.size(), 4u);
     EXPECT_EQ(report.trace[3], "<R>:<none>");
     std::uint8_t record[52];
