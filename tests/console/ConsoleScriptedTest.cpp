@@ -23,10 +23,7 @@ Bytes StatusReply(const test::StatusFields& fields) {
     return WithCrc(reply);
 }
 
-const Bytes kCoilEcho = WithCrc(FromHex("01 05 00 01 ff 00"));
-
-// The console on a scripted link: every reply is chosen by the test, so each field, light and
-// step of a tick can be told apart from its neighbours.
+// The console on a scripted link: every reply is the test's, so each field, light and step stands apart.
 class ConsoleScriptedTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -81,15 +78,14 @@ TEST_F(ConsoleScriptedTest, EachCounterShowsInItsOwnField) {
     for (const auto& [display, text] : shown) EXPECT_EQ(view.displays[display], text) << static_cast<int>(display);
 }
 
-// One tick: the timer stops, the sequencer steps (here: its start), the status is polled, the
-// counters show both, and the timer restarts at 100 ms.
+// One tick: timer off, the sequencer's step (here its start), the status poll, both counted, timer on at 100.
 TEST_F(ConsoleScriptedTest, ATickRunsItsStepsInOrder) {
     std::vector<std::string> events;
     link.Script().onWrite = [&](const Bytes& frame) {
         events.push_back((view.timerRunning ? "timer on, fn " : "fn ") + std::to_string(frame[1]));
     };
     console->Sequencer().sequencerState = CycleSequencer::ProgramSelected;
-    link.Add({false, kCoilEcho});
+    link.Add({false, WithCrc(FromHex("01 05 00 01 ff 00"))});  // the start's echo
     link.Add({false, StatusReply({})});
     console->TimerTick();
     EXPECT_EQ(events, (std::vector<std::string>{"fn 5", "fn 3"}));
@@ -136,8 +132,7 @@ TEST_F(ConsoleScriptedTest, ReadFifoWhilePollingGoesByThePolledCount) {
     EXPECT_EQ(console->Results().Lines().front(), "Program n\xC2\xB0: 5");
 }
 
-// The sequencer's failure paths: each ends in the cycle report, with the line that says why, and
-// starts nothing.
+// The sequencer's failure paths: each ends in the cycle report with the line that says why, and starts nothing.
 TEST_F(ConsoleScriptedTest, SequencerFailurePaths) {
     view.checked.erase(Option::RealTimeStatus);
     console->RealTimeStatusCommand();

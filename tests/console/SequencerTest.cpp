@@ -9,8 +9,7 @@ namespace {
 using Lines = std::vector<std::string>;
 using State = CycleSequencer::State;
 
-// The sequencer's time-outs and pauses run on the manual clock, and the instrument's cycle on time
-// moved by hand: nothing depends on how fast the machine is.
+// The sequencer's time-outs run on the manual clock and the instrument's cycle on time moved by hand.
 class SequencerTest : public test::ConsoleFixture {
 protected:
     SequencerTest() { instrumentTime = test::SimulatorThread::Time::ByHand; }

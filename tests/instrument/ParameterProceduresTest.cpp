@@ -162,11 +162,8 @@ TEST_F(ParameterProceduresTest, TimeSetupReadsDirectlyAndWritesDirectlyOrByList)
     device.accessMode = kDirectAccess;
     WriteTimeSetup(device, report, 2, {2.3f, 1.5f, 0.0f, 1.2345f, 7.0f});
     EXPECT_EQ(report.trace.size(), 10u);
-    EXPECT_EQ(simulator->Locked()->Parameter(2, 1), 2300);
-    EXPECT_EQ(simulator->Locked()->Parameter(2, 2), 1500);
-    EXPECT_EQ(simulator->Locked()->Parameter(2, 3), 0);
-    EXPECT_EQ(simulator->Locked()->Parameter(2, 60), 1234);
-    EXPECT_EQ(simulator->Locked()->Parameter(2, 62), 7000);
+    const std::pair<int, std::int32_t> written[] = {{1, 2300}, {2, 1500}, {3, 0}, {60, 1234}, {62, 7000}};
+    for (const auto& [number, value] : written) EXPECT_EQ(simulator->Locked()->Parameter(2, number), value) << number;
 
     device.accessMode = kStandardAccess;
     WriteTimeSetup(device, report, 4, {9.0f, 8.0f, 7.0f, 6.0f, 5.0f});
