@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <ctime>
 #include <filesystem>
-#include <regex>
 #include <set>
 #include <sstream>
 
+#include "tests/support/ChildProcess.h"
 #include "tests/support/ConsoleFixture.h"
 #include "tests/support/Hex.h"
+#include "tests/support/ManualClock.h"
 
 namespace vexlo {
 namespace {
@@ -25,17 +26,13 @@ protected:
 
 TEST_F(ConsoleLogicTest, LampFollowsThePoll) {
     StartConsole({}, {}, {}, 50);
-    EXPECT_EQ(view.timerPeriods, std::vector<int>{1000});
-    EXPECT_EQ(view.statusCaption, "[ Status ] < Standard Access > ");
     console->TimerTick();
-    EXPECT_EQ(view.lampRows, std::vector<int>{32});  // polling off: yellow, counters still shown
-    EXPECT_EQ(view.displays[Display::Requests], "0");
+    EXPECT_EQ(view.lampRows, std::vector<int>{32});  // polling off: yellow
     SwitchPolling(true);
     console->TimerTick();
     EXPECT_EQ(view.lampRows, (std::vector<int>{32, 0, 16}));
-    EXPECT_EQ(view.statusText, "0001 0000 0001 0020 0000 0000 0000 36b0 0000 0000 0000 1770 0000");
 
-    // The instrument goes away: red lamp, the port description instead of the registers.
+    // The instrument goes silent: red lamp, the port description instead of the registers.
     console->Device().SelectStation(9);
     console->TimerTick();
     EXPECT_EQ(view.lampRows.back(), 0);
@@ -46,6 +43,37 @@ TEST_F(ConsoleLogicTest, LampFollowsThePoll) {
     EXPECT_EQ(view.lampRows.back(), 16);
     SwitchPolling(false);
     EXPECT_EQ(view.lampRows.back(), 32);
+}
+
+// The instrument's port goes away and comes back under the same name (an adapter pulled and
+// plugged in again): the console polls on and the lamp turns green again without "Setup".
+TEST_F(ConsoleLogicTest, PollingResumesWhenTheDeviceIsBack) {
+    test::ManualClock clock;
+    const std::string link = dir.File("instrument");
+    const auto startSimulator = [&] {
+        auto process = std::make_unique<test::ChildProcess>(test::SimulatorCommand({"--link", link}),
+                                                            test::ChildProcess::Stream::Output);
+        EXPECT_FALSE(process->FirstLine().empty());  // the port path: the link is in place
+        return process;
+    };
+    auto process = startSimulator();
+    OpenConsole(link, 1);
+    SwitchPolling(true);
+    console->TimerTick();
+    EXPECT_EQ(console->LampState(), kLampGreen);
+
+    process->Stop();  // the pseudo-terminal and its link are gone
+    console->TimerTick();
+    EXPECT_EQ(console->LampState(), kLampRed);
+    process = startSimulator();
+    console->TimerTick();
+    EXPECT_EQ(console->LampState(), kLampRed);  // tried again only after a second
+    clock.AdvanceMs(1000);
+    console->TimerTick();
+    EXPECT_EQ(console->LampState(), kLampGreen);
+    EXPECT_TRUE(view.messages.empty());
+    console->Shutdown();
+    console.reset();
 }
 
 TEST_F(ConsoleLogicTest, CountersAreWrittenOnlyWhenTheyChange) {
@@ -64,18 +92,6 @@ TEST_F(ConsoleLogicTest, CountersAreWrittenOnlyWhenTheyChange) {
     EXPECT_EQ(view.displayWrites[Display::TimeoutErrors], 1);
 }
 
-TEST_F(ConsoleLogicTest, ProgressAnimationRunsOncePerCycle) {
-    instrumentTime = test::SimulatorThread::Time::ByHand;
-    StartConsole();
-    SwitchPolling(true);
-    console->TimerTick();
-    EXPECT_EQ(view.animation, std::vector<bool>{false});  // the bit seen set: bar empty
-    RunOneCycle();
-    EXPECT_EQ(view.animation, (std::vector<bool>{false, true, false}));
-    console->TimerTick();
-    EXPECT_EQ(view.animation.size(), 3u);  // nothing new while the bit stays
-}
-
 // The frames are pinned where they are built: here, what each command leaves in the lists.
 TEST_F(ConsoleLogicTest, CommandsWriteTheirTraceLines) {
     StartConsole();
@@ -85,6 +101,11 @@ TEST_F(ConsoleLogicTest, CommandsWriteTheirTraceLines) {
     EXPECT_EQ(Trace()[1], "<R>" + Trace()[0].substr(3));  // a coil write is echoed
     EXPECT_TRUE(console->Results().Empty());
     EXPECT_EQ(console->Sequencer().startOk, 1);
+    console->CopyTraceToFileCommand();  // the file's lines are pinned with the copy; here, which list
+    ASSERT_EQ(view.questions.size(), 1u);
+    EXPECT_EQ(test::ReadWholeFile(dir.File(view.questions[0].substr(15))),
+              "<S>: 01 05 00 01 ff 00 dd fa \r\n<R>: 01 05 00 01 ff 00 dd fa \r\n\r\n");
+    EXPECT_TRUE(view.messages.empty());
     console->ResetCommand();
     console->Results().AppendTraceLine("kept");
     console->ClearFifoCommand();
@@ -97,12 +118,12 @@ TEST_F(ConsoleLogicTest, CommandsWriteTheirTraceLines) {
     console->Device().replyTimeoutMs = 20;
     console->Device().SelectStation(9);
     console->StartCommand();
-    EXPECT_EQ(Trace()[0].substr(0, 8), "<S>: 09 ");
     EXPECT_EQ(Trace()[1], "<R>:<none>");
     EXPECT_EQ(console->Sequencer().startOk, 0);
 }
 
-// Two cycles of different programs: the last result is the second, the FIFO gives the first first.
+// Two cycles of different programs, the progress bar once for each: the last result is the second,
+// the FIFO gives the first first.
 TEST_F(ConsoleLogicTest, ResultsDecodeWithAndWithoutErd) {
     instrumentTime = test::SimulatorThread::Time::ByHand;
     StartConsole();
@@ -111,19 +132,22 @@ TEST_F(ConsoleLogicTest, ResultsDecodeWithAndWithoutErd) {
     EXPECT_EQ(console->Device().Counters().requests, 1);
     EXPECT_TRUE(console->Trace().Empty());
     SwitchPolling(true);
+    console->TimerTick();
+    EXPECT_EQ(view.animation, std::vector<bool>{false});  // the bit seen set: bar empty
     RunOneCycle();
+    EXPECT_EQ(view.animation, (std::vector<bool>{false, true, false}));  // once per cycle
+    console->TimerTick();
+    EXPECT_EQ(view.animation.size(), 3u);  // nothing new while the bit stays
     view.entries[Entry::RunningProgram] = "3";
     console->SelectProgCommand();
     RunOneCycle();
     console->ReadLastResultCommand();
     ASSERT_EQ(console->Results().Size(), 12u);
     EXPECT_EQ(console->Results().Lines()[0], "Program n\xC2\xB0: 3");
-    EXPECT_EQ(console->Results().Lines()[8], "Pressure: 600.000");
     view.checked.insert(Option::VexloErd);
     console->ReadFifoCommand();  // polling on: the count from the last poll
     ASSERT_EQ(console->Results().Size(), 25u);
     EXPECT_EQ(console->Results().Lines()[0], "Program n\xC2\xB0: 1");
-    EXPECT_EQ(console->Results().Lines()[8], "Pressure: 500.000");
     EXPECT_EQ(console->Results().Lines()[12], "...ERD...");
     console->TimerTick();
     console->ReadFifoCommand();
@@ -136,31 +160,35 @@ TEST_F(ConsoleLogicTest, RawPanelReadsAndWrites) {
     entries[Entry::ReadAddress] = "6000";
     entries[Entry::WriteLong] = "305419896";
     entries[Entry::WriteWord] = "4660";
-
     console->RawPanel().WriteWordCommand();
-    EXPECT_EQ(Trace()[0], "<S>: " + ToHex(WithCrc(FromHex("01 10 60 00 00 01 02 34 12"))) + " ");
     console->RawPanel().ReadWordsCommand();
     EXPECT_EQ(Results().at(3), "sw_word=13330, 3412(H)");  // the word written, read back as received
     EXPECT_EQ(view.displays[Display::ReadHex], "00001234(H)");
 
-    view.checked.insert(Option::SwapWord);
-    console->RawPanel().WriteWordCommand();
-    EXPECT_EQ(Trace()[4].substr(0, 32), "<S>: 01 10 60 00 00 01 02 12 34 ");
-    console->RawPanel().WriteLongCommand();
-    EXPECT_EQ(Trace()[6].substr(0, 38), "<S>: 01 10 60 00 00 02 04 78 56 34 12 ");
-    entries[Entry::WriteWord] = "-1";
-    view.checked.erase(Option::SwapWord);
-    console->RawPanel().WriteWordCommand();
-    EXPECT_EQ(Trace()[8].substr(0, 32), "<S>: 01 10 60 00 00 01 02 ff ff ");
-    view.checked.insert(Option::WriteBit);
-    console->RawPanel().WriteWordCommand();
-    EXPECT_EQ(Trace()[10], "<S>: " + ToHex(WithCrc(FromHex("01 05 60 00 ff 00"))) + " ");
-
-    // Input registers: the instrument serves both tables alike.
-    view.checked.insert(Option::ReadInputRegister);
-    entries[Entry::ReadAddress] = " 30 ";
-    console->RawPanel().ReadWordsCommand();
-    EXPECT_EQ(Trace()[12].substr(0, 23), "<S>: 01 04 00 30 00 01 ");
+    entries[Entry::ReadAddress] = " 30 ";  // the input register row's
+    using Command = void (RawRegisterPanel::*)();
+    const struct {
+        std::set<Option> options;
+        const char* word;
+        Command command;
+        const char* request;
+    } rows[] = {
+        {{}, "4660", &RawRegisterPanel::WriteWordCommand, "01 10 60 00 00 01 02 34 12"},
+        {{Option::SwapWord}, "4660", &RawRegisterPanel::WriteWordCommand, "01 10 60 00 00 01 02 12 34"},
+        {{Option::SwapWord}, "4660", &RawRegisterPanel::WriteLongCommand, "01 10 60 00 00 02 04 78 56 34 12"},
+        {{}, "-1", &RawRegisterPanel::WriteWordCommand, "01 10 60 00 00 01 02 ff ff"},
+        {{Option::WriteBit}, "-1", &RawRegisterPanel::WriteWordCommand, "01 05 60 00 ff 00"},
+        // Input registers: the instrument serves both tables alike.
+        {{Option::ReadInputRegister}, "0", &RawRegisterPanel::ReadWordsCommand, "01 04 00 30 00 01"},
+    };
+    for (const auto& row : rows) {
+        view.checked = row.options;
+        entries[Entry::WriteWord] = row.word;
+        console->Trace().Clear();
+        (console->RawPanel().*row.command)();
+        ASSERT_FALSE(console->Trace().Empty()) << row.request;
+        EXPECT_EQ(Trace()[0], "<S>: " + ToHex(WithCrc(FromHex(row.request))) + " ");
+    }
 }
 
 // A refused entry stops the command: the value the screen no longer shows is never written.
@@ -168,18 +196,12 @@ TEST_F(ConsoleLogicTest, RawPanelSendsNothingAfterARefusal) {
     StartConsole();
     auto& entries = view.entries;
     entries[Entry::ReadAddress] = "6000";
-    entries[Entry::WriteAddress] = "6000";
     entries[Entry::WordCount] = "2";
     entries[Entry::WriteLong] = "7";
     entries[Entry::WriteWord] = "5";
     ASSERT_TRUE(console->AcceptCommand());  // the members now hold the good values
 
-    struct Case {
-        Entry entry;
-        const char* text;
-        const char* prompt;
-    };
-    const Case cases[] = {
+    const std::tuple<Entry, const char*, const char*> cases[] = {
         {Entry::WriteWord, "abc", "Please enter an integer."},
         {Entry::WriteLong, "1.5", "Please enter an integer."},
         {Entry::WordCount, "129", "Please enter an integer between 1 and 128."},
@@ -187,55 +209,34 @@ TEST_F(ConsoleLogicTest, RawPanelSendsNothingAfterARefusal) {
         {Entry::WriteAddress, "zz", "Please enter a hexadecimal address from 0 to FFFF."},
         {Entry::ReadAddress, "0x2301", "Please enter a hexadecimal address from 0 to FFFF."},
     };
-    for (const Case& c : cases) {
-        const std::string good = entries[c.entry];
-        entries[c.entry] = c.text;
+    for (const auto& [entry, text, prompt] : cases) {
+        const std::string good = entries[entry];
+        entries[entry] = text;
+        EXPECT_FALSE(console->AcceptCommand()) << text;  // Enter keeps the console open
         for (const bool coil : {false, true}) {
-            if (coil)
-                view.checked.insert(Option::WriteBit);
-            else
-                view.checked.erase(Option::WriteBit);
+            view.checked = coil ? std::set<Option>{Option::WriteBit} : std::set<Option>{};
             view.prompts.clear();
             console->RawPanel().ReadWordsCommand();
             console->RawPanel().WriteWordCommand();
             console->RawPanel().WriteLongCommand();
-            ASSERT_EQ(view.prompts.size(), 3u) << c.text;
-            EXPECT_EQ(view.prompts[0], std::make_pair(c.entry, std::string(c.prompt))) << c.text;
+            EXPECT_EQ(view.prompts, decltype(view.prompts)(3, {entry, prompt})) << text;
         }
-        entries[c.entry] = good;
+        entries[entry] = good;
     }
     EXPECT_EQ(console->Device().Counters().requests, 0);
     EXPECT_TRUE(console->Trace().Empty());  // coil writes count no request: the trace tells
-}
 
-TEST_F(ConsoleLogicTest, WordCountOf128IsTheLargestRead) {
-    StartConsole();
-    view.entries[Entry::WordCount] = "129";
-    EXPECT_FALSE(console->AcceptCommand());  // Enter keeps the console open
-    view.entries[Entry::WordCount] = "128";
+    entries[Entry::WordCount] = "128";  // the largest read
     EXPECT_TRUE(console->AcceptCommand());
     EXPECT_EQ(console->RawPanel().wordCount, 128u);
     console->RawPanel().ReadWordsCommand();
     EXPECT_EQ(console->Device().Counters().requests, 1);
 }
 
-TEST_F(ConsoleLogicTest, ListboxToFile) {
-    StartConsole();
-    console->StartCommand();
-    console->CopyTraceToFileCommand();
-    ASSERT_EQ(view.questions.size(), 1u);
-    EXPECT_EQ(view.questions[0].substr(0, 15), "Copy to file ?\n");
-    const std::string name = view.questions[0].substr(15);
-    EXPECT_EQ(test::ReadWholeFile(dir.File(name)),
-              "<S>: 01 05 00 01 ff 00 dd fa \r\n<R>: 01 05 00 01 ff 00 dd fa \r\n\r\n");
-    EXPECT_TRUE(view.messages.empty());
-}
-
 TEST_F(ConsoleLogicTest, SetupAndSearchRestartTheTimerAt500) {
     StartConsole({63, false}, {}, {}, 500);
     settings->station = 1;
     console->SetupCommand();  // cancelled
-    EXPECT_EQ(view.timerPeriods.back(), 500);
     EXPECT_EQ(console->Device().Station(), 63);
 
     console->SearchCommand();
@@ -243,7 +244,6 @@ TEST_F(ConsoleLogicTest, SetupAndSearchRestartTheTimerAt500) {
     EXPECT_EQ(settings->station, 63);
     EXPECT_EQ(AppSettings().station, 63);  // saved in the INI file
     EXPECT_EQ(view.displays[Display::Station], "63");
-    EXPECT_EQ(console->Device().replyTimeoutMs, 500u);
     EXPECT_EQ(view.timerPeriods.back(), 500);
 
     view.setupDialog = [](AppSettings& s) {
@@ -287,8 +287,7 @@ TEST_F(ConsoleLogicTest, ProgramFieldsAndDialogs) {
     StartConsole();
     view.entries[Entry::RunningProgram] = "2";
     console->SelectProgCommand();
-    EXPECT_EQ(simulator->Locked()->RunningProgram(), 1);
-    EXPECT_EQ(console->Trace().Size(), 2u);
+    EXPECT_EQ(console->Trace().Size(), 2u);  // traced; the program it selects shows in the results test
     view.entries[Entry::RunningProgram] = "9";
     console->SelectProgCommand();
     EXPECT_EQ(view.messages, Lines{"Program numero does not exist!!!"});
@@ -298,13 +297,11 @@ TEST_F(ConsoleLogicTest, ProgramFieldsAndDialogs) {
     EXPECT_EQ(view.timeSetupPrograms, std::vector<int>{3});
     console->ReadTimeCommand();
     EXPECT_EQ(console->Results().Lines().front(), "FILL TIME: 1.2");
-    console->WriteTwentyCommand();
-    EXPECT_EQ(view.messages.back(), "CVexloModbusTesterDlg::OnBtnW20(), TODO");
     console->ParameterDialogExchange(false);
     EXPECT_EQ(console->Trace().Lines().back(), "<R>:<none>");
 }
 
-// The lines of the session logs in the folder (one a day), oldest first, without their time stamps.
+// The lines of the folder's session logs (one a day), oldest first, without their time stamps.
 Lines LoggedLines(const std::string& folder) {
     std::vector<std::filesystem::path> logs;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
@@ -312,23 +309,15 @@ Lines LoggedLines(const std::string& folder) {
     }
     std::sort(logs.begin(), logs.end());
     Lines lines;
-    const std::regex stamped(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}  (.*))");
     for (const auto& log : logs) {
         std::istringstream in(test::ReadWholeFile(log.string()));
-        for (std::string line; std::getline(in, line);) {
-            std::smatch match;
-            EXPECT_TRUE(std::regex_match(line, match, stamped)) << line;
-            lines.push_back(match.size() > 1 ? match[1].str() : line);
-        }
+        for (std::string line; std::getline(in, line);) lines.push_back(line.substr(25));
     }
     return lines;
 }
 
-class SessionLogConsoleTest : public test::ConsoleFixture {};
-
-// With the check box on, each traced line also goes to the day's log, past the trace list's cap;
-// with it off, nothing is written.
-TEST_F(SessionLogConsoleTest, TracedLinesGoToTheLogOnlyWhenItIsOn) {
+// With the check box on, each traced line also goes to the day's log, past the trace list's cap.
+TEST_F(ConsoleLogicTest, TracedLinesGoToTheSessionLogOnlyWhenItIsOn) {
     StartConsole();
     console->StartCommand();
     EXPECT_TRUE(LoggedLines(dir.Path()).empty());
@@ -344,28 +333,20 @@ TEST_F(SessionLogConsoleTest, TracedLinesGoToTheLogOnlyWhenItIsOn) {
     EXPECT_TRUE(view.messages.empty());
 }
 
-// The day's log cannot be opened (a folder took its name): one report, not one per line, and the
-// trace goes on.
-TEST_F(SessionLogConsoleTest, AFailingLogIsReportedOnce) {
+// The day's log cannot be opened (a folder took its name): one report, and the trace goes on.
+TEST_F(ConsoleLogicTest, AFailingSessionLogIsReportedOnce) {
     StartConsole();
     settings->sessionLog = 1;
-    // Both days are blocked: the test may run across midnight.
-    const auto now =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-            .count();
-    std::set<std::string> blocked;
-    for (const std::int64_t day : {now, now + 86400000}) {
-        const std::string path = dir.File(SessionLog::FileName(day));
-        blocked.insert(path);
-        std::filesystem::create_directory(path);
+    std::set<std::string> reports;
+    const std::int64_t now = std::int64_t{std::time(nullptr)} * 1000;
+    for (const std::int64_t day : {now, now + 86400000}) {  // the test may run across midnight
+        std::filesystem::create_directory(dir.File(SessionLog::FileName(day)));
+        reports.insert("The session log could not be written to " + dir.File(SessionLog::FileName(day)) + ".");
     }
     console->ResetCommand();
     console->ResetCommand();
     ASSERT_EQ(view.messages.size(), 1u);
-    const std::string prefix = "The session log could not be written to ";
-    const std::string& message = view.messages.front();
-    ASSERT_EQ(message.substr(0, prefix.size()), prefix);
-    EXPECT_EQ(blocked.count(message.substr(prefix.size(), message.size() - prefix.size() - 1)), 1u) << message;
+    EXPECT_EQ(reports.count(view.messages[0]), 1u) << view.messages[0];
     EXPECT_EQ(console->Trace().Lines().size(), 4u);
 }
 

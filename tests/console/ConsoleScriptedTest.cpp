@@ -23,10 +23,7 @@ Bytes StatusReply(const test::StatusFields& fields) {
     return WithCrc(reply);
 }
 
-const Bytes kCoilEcho = WithCrc(FromHex("01 05 00 01 ff 00"));
-
-// The console on a scripted link: every reply is chosen by the test, so each field, light and
-// step of a tick can be told apart from its neighbours.
+// The console on a scripted link: every reply is the test's, so each field, light and step stands apart.
 class ConsoleScriptedTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -50,24 +47,19 @@ protected:
 TEST_F(ConsoleScriptedTest, EachStatusFieldLandsInItsOwnPlace) {
     link.Add({false, StatusReply({3, 5, 7, 0x0002, 0x0104, 1234, 14000, -5678, 6000})});
     console->TimerTick();
-    EXPECT_EQ(view.displays[Display::RunningProgram], "3");
-    EXPECT_EQ(view.displays[Display::FifoCount], "5");
-    EXPECT_EQ(view.displays[Display::TestType], "7");
-    EXPECT_EQ(view.displays[Display::RelayStatus], "0x0002");
-    EXPECT_EQ(view.displays[Display::StepCode], "0x0104");
-    EXPECT_EQ(view.displays[Display::Measure1], "1.234");
-    EXPECT_EQ(view.displays[Display::Measure1Unit], "mbar");
-    EXPECT_EQ(view.displays[Display::Measure2], "-5.678");
-    EXPECT_EQ(view.displays[Display::Measure2Unit], "Pa");
+    using enum Display;
+    const std::pair<Display, const char*> shown[] = {
+        {RunningProgram, "3"},   {FifoCount, "5"},     {TestType, "7"},
+        {RelayStatus, "0x0002"}, {StepCode, "0x0104"}, {Measure1, "1.234"},
+        {Measure1Unit, "mbar"},  {Measure2, "-5.678"}, {Measure2Unit, "Pa"}};
+    for (const auto& [display, text] : shown) EXPECT_EQ(view.displays[display], text) << static_cast<int>(display);
     EXPECT_EQ(view.statusText, "0003 0005 0007 0002 0104 04d2 0000 36b0 0000 e9d2 ffff 1770 0000");
 }
 
 TEST_F(ConsoleScriptedTest, EachRelayBitLightsItsOwnLight) {
-    const std::pair<std::uint16_t, StatusLight> bits[] = {{0x01, StatusLight::Ok},
-                                                          {0x02, StatusLight::TestReject},
-                                                          {0x04, StatusLight::ReferenceReject},
-                                                          {0x08, StatusLight::Alarm},
-                                                          {0x20, StatusLight::EndOfCycle}};
+    using enum StatusLight;
+    const std::pair<std::uint16_t, StatusLight> bits[] = {
+        {0x01, Ok}, {0x02, TestReject}, {0x04, ReferenceReject}, {0x08, Alarm}, {0x20, EndOfCycle}};
     for (const auto& [bit, light] : bits) {
         link.Add({false, StatusReply({.relays = bit})});
         console->TimerTick();
@@ -80,22 +72,20 @@ TEST_F(ConsoleScriptedTest, EachRelayBitLightsItsOwnLight) {
 
 TEST_F(ConsoleScriptedTest, EachCounterShowsInItsOwnField) {
     console->ShowLinkCounters(LinkCounters{11, 22, 33, 44, 55, 66});
-    EXPECT_EQ(view.displays[Display::Requests], "11");
-    EXPECT_EQ(view.displays[Display::Errors], "22");
-    EXPECT_EQ(view.displays[Display::CrcErrors], "33");
-    EXPECT_EQ(view.displays[Display::TimeoutErrors], "44");
-    EXPECT_EQ(view.displays[Display::NegativeResponses], "55-66");
+    using enum Display;
+    const std::pair<Display, const char*> shown[] = {
+        {Requests, "11"}, {Errors, "22"}, {CrcErrors, "33"}, {TimeoutErrors, "44"}, {NegativeResponses, "55-66"}};
+    for (const auto& [display, text] : shown) EXPECT_EQ(view.displays[display], text) << static_cast<int>(display);
 }
 
-// One tick: the timer stops, the sequencer steps (here: its start), the status is polled, the
-// counters show both, and the timer restarts at 100 ms.
+// One tick: timer off, the sequencer's step (here its start), the status poll, both counted, timer on at 100.
 TEST_F(ConsoleScriptedTest, ATickRunsItsStepsInOrder) {
     std::vector<std::string> events;
     link.Script().onWrite = [&](const Bytes& frame) {
         events.push_back((view.timerRunning ? "timer on, fn " : "fn ") + std::to_string(frame[1]));
     };
     console->Sequencer().sequencerState = CycleSequencer::ProgramSelected;
-    link.Add({false, kCoilEcho});
+    link.Add({false, WithCrc(FromHex("01 05 00 01 ff 00"))});  // the start's echo
     link.Add({false, StatusReply({})});
     console->TimerTick();
     EXPECT_EQ(events, (std::vector<std::string>{"fn 5", "fn 3"}));
@@ -142,43 +132,39 @@ TEST_F(ConsoleScriptedTest, ReadFifoWhilePollingGoesByThePolledCount) {
     EXPECT_EQ(console->Results().Lines().front(), "Program n\xC2\xB0: 5");
 }
 
-// The sequencer's failure paths: each ends in the cycle report, with the line that says why.
+// The sequencer's failure paths: each ends in the cycle report with the line that says why, and starts nothing.
 TEST_F(ConsoleScriptedTest, SequencerFailurePaths) {
     view.checked.erase(Option::RealTimeStatus);
     console->RealTimeStatusCommand();
     auto& sequencer = console->Sequencer();
-    const auto lastLine = [&] { return console->Trace().Lines().back(); };
-
-    // The end-of-cycle wait: a failed read goes straight to the report, before the time-out test.
-    sequencer.sequencerState = CycleSequencer::WaitingEndOfCycle;
-    console->TimerTick();  // three silent attempts
-    EXPECT_EQ(sequencer.sequencerState, CycleSequencer::CycleReport);
-    EXPECT_TRUE(console->Trace().Empty());
-
-    // The time-out is tested before the end-of-cycle bit: an expired wait is a time-out even when
-    // the cycle has just ended.
-    sequencer.sequencerState = CycleSequencer::WaitingEndOfCycle;
-    link.Add({false, StatusReply({.relays = relay::kEndOfCycle})});
-    console->TimerTick();
-    EXPECT_EQ(lastLine(), "*** Timeout cycle ***");
-    EXPECT_EQ(sequencer.sequencerState, CycleSequencer::CycleReport);
-
-    // Ready, but the program selection fails: counted as a cycle, traced as failed, no start.
-    const int cycles = sequencer.cycleCount;
-    sequencer.sequencerState = CycleSequencer::WaitingReady;
-    link.Add({false, StatusReply({.relays = relay::kEndOfCycle})});
-    console->TimerTick();
-    EXPECT_EQ(lastLine(), "<R>:<none>");
-    EXPECT_EQ(sequencer.cycleCount, cycles + 1);
-    EXPECT_EQ(sequencer.sequencerState, CycleSequencer::CycleReport);
-
-    // The start is refused: no count of started cycles, straight to the report.
-    sequencer.sequencerState = CycleSequencer::ProgramSelected;
-    const int started = sequencer.startedOkCount;
-    console->TimerTick();
-    EXPECT_EQ(sequencer.startedOkCount, started);
-    EXPECT_EQ(sequencer.sequencerState, CycleSequencer::CycleReport);
-    EXPECT_EQ(lastLine(), "<R>:<none>");
+    const struct {
+        const char* name;
+        CycleSequencer::State from;
+        bool endOfCycle;   // one status reply with the bit set; nothing else answers
+        const char* line;  // the trace's last line
+        int cycles;
+    } rows[] = {
+        // A failed read goes straight to the report, before the time-out test.
+        {"EndOfCycleUnread", CycleSequencer::WaitingEndOfCycle, false, "", 0},
+        // An expired wait is a time-out even when the cycle has just ended.
+        {"EndOfCycleTooLate", CycleSequencer::WaitingEndOfCycle, true, "*** Timeout cycle ***", 0},
+        // Ready, but the program selection fails: counted as a cycle.
+        {"SelectionFails", CycleSequencer::WaitingReady, true, "<R>:<none>", 1},
+        {"StartRefused", CycleSequencer::ProgramSelected, false, "<R>:<none>", 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        console->Trace().Clear();
+        const int cycles = sequencer.cycleCount;
+        const int started = sequencer.startedOkCount;
+        sequencer.sequencerState = row.from;
+        if (row.endOfCycle) link.Add({false, StatusReply({.relays = relay::kEndOfCycle})});
+        console->TimerTick();
+        EXPECT_EQ(sequencer.sequencerState, CycleSequencer::CycleReport);
+        EXPECT_EQ(console->Trace().Empty() ? "" : console->Trace().Lines().back(), row.line);
+        EXPECT_EQ(sequencer.cycleCount - cycles, row.cycles);
+        EXPECT_EQ(sequencer.startedOkCount, started);
+    }
 }
 
 }  // namespace

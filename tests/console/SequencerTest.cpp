@@ -9,8 +9,7 @@ namespace {
 using Lines = std::vector<std::string>;
 using State = CycleSequencer::State;
 
-// The sequencer's time-outs and pauses run on the manual clock, and the instrument's cycle on time
-// moved by hand: nothing depends on how fast the machine is.
+// The sequencer's time-outs run on the manual clock and the instrument's cycle on time moved by hand.
 class SequencerTest : public test::ConsoleFixture {
 protected:
     SequencerTest() { instrumentTime = test::SimulatorThread::Time::ByHand; }
@@ -37,18 +36,13 @@ TEST_F(SequencerTest, AGoodCycleWithTheFifoRead) {
     view.checked.insert(Option::ReadFifo);
     SwitchOn();
     EXPECT_FALSE(view.commandsEnabled);
-    ASSERT_TRUE(TickUntil(CycleSequencer::InterCycleWait));
-    ASSERT_TRUE(TickUntil(CycleSequencer::Arm));
+    ASSERT_TRUE(TickUntil(State::InterCycleWait));
+    ASSERT_TRUE(TickUntil(State::Arm));
     const Lines text = TraceText();
-    const Lines expected = {"********************************************* ",
-                            " *** Waiting Ready 4 sec***",
-                            " Ok Ready !!!!",
-                            "--",
-                            " *** Select prog ***",
-                            " *** Start prog ***",
-                            "*** Waiting EOC 10 sec ***"};
     ASSERT_GE(text.size(), 14u);
-    EXPECT_EQ(Lines(text.begin(), text.begin() + 7), expected);
+    EXPECT_EQ(Lines(text.begin(), text.begin() + 7),
+              (Lines{"********************************************* ", " *** Waiting Ready 4 sec***", " Ok Ready !!!!",
+                     "--", " *** Select prog ***", " *** Start prog ***", "*** Waiting EOC 10 sec ***"}));
     EXPECT_EQ(text[7].substr(0, 13), "Cycle time = ");
     EXPECT_EQ(Lines(text.begin() + 8, text.begin() + 11), (Lines{"--", "*** Read fifo ***", "*** EOC ***"}));
     EXPECT_NE(std::find(text.begin(), text.end(), "Nb cycle = 1, Nb Started OK = 1"), text.end());
@@ -61,7 +55,7 @@ TEST_F(SequencerTest, AGoodCycleWithTheFifoRead) {
     console->RunningCommand(false);
     EXPECT_TRUE(view.commandsEnabled);
     SwitchOn();
-    ASSERT_TRUE(TickUntil(CycleSequencer::ProgramSelected));
+    ASSERT_TRUE(TickUntil(State::ProgramSelected));
     EXPECT_EQ(simulator->Locked()->RunningProgram(), 1);
     EXPECT_EQ(console->Sequencer().cycleCount, 1);
 }
@@ -97,20 +91,20 @@ TEST_P(SequencerTimeoutTest, GivesUpOnlyPastItsLimit) {
     EXPECT_EQ(TraceText().back(), c.line);
 }
 
+// A failed read is no answer: it holds the wait, however long.
 INSTANTIATE_TEST_SUITE_P(Steps, SequencerTimeoutTest,
-                         ::testing::Values(Timeout{"NeverReady", true, false, CycleSequencer::WaitingReady, 4000,
-                                                   CycleSequencer::InterCycleWait, " *** Not Ready ***"},
-                                           Timeout{"CycleNeverEnds", false, false, CycleSequencer::WaitingEndOfCycle,
-                                                   10000, CycleSequencer::CycleReport, "*** Timeout cycle ***"},
-                                           // A failed read is no answer: it holds the wait, however long.
-                                           Timeout{"StatusUnanswered", false, true, CycleSequencer::WaitingReady, 9000,
-                                                   CycleSequencer::WaitingReady, " *** Waiting Ready 4 sec***"}),
+                         ::testing::Values(Timeout{"NeverReady", true, false, State::WaitingReady, 4000,
+                                                   State::InterCycleWait, " *** Not Ready ***"},
+                                           Timeout{"CycleNeverEnds", false, false, State::WaitingEndOfCycle, 10000,
+                                                   State::CycleReport, "*** Timeout cycle ***"},
+                                           Timeout{"StatusUnanswered", false, true, State::WaitingReady, 9000,
+                                                   State::WaitingReady, " *** Waiting Ready 4 sec***"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SequencerTest, PauseCountsDownInWholeSeconds) {
     StartConsole();
     view.entries[Entry::InterCycle] = "-3";  // a negative pause becomes one second
-    console->Sequencer().sequencerState = CycleSequencer::CycleReport;
+    console->Sequencer().sequencerState = State::CycleReport;
     console->TimerTick();
     console->TimerTick();
     EXPECT_EQ(TraceText().back(), " >>>  1 sec");
@@ -120,13 +114,13 @@ TEST_F(SequencerTest, PauseCountsDownInWholeSeconds) {
     const size_t lines = console->Trace().Size();
     clock.AdvanceMs(501);
     console->TimerTick();
-    EXPECT_EQ(Step(), CycleSequencer::Arm);
+    EXPECT_EQ(Step(), State::Arm);
     EXPECT_EQ(console->Trace().Size(), lines + 2);  // uptime and next-program lines; 0 s was shown already
     view.entries[Entry::InterCycle] = "abc";
-    console->Sequencer().sequencerState = CycleSequencer::CycleReport;
+    console->Sequencer().sequencerState = State::CycleReport;
     console->TimerTick();
     console->TimerTick();
-    EXPECT_EQ(Step(), CycleSequencer::Arm);  // no pause
+    EXPECT_EQ(Step(), State::Arm);  // no pause
 }
 
 }  // namespace

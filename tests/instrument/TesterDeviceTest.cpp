@@ -74,42 +74,26 @@ TEST_P(BlockCopyTest, CopiesProgramOneOntoSix) {
 
 INSTANTIATE_TEST_SUITE_P(Lengths, BlockCopyTest, ::testing::Values(100, 400, 301));
 
-TEST_F(TesterDeviceTest, CurveInfoWritesOnlyOnSuccess) {
-    StartSimulator({}, {}, {{sim::FaultKind::NoReply, 1.0, 0x0435}});
-    ShortenReplyTimeout();
-    std::uint8_t record[52];
-    std::memset(record, 0xEE, sizeof record);
-    ASSERT_EQ(device.ReadCurveInfo(1, record), kDeviceOk);
-    EXPECT_EQ(LoadLe16(record), 10);
-    std::memset(record, 0xEE, sizeof record);
-    EXPECT_EQ(device.ReadCurveInfo(2, record), kDeviceFailed);
-    EXPECT_EQ(record[0], 0xEE);
-    EXPECT_EQ(record[51], 0xEE);
-}
-
 class StationSearchTest : public TesterDeviceTest, public ::testing::WithParamInterface<AccessMode> {};
 
-// The search asks 255 first, then 1 upwards to 254, three attempts at 255 and one at each other; the
-// register map plays no part.
+// The search asks 255, then 63 and every 32nd station up to 223, three attempts each; the register map
+// plays no part. Each row: the instrument's station, the outcome, the station last asked, the requests.
 TEST_P(StationSearchTest, FindsTheStationOrStopsAtTheEnd) {
-    const struct {
-        int instrument;
-        bool anyStation;
-        DeviceStatus outcome;
-        int found;
-        int requests;
-    } rows[] = {{63, false, kDeviceOk, 63, 4}, {1, false, kDeviceFailed, 223, 21}};
-    for (const auto& row : rows) {
-        StartSimulator({row.instrument, row.anyStation});
+    const std::tuple<std::uint8_t, DeviceStatus, int, int> rows[] = {{63, kDeviceOk, 63, 4},
+                                                                     {1, kDeviceFailed, 223, 21}};
+    for (const auto& [instrument, outcome, found, requests] : rows) {
+        StartSimulator({instrument, false});
         device.accessMode = GetParam();
         ShortenReplyTimeout();
         device.ResetCounters();
         int station = 0;
-        EXPECT_EQ(device.FindStation(station), row.outcome);
-        EXPECT_EQ(station, row.found);
-        EXPECT_EQ(device.Station(), row.found);
-        EXPECT_EQ(device.Counters().requests, row.requests);
-        if (row.outcome == kDeviceOk) EXPECT_EQ(LastRequestHex(), "3f 03 30 00 00 0a ce 13");
+        EXPECT_EQ(device.FindStation(station), outcome);
+        EXPECT_EQ(station, found);
+        EXPECT_EQ(device.Station(), found);
+        EXPECT_EQ(device.Counters().requests, requests);
+        if (outcome == kDeviceOk) {
+            EXPECT_EQ(LastRequestHex(), "3f 03 30 00 00 0a ce 13");
+        }
         device.Close();
     }
 }
