@@ -4,8 +4,7 @@
 #include <modbus.h>
 #include <unistd.h>
 
-#include <cmath>
-#include <cstring>
+#include <bit>
 #include <filesystem>
 
 #include "simulator/harness/SimulatorThread.h"
@@ -48,11 +47,15 @@ TEST(SimulatorPeerTest, MbpollReadsTheStatusAndWritesCoils) {
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
 }
 
-class LibmodbusMaster {
-public:
-    explicit LibmodbusMaster(const std::string& port, int station) {
-        context = modbus_new_rtu(port.c_str(), 9600, 'E', 8, 1);
-        modbus_set_slave(context, station);
+// The instrument's values are little-endian inside the register: swap what libmodbus decoded.
+std::uint16_t Le(std::uint16_t value) { return static_cast<std::uint16_t>(value >> 8 | value << 8); }
+std::int32_t Le32(const std::vector<std::uint16_t>& v, size_t at) {
+    return static_cast<std::int32_t>(Le(v[at]) | static_cast<std::uint32_t>(Le(v[at + 1])) << 16);
+}
+
+struct LibmodbusMaster {
+    explicit LibmodbusMaster(const std::string& port) : context(modbus_new_rtu(port.c_str(), 9600, 'E', 8, 1)) {
+        modbus_set_slave(context, 1);
         connected = modbus_connect(context) == 0;
         modbus_set_response_timeout(context, 0, 500000);
     }
@@ -65,12 +68,7 @@ public:
         lastResult = modbus_read_registers(context, address, count, values.data());
         return values;
     }
-    // The instrument's values are little-endian inside the register: swap what libmodbus decoded.
-    static std::uint16_t Le(std::uint16_t value) { return static_cast<std::uint16_t>(value >> 8 | value << 8); }
-    static std::int32_t Le32(const std::vector<std::uint16_t>& v, size_t at) {
-        return static_cast<std::int32_t>(Le(v[at]) | static_cast<std::uint32_t>(Le(v[at + 1])) << 16);
-    }
-    modbus_t* context = nullptr;
+    modbus_t* context;
     bool connected = false;
     int lastResult = 0;
 };
@@ -79,45 +77,34 @@ TEST(SimulatorPeerTest, LibmodbusReadsEveryBlock) {
     sim::InstrumentConfig config;
     config.initialFifoResults = 2;
     test::SimulatorThread simulator({1, false}, config);
-    LibmodbusMaster master(simulator.PortPath(), 1);
+    LibmodbusMaster master(simulator.PortPath());
     ASSERT_TRUE(master.connected);
 
     auto status = master.Read(0x0030, 13);
     ASSERT_EQ(master.lastResult, 13);
-    EXPECT_EQ(LibmodbusMaster::Le(status[1]), 2);
+    EXPECT_EQ(Le(status[1]), 2);
     EXPECT_EQ(status, master.Read(0x2201, 13));
 
     const auto fifo = master.Read(0x0010, 36);
     ASSERT_EQ(master.lastResult, 36);
-    EXPECT_EQ(LibmodbusMaster::Le32(fifo, 4), 500000);
-    EXPECT_EQ(LibmodbusMaster::Le32(fifo, 6), 14000);
+    EXPECT_EQ(Le32(fifo, 4), 500000);
+    EXPECT_EQ(Le32(fifo, 6), 14000);
 
-    for (const auto& [address, count] : std::vector<std::pair<int, int>>{{0x0434, 26},
-                                                                         {0x0435, 26},
-                                                                         {0x2700, 40},
-                                                                         {0x0801, 1},
-                                                                         {0x8000, 123},
-                                                                         {0x8400, 27},
-                                                                         {0x0110, 6},
-                                                                         {0x3000, 10},
-                                                                         {0x2001, 2},
-                                                                         {0x6000, 125}}) {
+    const std::pair<int, int> blocks[] = {{0x0434, 26}, {0x0435, 26}, {0x2700, 40}, {0x0801, 1}, {0x8000, 123},
+                                          {0x8400, 27}, {0x0110, 6},  {0x3000, 10}, {0x2001, 2}, {0x6000, 125}};
+    for (const auto& [address, count] : blocks) {
         master.Read(address, count);
         EXPECT_EQ(master.lastResult, count) << std::hex << address;
     }
-    auto curve = master.Read(0x0434, 26);
-    float coefficient = 0;
-    const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(curve[7] >> 8), static_cast<std::uint8_t>(curve[7]),
-                                   static_cast<std::uint8_t>(curve[8] >> 8), static_cast<std::uint8_t>(curve[8])};
-    std::memcpy(&coefficient, bytes, 4);
-    EXPECT_FLOAT_EQ(coefficient, 1.5f);
+    // The curve's coefficient is a float over two registers, little-endian like the rest.
+    EXPECT_FLOAT_EQ(std::bit_cast<float>(Le32(master.Read(0x0434, 26), 7)), 1.5f);
 
     // Writes of the console's shapes.
-    const std::uint16_t select[1] = {LibmodbusMaster::Le(1)};
+    const std::uint16_t select[1] = {Le(1)};
     EXPECT_EQ(modbus_write_registers(master.context, 0x0200, 1, select), 1);
-    EXPECT_EQ(LibmodbusMaster::Le(master.Read(0x0030, 1)[0]), 2);
+    EXPECT_EQ(Le(master.Read(0x0030, 1)[0]), 2);
     EXPECT_EQ(modbus_write_bit(master.context, 2, 1), 1);
-    EXPECT_EQ(LibmodbusMaster::Le(master.Read(0x0030, 2)[1]), 0);
+    EXPECT_EQ(Le(master.Read(0x0030, 2)[1]), 0);
 }
 
 }  // namespace
