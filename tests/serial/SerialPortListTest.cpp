@@ -58,38 +58,54 @@ TEST(SerialPortListTest, MachineListOrdersFamiliesAndSkipsEmptySlots) {
     EXPECT_TRUE(MachineSerialDevices(dir.File("missing")).empty());
 }
 
+// Keys as the console writes them and as written by hand: the port list and the opener agree on
+// which COM number each one maps, whatever the case and leading zeros.
 TEST(SerialPortListTest, IniMappingWinsOverTheMachineList) {
     test::ScopedWorkDir dir;
+    test::WriteWholeFile(dir.File("VexloModbusTester.ini"),
+                         "[Ports]\ncom37=/dev/lower\nCOM038=/dev/zeros\nCOM39x=/dev/not-a-port\nCOMPORT=/dev/none\n");
     dir.MapPort(3, "/dev/serial/by-id/usb-adapter");
     dir.MapPort(12, dir.File("sim"));
     EXPECT_EQ(ResolveDevicePath("COM3"), "/dev/serial/by-id/usb-adapter");
     EXPECT_EQ(ResolveDevicePath("\\\\.\\COM12"), dir.File("sim"));
     EXPECT_EQ(ResolveDevicePath("/dev/ttyUSB0"), "/dev/ttyUSB0");
-    SerialPortList list;
-    ASSERT_GE(list.PortCount(), 2);
-    EXPECT_EQ(list.CurrentPosition(), 0);
-    // The mapped names are in the list, in number order.
-    Names names;
-    for (int i = 0; i < list.PortCount(); ++i) names.push_back(*list.PortNameAt(i));
-    EXPECT_NE(std::find(names.begin(), names.end(), "COM12"), names.end());
-    EXPECT_FALSE(list.PortNameAt(-1).has_value());
-    EXPECT_FALSE(list.PortNameAt(list.PortCount()).has_value());
-}
-
-// Keys written by hand: the port list and the opener agree on which COM number each one maps.
-TEST(SerialPortListTest, HandWrittenKeysIgnoreCaseAndLeadingZeros) {
-    test::ScopedWorkDir dir;
-    test::WriteWholeFile(dir.File("VexloModbusTester.ini"),
-                         "[Ports]\ncom37=/dev/lower\nCOM038=/dev/zeros\nCOM39x=/dev/not-a-port\nCOMPORT=/dev/none\n");
-    SetPortMappings(ReadPortsSection(dir.File("VexloModbusTester.ini")));
     EXPECT_EQ(ResolveDevicePath("COM37"), "/dev/lower");
     EXPECT_EQ(ResolveDevicePath("COM38"), "/dev/zeros");
-    const Names listed = SerialPortList::FilterAndSort(CollectSerialDeviceNames());
-    EXPECT_NE(std::find(listed.begin(), listed.end(), "COM37"), listed.end());
-    EXPECT_NE(std::find(listed.begin(), listed.end(), "COM38"), listed.end());
-    EXPECT_EQ(std::find(listed.begin(), listed.end(), "COM39"), listed.end());
+    SerialPortList list;
+    ASSERT_GE(list.PortCount(), 4);
+    EXPECT_EQ(list.CurrentPosition(), 0);
+    Names names;
+    for (int i = 0; i < list.PortCount(); ++i) names.push_back(*list.PortNameAt(i));
+    for (const char* mapped : {"COM3", "COM12", "COM37", "COM38"}) {
+        EXPECT_NE(std::find(names.begin(), names.end(), mapped), names.end()) << mapped;
+    }
+    EXPECT_EQ(std::find(names.begin(), names.end(), "COM39"), names.end());
+    EXPECT_FALSE(list.PortNameAt(-1).has_value());
+    EXPECT_FALSE(list.PortNameAt(list.PortCount()).has_value());
     EXPECT_EQ(PortsKeyNumber("cOm0012"), 12);
     EXPECT_EQ(PortsKeyNumber("COM"), 0);
+}
+
+TEST(PortChoiceTest, FixedListMapsPositionsToIndexes) {
+    const PortChoices fixed = FixedPortList();
+    ASSERT_EQ(fixed.names.size(), 40u);
+    EXPECT_EQ(fixed.names[12], "COM 13");
+    EXPECT_EQ(PositionOfPort(fixed, 12), 12);
+    EXPECT_EQ(PositionOfPort(fixed, -1), -1);
+    EXPECT_EQ(PositionOfPort(fixed, 40), -1);
+    EXPECT_EQ(SelectedPortIndex(fixed, 39), 39);
+    EXPECT_EQ(SelectedPortIndex(fixed, -1), -1);
+}
+
+TEST(PortChoiceTest, PortsPresentMapByTheirNumber) {
+    PortChoices present{{"COM1", "COM3  /dev/ttyUSB0", "COM10", "COM30"}, true, {}};
+    EXPECT_EQ(PositionOfPort(present, 2), 1);
+    EXPECT_EQ(SelectedPortIndex(present, 2), 9);
+    EXPECT_EQ(SelectedPortIndex(present, 1), 2);
+    present.names.erase(present.names.begin() + 1);
+    // With COM3 gone, its stored index selects nothing rather than COM30.
+    EXPECT_EQ(PositionOfPort(present, 2), -1);
+    EXPECT_EQ(PositionOfPort(present, 29), 2);
 }
 
 // The same adapter under a name that survives replugs: shown in Setup, and pinned in [Ports] when

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <tuple>
 
 #include "serial/PortTable.h"
 #include "serial/SerialPort.h"
@@ -62,37 +63,33 @@ TEST_F(SerialPortPtyTest, EachRecordShapeReachesTheDevice) {
     port.Close();
     const int watcher = ::open(peer.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(watcher, 0);
-    struct Shape {
-        std::uint32_t baud;
-        std::uint8_t dataBits, parity, stopBits;
-        speed_t speed;
-        bool odd, twoStops;
-    };
-    const Shape shapes[] = {
+    // Baud, data bits, parity, stop bits; and what the terminal keeps: speed, odd parity, two stop bits.
+    const std::tuple<std::uint32_t, std::uint8_t, std::uint8_t, std::uint8_t, speed_t, bool, bool> shapes[] = {
         {9600, 8, 2, 0, B9600, false, false},
         {19200, 7, 1, 2, B19200, true, true},
         {38400, 8, 1, 1, B38400, true, true},  // one and a half stop bits: two here
         {115200, 7, 2, 0, B115200, false, false},
     };
-    for (const Shape& shape : shapes) {
-        SCOPED_TRACE(shape.baud);
+    for (const auto& [baud, dataBits, parity, stopBits, speed, odd, twoStops] : shapes) {
+        SCOPED_TRACE(baud);
         PortSettings settings = GetPortSettings(0);
-        settings.SetBaud(shape.baud);
-        settings.dataBits = shape.dataBits;
-        settings.parity = shape.parity;
-        settings.stopBits = shape.stopBits;
+        settings.SetBaud(baud);
+        settings.dataBits = dataBits;
+        settings.parity = parity;
+        settings.stopBits = stopBits;
         SetPortSettings(0, settings);
-        SavePortTable();  // the next port reads "Serial.cfg" over the table
-        SerialPort next;
-        ASSERT_TRUE(next.Open());
+        SavePortTable();
+        ResetPortTable();
+        LoadPortTable();  // the record as read back from "Serial.cfg"
+        ASSERT_TRUE(port.Open());
         termios tio{};
         ASSERT_EQ(tcgetattr(watcher, &tio), 0);
-        EXPECT_EQ(cfgetospeed(&tio), shape.speed);
-        EXPECT_EQ(cfgetispeed(&tio), shape.speed);
-        EXPECT_EQ((tio.c_cflag & PARODD) != 0, shape.odd);
-        EXPECT_EQ((tio.c_cflag & CSTOPB) != 0, shape.twoStops);
+        EXPECT_EQ(cfgetospeed(&tio), speed);
+        EXPECT_EQ(cfgetispeed(&tio), speed);
+        EXPECT_EQ((tio.c_cflag & PARODD) != 0, odd);
+        EXPECT_EQ((tio.c_cflag & CSTOPB) != 0, twoStops);
         EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), 0u);  // raw
-        next.Close();
+        port.Close();
     }
     ::close(watcher);
 }
