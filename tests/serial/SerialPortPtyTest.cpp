@@ -12,7 +12,6 @@
 
 #include "serial/PortTable.h"
 #include "serial/SerialPort.h"
-#include "serial/SerialUi.h"
 #include "serial/TtyLine.h"
 #include "simulator/PseudoTerminal.h"
 #include "tests/support/CapturingSerialUi.h"
@@ -118,9 +117,7 @@ public:
         calls.push_back("drain, " + std::to_string(waiting) + " bytes out");
         return drained;
     }
-    void WaitMicroseconds(long microseconds) override {
-        calls.push_back("wait " + std::to_string(microseconds) + " us");
-    }
+    void WaitMicroseconds(long us) override { calls.push_back("wait " + std::to_string(us) + " us"); }
 
     std::vector<std::string> calls;
 
