@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "config/AppSettings.h"
 #include "config/PortsSection.h"
@@ -29,31 +29,21 @@ TEST(SerialPortListTest, FiltersAndSortsByNumber) {
     EXPECT_EQ(ComPortNumber("COM7x"), 7);
 }
 
-class FakeSysfs {
-public:
-    explicit FakeSysfs(const std::string& root) : root(root) { ::mkdir(root.c_str(), 0700); }
-    void AddPort(const std::string& name, bool withDriver, const char* type = nullptr) {
-        const std::string entry = root + "/" + name;
-        ::mkdir(entry.c_str(), 0700);
-        ::mkdir((entry + "/device").c_str(), 0700);
-        if (withDriver) ::mkdir((entry + "/device/driver").c_str(), 0700);
-        if (type) test::WriteWholeFile(entry + "/type", type);
-    }
-    std::string root;
-};
-
+// A sysfs tty class directory: each port's name, whether a serial driver is bound to it, and its
+// "type" file (none where the kernel writes none). ttyS1 is a legacy slot without a UART, tty0 a console.
 TEST(SerialPortListTest, MachineListOrdersFamiliesAndSkipsEmptySlots) {
     test::ScopedWorkDir dir;
-    FakeSysfs sys(dir.File("tty"));
-    sys.AddPort("ttyACM0", true);
-    sys.AddPort("ttyUSB10", true);
-    sys.AddPort("ttyUSB2", true);
-    sys.AddPort("ttyS0", true, "4\n");
-    sys.AddPort("ttyS1", true, "0\n");  // legacy slot without a UART
-    sys.AddPort("ttyS12", true, "4\n");
-    sys.AddPort("tty0", false);  // a console, no serial driver
-    sys.AddPort("ttyAMA0", true);
-    EXPECT_EQ(MachineSerialDevices(sys.root),
+    const std::string root = dir.File("tty");
+    const std::tuple<const char*, bool, const char*> ports[] = {{"ttyACM0", true, nullptr}, {"ttyUSB10", true, nullptr},
+                                                                {"ttyUSB2", true, nullptr}, {"ttyS0", true, "4\n"},
+                                                                {"ttyS1", true, "0\n"},     {"ttyS12", true, "4\n"},
+                                                                {"tty0", false, nullptr},   {"ttyAMA0", true, nullptr}};
+    for (const auto& [name, withDriver, type] : ports) {
+        const std::string entry = root + "/" + name;
+        std::filesystem::create_directories(entry + (withDriver ? "/device/driver" : "/device"));
+        if (type) test::WriteWholeFile(entry + "/type", type);
+    }
+    EXPECT_EQ(MachineSerialDevices(root),
               (Names{"/dev/ttyS0", "/dev/ttyS12", "/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyACM0", "/dev/ttyAMA0"}));
     EXPECT_TRUE(MachineSerialDevices(dir.File("missing")).empty());
 }
@@ -84,28 +74,6 @@ TEST(SerialPortListTest, IniMappingWinsOverTheMachineList) {
     EXPECT_FALSE(list.PortNameAt(list.PortCount()).has_value());
     EXPECT_EQ(PortsKeyNumber("cOm0012"), 12);
     EXPECT_EQ(PortsKeyNumber("COM"), 0);
-}
-
-TEST(PortChoiceTest, FixedListMapsPositionsToIndexes) {
-    const PortChoices fixed = FixedPortList();
-    ASSERT_EQ(fixed.names.size(), 40u);
-    EXPECT_EQ(fixed.names[12], "COM 13");
-    EXPECT_EQ(PositionOfPort(fixed, 12), 12);
-    EXPECT_EQ(PositionOfPort(fixed, -1), -1);
-    EXPECT_EQ(PositionOfPort(fixed, 40), -1);
-    EXPECT_EQ(SelectedPortIndex(fixed, 39), 39);
-    EXPECT_EQ(SelectedPortIndex(fixed, -1), -1);
-}
-
-TEST(PortChoiceTest, PortsPresentMapByTheirNumber) {
-    PortChoices present{{"COM1", "COM3  /dev/ttyUSB0", "COM10", "COM30"}, true, {}};
-    EXPECT_EQ(PositionOfPort(present, 2), 1);
-    EXPECT_EQ(SelectedPortIndex(present, 2), 9);
-    EXPECT_EQ(SelectedPortIndex(present, 1), 2);
-    present.names.erase(present.names.begin() + 1);
-    // With COM3 gone, its stored index selects nothing rather than COM30.
-    EXPECT_EQ(PositionOfPort(present, 2), -1);
-    EXPECT_EQ(PositionOfPort(present, 29), 2);
 }
 
 // The same adapter under a name that survives replugs: shown in Setup, and pinned in [Ports] when

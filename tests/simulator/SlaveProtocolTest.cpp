@@ -66,9 +66,9 @@ TEST(FaultPlanTest, ParsesRules) {
 TEST(FaultPlanTest, ShapesTheReply) {
     const Frame request = WithCrc(FromHex("01 03 00 30 00 01"));
     const Frame reply = WithCrc(FromHex("01 03 02 01 00"));
-    const auto apply = [&](FaultKind kind, std::optional<std::uint16_t> address = std::nullopt) {
+    const auto apply = [&](FaultKind kind, std::optional<std::uint16_t> address = std::nullopt, double rate = 1.0) {
         FaultPlan plan;
-        plan.Add({kind, 1.0, address});
+        plan.Add({kind, rate, address});
         return plan.Apply(request, reply);
     };
     EXPECT_FALSE(apply(FaultKind::NoReply).send);
@@ -78,10 +78,8 @@ TEST(FaultPlanTest, ShapesTheReply) {
     EXPECT_EQ(apply(FaultKind::OtherStation).bytes, WithCrc(FromHex("02 03 02 01 00")));
     EXPECT_EQ(apply(FaultKind::Pause).pauseAfter, 3u);
     EXPECT_EQ(apply(FaultKind::Garbage).bytes.size(), reply.size() + 3);
-    EXPECT_EQ(apply(FaultKind::NoReply, 0x2201).send, true);  // aimed elsewhere
-    FaultPlan never;
-    never.Add({FaultKind::NoReply, 0.0, std::nullopt});
-    EXPECT_TRUE(never.Apply(request, reply).send);
+    EXPECT_EQ(apply(FaultKind::NoReply, 0x2201).send, true);         // aimed elsewhere
+    EXPECT_TRUE(apply(FaultKind::NoReply, std::nullopt, 0.0).send);  // never
 }
 
 }  // namespace
