@@ -172,11 +172,12 @@ const ReadRow kReadRows[] = {
     {"silence ends after count plus reply time-out", 29, "", false, 529, {}},
 };
 
+void PrintTo(const ReadRow& row, std::ostream* os) { *os << row.name; }
+
 class SerialReadTest : public SerialPortPtyTest, public ::testing::WithParamInterface<ReadRow> {};
 
 TEST_P(SerialReadTest, EachWayAReadEnds) {
     const ReadRow& row = GetParam();
-    SCOPED_TRACE(row.name);
     std::vector<ReplyChunk> script;
     for (const auto& [pauseMs, hex] : row.script) script.push_back({pauseMs, FromHex(hex)});
     peer.Script(script);
