@@ -20,12 +20,16 @@ LinkCounters Counts(int requests, int errors, int crc, int timeouts, int negativ
     return LinkCounters{requests, errors, crc, timeouts, negative, 0};
 }
 
-Bytes operator+(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
+// A reply as sent: with its CRC, and zero bytes after it.
+ScriptedAttempt Reply(const std::string& hex, size_t zeros = 0) {
+    Bytes bytes = WithCrc(FromHex(hex));
+    bytes.resize(bytes.size() + zeros);
+    return {false, bytes};
 }
+// A reply byte for byte, CRC or no CRC.
+ScriptedAttempt Raw(const std::string& hex) { return {false, FromHex(hex)}; }
 
-enum class Operation { Read, Write, Coil };
+enum Operation { kRead, kWrite, kCoil };
 
 // One operation on a scripted link: what each attempt does, the result, the counters it moved and
 // what reached the caller's buffer ("" when nothing did).
@@ -35,112 +39,51 @@ struct Row {
     std::vector<ScriptedAttempt> script;
     int result;
     LinkCounters counters;
-    std::string data;
+    std::string data = "";
     bool exception = false;
 };
 
 std::vector<ScriptedAttempt> Thrice(const ScriptedAttempt& attempt) { return {attempt, attempt, attempt}; }
 
-const Bytes kGoodRead = WithCrc(FromHex("01 03 02 34 12"));
 const ScriptedAttempt kSilent{false, {}};
-const ScriptedAttempt kSendFails{true, {}};
-const ScriptedAttempt kGood{false, kGoodRead};
+const ScriptedAttempt kUnsent{true, {}};
+const ScriptedAttempt kGood = Reply("01 03 02 34 12");
+const ScriptedAttempt kGoodCoil = Reply("01 05 00 01 ff 00");
 
+// Replies that are not this request's count as bad replies and never reach the caller.
 const Row kRows[] = {
-    {"read answered", Operation::Read, {kGood}, 1, Counts(1, 0, 0, 0, 0), "34 12"},
-    {"read unanswered", Operation::Read, Thrice(kSilent), 0, Counts(3, 3, 0, 3, 0), ""},
-    {"read bad CRC retried",
-     Operation::Read,
-     {{false, FromHex("01 03 02 34 12 00 00")}, kGood},
-     1,
-     Counts(2, 1, 1, 0, 0),
-     "34 12"},
-    {"read bad CRC thrice", Operation::Read, Thrice({false, FromHex("01 03 02 77 66 00 00")}), 0, Counts(3, 3, 3, 0, 0),
-     ""},
-    {"read send fails", Operation::Read, Thrice(kSendFails), 0, Counts(3, 0, 0, 0, 0), ""},
-    {"read short reply", Operation::Read, {{false, FromHex("01 03 02 34")}, kGood}, 1, Counts(2, 1, 0, 1, 0), "34 12"},
-    {"read exception",
-     Operation::Read,
-     {{false, WithCrc(FromHex("01 83 02")) + FromHex("00 00")}},
-     1,
-     Counts(1, 0, 0, 0, 1),
-     "",
-     true},
-    {"read exception bad CRC",
-     Operation::Read,
-     {{false, FromHex("01 83 02 00 00 00 00")}, kGood},
-     1,
-     Counts(2, 1, 1, 0, 1),
-     "34 12"},
-    {"read five-byte exception is short",
-     Operation::Read,
-     {{false, WithCrc(FromHex("01 83 02"))}, kGood},
-     1,
-     Counts(2, 1, 0, 1, 0),
-     "34 12"},
-    {"read surplus byte count",
-     Operation::Read,
-     {{false, WithCrc(FromHex("01 03 04 56 78"))}},
-     1,
-     Counts(1, 0, 0, 0, 0),
-     "56 78"},
-    // Replies that are not this request's count as bad replies and never reach the caller.
-    {"read another station",
-     Operation::Read,
-     {{false, WithCrc(FromHex("07 03 02 aa bb"))}, kGood},
-     1,
-     Counts(2, 1, 1, 0, 0),
-     "34 12"},
-    {"read another function", Operation::Read, Thrice({false, WithCrc(FromHex("01 04 02 aa bb"))}), 0,
-     Counts(3, 3, 3, 0, 0), ""},
-    {"read exception of another station",
-     Operation::Read,
-     {{false, WithCrc(FromHex("07 83 02")) + FromHex("00 00")}, kGood},
-     1,
-     Counts(2, 1, 1, 0, 1),
-     "34 12"},
-    {"write fails every way",
-     Operation::Write,
-     {kSendFails, {false, FromHex("01 10 60")}, {false, FromHex("01 10 60 00 00 02 00 00")}},
+    {"read answered", kRead, {kGood}, 1, Counts(1, 0, 0, 0, 0), "34 12"},
+    {"read unanswered", kRead, Thrice(kSilent), 0, Counts(3, 3, 0, 3, 0)},
+    {"read bad CRC retried", kRead, {Raw("01 03 02 34 12 00 00"), kGood}, 1, Counts(2, 1, 1, 0, 0), "34 12"},
+    {"read bad CRC thrice", kRead, Thrice(Raw("01 03 02 77 66 00 00")), 0, Counts(3, 3, 3, 0, 0)},
+    {"read send fails", kRead, Thrice(kUnsent), 0, Counts(3, 0, 0, 0, 0)},
+    {"read short reply", kRead, {Raw("01 03 02 34"), kGood}, 1, Counts(2, 1, 0, 1, 0), "34 12"},
+    {"read exception", kRead, {Reply("01 83 02", 2)}, 1, Counts(1, 0, 0, 0, 1), "", true},
+    {"read exception bad CRC", kRead, {Raw("01 83 02 00 00 00 00"), kGood}, 1, Counts(2, 1, 1, 0, 1), "34 12"},
+    {"read five-byte exception is short", kRead, {Reply("01 83 02"), kGood}, 1, Counts(2, 1, 0, 1, 0), "34 12"},
+    {"read surplus byte count", kRead, {Reply("01 03 04 56 78")}, 1, Counts(1, 0, 0, 0, 0), "56 78"},
+    {"read another station", kRead, {Reply("07 03 02 aa bb"), kGood}, 1, Counts(2, 1, 1, 0, 0), "34 12"},
+    {"read another function", kRead, Thrice(Reply("01 04 02 aa bb")), 0, Counts(3, 3, 3, 0, 0)},
+    {"read exception of another station", kRead, {Reply("07 83 02", 2), kGood}, 1, Counts(2, 1, 1, 0, 1), "34 12"},
+    {"write fails thrice",
+     kWrite,
+     {kUnsent, Raw("01 10 60"), Raw("01 10 60 00 00 02 00 00")},
      0,
-     Counts(3, 3, 1, 1, 0),
-     ""},
-    {"write answered",
-     Operation::Write,
-     {{false, WithCrc(FromHex("01 10 60 00 00 02"))}},
+     Counts(3, 3, 1, 1, 0)},
+    {"write answered", kWrite, {Reply("01 10 60 00 00 02")}, 1, Counts(1, 0, 0, 0, 0)},
+    {"write gets a coil echo",
+     kWrite,
+     {Reply("01 05 60 00 00 02"), Reply("01 10 60 00 00 02")},
      1,
-     Counts(1, 0, 0, 0, 0),
-     ""},
-    {"write answered by a coil echo",
-     Operation::Write,
-     {{false, WithCrc(FromHex("01 05 60 00 00 02"))}, {false, WithCrc(FromHex("01 10 60 00 00 02"))}},
-     1,
-     Counts(2, 1, 1, 0, 0),
-     ""},
-    {"coil moves only its own counters",
-     Operation::Coil,
-     {kSilent, {false, FromHex("01 05 00 01 ff 00 00 00")}, {false, WithCrc(FromHex("01 05 00 01 ff 00"))}},
-     1,
-     Counts(0, 0, 1, 1, 0),
-     ""},
-    {"coil send fails", Operation::Coil, Thrice(kSendFails), 0, Counts(0, 0, 0, 0, 0), ""},
-    {"coil exception",
-     Operation::Coil,
-     {{false, WithCrc(FromHex("01 85 02")) + FromHex("00 00 00")}},
-     1,
-     Counts(0, 0, 0, 0, 1),
-     "",
-     true},
-    {"coil echo of another station",
-     Operation::Coil,
-     {{false, WithCrc(FromHex("02 05 00 01 ff 00"))}, {false, WithCrc(FromHex("01 05 00 01 ff 00"))}},
-     1,
-     Counts(0, 0, 1, 0, 0),
-     ""},
+     Counts(2, 1, 1, 0, 0)},
+    {"coil moves only its own", kCoil, {kSilent, Raw("01 05 00 01 ff 00 00 00"), kGoodCoil}, 1, Counts(0, 0, 1, 1, 0)},
+    {"coil send fails", kCoil, Thrice(kUnsent), 0, Counts(0, 0, 0, 0, 0)},
+    {"coil exception", kCoil, {Reply("01 85 02", 3)}, 1, Counts(0, 0, 0, 0, 1), "", true},
+    {"coil echo of another station", kCoil, {Reply("02 05 00 01 ff 00"), kGoodCoil}, 1, Counts(0, 0, 1, 0, 0)},
 };
 
 // The master on a scripted link: every attempt's outcome is chosen by the test.
-class LinkCountersTest : public ::testing::Test {
+class ScriptedMasterTest : public ::testing::Test {
 protected:
     void SetUp() override {
         master.SelectStation(1);
@@ -148,20 +91,20 @@ protected:
         ASSERT_TRUE(master.Open());
     }
 
-    int ReadOne() { return master.ReadRegisters(0x2301, 1, data); }
-    int WriteTwo() {
-        const std::uint8_t value[4] = {1, 2, 3, 4};
-        return master.WriteRegisters(0x6000, 2, value);
-    }
-    int Coil() { return master.WriteCoil(1, 1); }
-
-    const Bytes goodRead = kGoodRead;
-    const Bytes goodCoil = WithCrc(FromHex("01 05 00 01 ff 00"));
-
     test::ScopedWorkDir dir;
-    test::ManualClock clock;
     test::ScriptedLink link;
     ModbusRtuMaster master;
+};
+
+class LinkCountersTest : public ScriptedMasterTest {
+protected:
+    int Run(Operation operation) {
+        const std::uint8_t value[4] = {1, 2, 3, 4};
+        if (operation == kRead) return master.ReadRegisters(0x2301, 1, data);
+        return operation == kWrite ? master.WriteRegisters(0x6000, 2, value) : master.WriteCoil(1, 1);
+    }
+
+    test::ManualClock clock;
     std::uint8_t data[300] = {};
 };
 
@@ -169,20 +112,14 @@ TEST_F(LinkCountersTest, EachOutcomeMovesItsCounters) {
     for (const Row& row : kRows) {
         SCOPED_TRACE(row.name);
         master.ResetCounters();
-        link.Script().attempts.clear();
         link.Script().sent.clear();
         link.Script().reads = 0;
         for (const auto& attempt : row.script) link.Add(attempt);
-        data[0] = 0x5A;
-        data[1] = 0xA5;
-        data[2] = 0x3C;
-        const int result = row.operation == Operation::Read    ? ReadOne()
-                           : row.operation == Operation::Write ? WriteTwo()
-                                                               : Coil();
-        EXPECT_EQ(result, row.result);
+        std::copy_n(FromHex("5a a5 3c").begin(), 3, data);
+        EXPECT_EQ(Run(row.operation), row.result);
         EXPECT_EQ(master.Counters(), row.counters);
         EXPECT_EQ(master.exceptionReply, row.exception);
-        if (row.operation == Operation::Read) {
+        if (row.operation == kRead) {
             EXPECT_EQ(test::ToHex(data, 3), (row.data[0] ? row.data : "5a a5") + " 3c");
         }
         // Every attempt is sent; one that could not be sent reads nothing.
@@ -190,28 +127,33 @@ TEST_F(LinkCountersTest, EachOutcomeMovesItsCounters) {
         const auto failedSends =
             std::count_if(row.script.begin(), row.script.end(), [](const ScriptedAttempt& a) { return a.sendFails; });
         EXPECT_EQ(link.Script().reads, static_cast<int>(row.script.size() - failedSends));
+        EXPECT_TRUE(link.Script().attempts.empty());
         int length = 0;
         master.LastRequest(&length);
-        EXPECT_EQ(length, row.operation == Operation::Write ? 13 : 8);
+        EXPECT_EQ(length, row.operation == kWrite ? 13 : 8);
     }
 }
 
-TEST_F(LinkCountersTest, ReadOf128RegistersWithItsWrappedByteCount) {
+TEST_F(LinkCountersTest, OversizedRequestsAreRefusedWithoutTraffic) {
+    std::vector<std::uint8_t> big(400, 0);
+    EXPECT_EQ(master.ReadRegisters(0, 134, big.data()), 0);
+    EXPECT_EQ(master.WriteRegisters(0, 132, big.data()), 0);
+    EXPECT_TRUE(link.Script().sent.empty());
+    // The largest read, with its byte count wrapped to 0.
     Bytes reply = FromHex("01 03 00");
     for (int i = 0; i < 256; ++i) reply.push_back(static_cast<std::uint8_t>(i));
     link.Add({false, WithCrc(reply)});
-    std::uint8_t wide[256] = {};
-    EXPECT_EQ(master.ReadRegisters(0x6000, 128, wide), 1);
-    EXPECT_EQ(wide[255], 255);
+    EXPECT_EQ(master.ReadRegisters(0x6000, 128, big.data()), 1);
+    EXPECT_EQ(big[255], 255);
     EXPECT_EQ(master.Counters(), Counts(1, 0, 0, 0, 0));
 }
 
 TEST_F(LinkCountersTest, DisabledLinkDoesNothing) {
     master.linkEnabled = false;
     data[0] = 0x5A;
-    EXPECT_EQ(ReadOne(), 1);
-    EXPECT_EQ(WriteTwo(), 1);
-    EXPECT_EQ(Coil(), 1);
+    EXPECT_EQ(Run(kRead), 1);
+    EXPECT_EQ(Run(kWrite), 1);
+    EXPECT_EQ(Run(kCoil), 1);
     EXPECT_EQ(master.Counters(), LinkCounters{});
     EXPECT_EQ(data[0], 0x5A);
     EXPECT_TRUE(link.Script().sent.empty());
@@ -220,20 +162,11 @@ TEST_F(LinkCountersTest, DisabledLinkDoesNothing) {
     EXPECT_EQ(length, 0);
 }
 
-TEST_F(LinkCountersTest, OversizedRequestsAreRefusedWithoutTraffic) {
-    std::vector<std::uint8_t> big(400, 0);
-    EXPECT_EQ(master.ReadRegisters(0, 134, big.data()), 0);
-    EXPECT_EQ(master.WriteRegisters(0, 132, big.data()), 0);
-    EXPECT_TRUE(link.Script().sent.empty());
-}
-
 TEST_F(LinkCountersTest, TransactionsKeepTheGap) {
-    link.Add({false, goodRead});
-    link.Add({false, goodRead});
-    link.Add({false, goodCoil});
-    EXPECT_EQ(ReadOne(), 1);
-    EXPECT_EQ(ReadOne(), 1);
-    EXPECT_EQ(Coil(), 1);
+    for (const auto& attempt : {kGood, kGood, kGoodCoil}) link.Add(attempt);
+    EXPECT_EQ(Run(kRead), 1);
+    EXPECT_EQ(Run(kRead), 1);
+    EXPECT_EQ(Run(kCoil), 1);
     const auto& at = link.Script().sentAt;
     ASSERT_EQ(at.size(), 3u);
     for (size_t i = 1; i < at.size(); ++i) {
@@ -242,23 +175,13 @@ TEST_F(LinkCountersTest, TransactionsKeepTheGap) {
     }
 }
 
-}  // namespace
-}  // namespace vexlo
+// Two threads on one master, on the real clock: the bus lock covers the gap, so no request follows
+// another closer than 20 ms, whichever thread sent it.
+using MasterThreadsTest = ScriptedMasterTest;
 
-namespace vexlo {
-namespace {
-
-// Two threads on one master: the bus lock covers the gap, so no request follows another closer
-// than 20 ms, whichever thread sent it.
-TEST(MasterThreadsTest, TwoThreadsKeepTheGapBetweenThem) {
-    test::ScopedWorkDir dir;
-    test::ScriptedLink link;
-    for (int i = 0; i < 8; ++i) link.Add({false, WithCrc(FromHex("01 03 02 34 12"))});
-    ModbusRtuMaster master;
-    master.SelectStation(1);
-    master.linkEnabled = true;
-    ASSERT_TRUE(master.Open());
-    const auto reads = [&master] {
+TEST_F(MasterThreadsTest, TwoThreadsKeepTheGapBetweenThem) {
+    for (int i = 0; i < 8; ++i) link.Add(kGood);
+    const auto reads = [this] {
         std::uint8_t buffer[2] = {};
         for (int i = 0; i < 4; ++i) EXPECT_EQ(master.ReadRegisters(0x2301, 1, buffer), 1);
     };

@@ -15,15 +15,12 @@ TEST(CountdownTimerTest, CountsDownAndStaysAtZero) {
         EXPECT_EQ(timer.Remaining(), 0);
     }
     timer.Arm(4000);
-    EXPECT_EQ(timer.Remaining(), 4000);
-    clock.AdvanceMs(1500);
-    EXPECT_EQ(timer.Remaining(), 2500);
-    clock.AdvanceUs(2499900);
-    EXPECT_EQ(timer.Remaining(), 1);
-    clock.AdvanceUs(100);
-    EXPECT_EQ(timer.Remaining(), 0);  // the whole duration has passed
-    clock.AdvanceMs(5000);
-    EXPECT_EQ(timer.Remaining(), 0);
+    // How far the clock moves, and what remains after it: the whole duration must pass.
+    const std::pair<std::int64_t, int> steps[] = {{0, 4000}, {1500000, 2500}, {2499900, 1}, {100, 0}, {5000000, 0}};
+    for (const auto& [us, remaining] : steps) {
+        clock.AdvanceUs(us);
+        EXPECT_EQ(timer.Remaining(), remaining) << us;
+    }
     // Arming again restarts it.
     timer.Arm(20);
     EXPECT_EQ(timer.Remaining(), 20);
@@ -37,16 +34,13 @@ TEST(StopwatchTest, ElapsedSurvivesTheTickCountWrap) {
     test::ManualClock clock;
     Stopwatch watch;
     EXPECT_EQ(watch.Elapsed(), 0u);
-    clock.SetTickCountMs(5000);
-    watch.Start();
-    clock.AdvanceMs(1234);
-    watch.Stop();
-    EXPECT_EQ(watch.Elapsed(), 1234u);
-    clock.SetTickCountMs(0xFFFFFFFFu - 200);
-    watch.Start();
-    clock.AdvanceMs(1234);
-    watch.Stop();
-    EXPECT_EQ(watch.Elapsed(), 1234u);
+    for (const std::uint32_t startMs : {5000u, 0xFFFFFFFFu - 200}) {
+        clock.SetTickCountMs(startMs);
+        watch.Start();
+        clock.AdvanceMs(1234);
+        watch.Stop();
+        EXPECT_EQ(watch.Elapsed(), 1234u) << startMs;
+    }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "serial/SerialUi.h"
 #include "tests/support/CapturingSerialUi.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/Hex.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/ScopedWorkDir.h"
 #include "tests/support/SimulatorThread.h"
@@ -32,11 +33,12 @@ protected:
         EXPECT_TRUE(relay->WaitForOutput("listening on", 5000));
         return relay;
     }
-    void Open(TesterDevice& device, int comNumber, const std::string& address) {
+    bool Open(TesterDevice& console, int comNumber, const std::string& address) {
         dir.MapPort(comNumber, address);
-        device.SetPortIndex(comNumber - 1);
-        device.SelectStation(1);
-        device.linkEnabled = true;
+        console.SetPortIndex(comNumber - 1);
+        console.SelectStation(1);
+        console.linkEnabled = true;
+        return console.Open();
     }
 
     test::ManualClock clock;
@@ -51,17 +53,14 @@ TEST_F(NetworkPortTest, RawTcpCarriesTheFramesAndComesBackAfterABreak) {
     const int port = test::FreeTcpPort();
     const std::string address = "tcp://127.0.0.1:" + std::to_string(port);
     auto relay = StartRelay(port);
-    Open(device, 1, address);
-    ASSERT_TRUE(device.Open());
+    ASSERT_TRUE(Open(device, 1, address));
     ASSERT_EQ(device.ReadStatus(status), kDeviceOk);
     EXPECT_TRUE(status.EndOfCycle());
 
     // The server takes one connection: a second console is refused as it refuses it.
     TesterDevice second;
-    Open(second, 2, address);
-    EXPECT_FALSE(second.Open());
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0], "Connection refused\n Serial Port -> COM2");
+    EXPECT_FALSE(Open(second, 2, address));
+    EXPECT_EQ(ui.messages, std::vector<std::string>{"Connection refused\n Serial Port -> COM2"});
 
     // The connection breaks: transactions fail, and the port comes back by itself once the server
     // is back, tried at most once a second.
@@ -93,8 +92,7 @@ TEST_F(NetworkPortTest, Rfc2217SetsTheServersLineAndEscapesFF) {
     ChildProcess server({SER2NET_PROGRAM, "-n", "-d", "-c", config});
     ASSERT_TRUE(test::WaitForListener(port, 5000));
     const std::string address = "rfc2217://127.0.0.1:" + std::to_string(port);
-    Open(device, 1, address);
-    ASSERT_TRUE(device.Open());
+    ASSERT_TRUE(Open(device, 1, address));
     ASSERT_EQ(device.ReadStatus(status), kDeviceOk);
     termios tio{};
     ASSERT_EQ(tcgetattr(watcher, &tio), 0);
@@ -107,14 +105,11 @@ TEST_F(NetworkPortTest, Rfc2217SetsTheServersLineAndEscapesFF) {
     ASSERT_EQ(device.WriteRegisters(0x6000, 1, ones), 1);
     std::uint8_t back[2] = {};
     ASSERT_EQ(device.ReadRegisters(0x6000, 1, back), 1);
-    EXPECT_EQ(back[0], 0xFF);
-    EXPECT_EQ(back[1], 0xFF);
+    EXPECT_EQ(test::ToHex(back, 2), "ff ff");
 
     TesterDevice second;
-    Open(second, 2, address);
-    EXPECT_FALSE(second.Open());
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0], "Port already in use\n Serial Port -> COM2");
+    EXPECT_FALSE(Open(second, 2, address));
+    EXPECT_EQ(ui.messages, std::vector<std::string>{"Port already in use\n Serial Port -> COM2"});
     ::close(watcher);
 }
 

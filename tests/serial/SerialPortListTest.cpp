@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "config/AppSettings.h"
 #include "config/PortsSection.h"
@@ -29,65 +29,49 @@ TEST(SerialPortListTest, FiltersAndSortsByNumber) {
     EXPECT_EQ(ComPortNumber("COM7x"), 7);
 }
 
-class FakeSysfs {
-public:
-    explicit FakeSysfs(const std::string& root) : root(root) { ::mkdir(root.c_str(), 0700); }
-    void AddPort(const std::string& name, bool withDriver, const char* type = nullptr) {
-        const std::string entry = root + "/" + name;
-        ::mkdir(entry.c_str(), 0700);
-        ::mkdir((entry + "/device").c_str(), 0700);
-        if (withDriver) ::mkdir((entry + "/device/driver").c_str(), 0700);
-        if (type) test::WriteWholeFile(entry + "/type", type);
-    }
-    std::string root;
-};
-
+// A sysfs tty class directory: each port's name, whether a serial driver is bound to it, and its
+// "type" file (none where the kernel writes none). ttyS1 is a legacy slot without a UART, tty0 a console.
 TEST(SerialPortListTest, MachineListOrdersFamiliesAndSkipsEmptySlots) {
     test::ScopedWorkDir dir;
-    FakeSysfs sys(dir.File("tty"));
-    sys.AddPort("ttyACM0", true);
-    sys.AddPort("ttyUSB10", true);
-    sys.AddPort("ttyUSB2", true);
-    sys.AddPort("ttyS0", true, "4\n");
-    sys.AddPort("ttyS1", true, "0\n");  // legacy slot without a UART
-    sys.AddPort("ttyS12", true, "4\n");
-    sys.AddPort("tty0", false);  // a console, no serial driver
-    sys.AddPort("ttyAMA0", true);
-    EXPECT_EQ(MachineSerialDevices(sys.root),
+    const std::string root = dir.File("tty");
+    const std::tuple<const char*, bool, const char*> ports[] = {{"ttyACM0", true, nullptr}, {"ttyUSB10", true, nullptr},
+                                                                {"ttyUSB2", true, nullptr}, {"ttyS0", true, "4\n"},
+                                                                {"ttyS1", true, "0\n"},     {"ttyS12", true, "4\n"},
+                                                                {"tty0", false, nullptr},   {"ttyAMA0", true, nullptr}};
+    for (const auto& [name, withDriver, type] : ports) {
+        const std::string entry = root + "/" + name;
+        std::filesystem::create_directories(entry + (withDriver ? "/device/driver" : "/device"));
+        if (type) test::WriteWholeFile(entry + "/type", type);
+    }
+    EXPECT_EQ(MachineSerialDevices(root),
               (Names{"/dev/ttyS0", "/dev/ttyS12", "/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyACM0", "/dev/ttyAMA0"}));
     EXPECT_TRUE(MachineSerialDevices(dir.File("missing")).empty());
 }
 
+// Keys as the console writes them and as written by hand: the port list and the opener agree on
+// which COM number each one maps, whatever the case and leading zeros.
 TEST(SerialPortListTest, IniMappingWinsOverTheMachineList) {
     test::ScopedWorkDir dir;
+    test::WriteWholeFile(dir.File("VexloModbusTester.ini"),
+                         "[Ports]\ncom37=/dev/lower\nCOM038=/dev/zeros\nCOM39x=/dev/not-a-port\nCOMPORT=/dev/none\n");
     dir.MapPort(3, "/dev/serial/by-id/usb-adapter");
     dir.MapPort(12, dir.File("sim"));
     EXPECT_EQ(ResolveDevicePath("COM3"), "/dev/serial/by-id/usb-adapter");
     EXPECT_EQ(ResolveDevicePath("\\\\.\\COM12"), dir.File("sim"));
     EXPECT_EQ(ResolveDevicePath("/dev/ttyUSB0"), "/dev/ttyUSB0");
-    SerialPortList list;
-    ASSERT_GE(list.PortCount(), 2);
-    EXPECT_EQ(list.CurrentPosition(), 0);
-    // The mapped names are in the list, in number order.
-    Names names;
-    for (int i = 0; i < list.PortCount(); ++i) names.push_back(*list.PortNameAt(i));
-    EXPECT_NE(std::find(names.begin(), names.end(), "COM12"), names.end());
-    EXPECT_FALSE(list.PortNameAt(-1).has_value());
-    EXPECT_FALSE(list.PortNameAt(list.PortCount()).has_value());
-}
-
-// Keys written by hand: the port list and the opener agree on which COM number each one maps.
-TEST(SerialPortListTest, HandWrittenKeysIgnoreCaseAndLeadingZeros) {
-    test::ScopedWorkDir dir;
-    test::WriteWholeFile(dir.File("VexloModbusTester.ini"),
-                         "[Ports]\ncom37=/dev/lower\nCOM038=/dev/zeros\nCOM39x=/dev/not-a-port\nCOMPORT=/dev/none\n");
-    SetPortMappings(ReadPortsSection(dir.File("VexloModbusTester.ini")));
     EXPECT_EQ(ResolveDevicePath("COM37"), "/dev/lower");
     EXPECT_EQ(ResolveDevicePath("COM38"), "/dev/zeros");
-    const Names listed = SerialPortList::FilterAndSort(CollectSerialDeviceNames());
-    EXPECT_NE(std::find(listed.begin(), listed.end(), "COM37"), listed.end());
-    EXPECT_NE(std::find(listed.begin(), listed.end(), "COM38"), listed.end());
-    EXPECT_EQ(std::find(listed.begin(), listed.end(), "COM39"), listed.end());
+    SerialPortList list;
+    ASSERT_GE(list.PortCount(), 4);
+    EXPECT_EQ(list.CurrentPosition(), 0);
+    Names names;
+    for (int i = 0; i < list.PortCount(); ++i) names.push_back(*list.PortNameAt(i));
+    for (const char* mapped : {"COM3", "COM12", "COM37", "COM38"}) {
+        EXPECT_NE(std::find(names.begin(), names.end(), mapped), names.end()) << mapped;
+    }
+    EXPECT_EQ(std::find(names.begin(), names.end(), "COM39"), names.end());
+    EXPECT_FALSE(list.PortNameAt(-1).has_value());
+    EXPECT_FALSE(list.PortNameAt(list.PortCount()).has_value());
     EXPECT_EQ(PortsKeyNumber("cOm0012"), 12);
     EXPECT_EQ(PortsKeyNumber("COM"), 0);
 }

@@ -8,10 +8,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <tuple>
 
 #include "serial/PortTable.h"
 #include "serial/SerialPort.h"
-#include "serial/SerialUi.h"
 #include "serial/TtyLine.h"
 #include "simulator/PseudoTerminal.h"
 #include "tests/support/CapturingSerialUi.h"
@@ -27,25 +27,28 @@ using test::PtyResponder;
 using test::ReplyChunk;
 using Clock = std::chrono::steady_clock;
 
+// The port on COM1, wired to a scripted peer through a pseudo-terminal.
 class SerialPortPtyTest : public ::testing::Test {
 protected:
     void SetUp() override {
         dir.MapPort(1, peer.DevicePath());
-        port.SetPortIndex(0);
         ASSERT_TRUE(port.Open());
     }
     void TearDown() override { port.Close(); }
 
-    // Sends one request and reads count bytes of the answer.
+    // Sends the request and reads count bytes of the answer; complete tells whether all came.
     Bytes Exchange(int count, bool* complete) {
-        const Bytes request = FromHex("01 03 00 30 00 01 84 05");
         EXPECT_TRUE(port.WriteBytes(request.data(), static_cast<int>(request.size())));
         std::uint8_t buffer[300] = {};
         int received = 0;
+        const auto start = Clock::now();
         *complete = port.ReadBytes(buffer, count, &received);
+        readMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         return Bytes(buffer, buffer + received);
     }
 
+    const Bytes request = FromHex("01 03 00 30 00 01 84 05");
+    double readMs = 0;
     test::ScopedWorkDir dir;
     test::CapturingSerialUi ui;
     PtyResponder peer;
@@ -53,43 +56,37 @@ protected:
 };
 
 // What each "Serial.cfg" record shape leaves on the device, read back from the terminal itself
-// through a second descriptor opened before the port took it. A pseudo-terminal forces eight data
+// through a second descriptor opened while no port holds it. A pseudo-terminal forces eight data
 // bits and no parity, but keeps the speed, odd or even, and the stop bits.
-TEST(SerialLineSettingsTest, EachRecordShapeReachesTheDevice) {
-    test::ScopedWorkDir dir;
-    PtyResponder peer;
-    dir.MapPort(2, peer.DevicePath());
+TEST_F(SerialPortPtyTest, EachRecordShapeReachesTheDevice) {
+    port.Close();
     const int watcher = ::open(peer.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(watcher, 0);
-    struct Shape {
-        std::uint32_t baud;
-        std::uint8_t dataBits, parity, stopBits;
-        speed_t speed;
-        bool odd, twoStops;
-    };
-    const Shape shapes[] = {
+    // Baud, data bits, parity, stop bits; and what the terminal keeps: speed, odd parity, two stop bits.
+    const std::tuple<std::uint32_t, std::uint8_t, std::uint8_t, std::uint8_t, speed_t, bool, bool> shapes[] = {
         {9600, 8, 2, 0, B9600, false, false},
         {19200, 7, 1, 2, B19200, true, true},
         {38400, 8, 1, 1, B38400, true, true},  // one and a half stop bits: two here
         {115200, 7, 2, 0, B115200, false, false},
     };
-    for (const Shape& shape : shapes) {
-        PortSettings settings = GetPortSettings(1);
-        settings.SetBaud(shape.baud);
-        settings.dataBits = shape.dataBits;
-        settings.parity = shape.parity;
-        settings.stopBits = shape.stopBits;
-        SetPortSettings(1, settings);
-        SavePortTable();  // the next port reads "Serial.cfg" over the table
-        SerialPort port;
-        port.SetPortIndex(1);
+    for (const auto& [baud, dataBits, parity, stopBits, speed, odd, twoStops] : shapes) {
+        SCOPED_TRACE(baud);
+        PortSettings settings = GetPortSettings(0);
+        settings.SetBaud(baud);
+        settings.dataBits = dataBits;
+        settings.parity = parity;
+        settings.stopBits = stopBits;
+        SetPortSettings(0, settings);
+        SavePortTable();
+        ResetPortTable();
+        LoadPortTable();  // the record as read back from "Serial.cfg"
         ASSERT_TRUE(port.Open());
         termios tio{};
         ASSERT_EQ(tcgetattr(watcher, &tio), 0);
-        EXPECT_EQ(cfgetospeed(&tio), shape.speed) << shape.baud;
-        EXPECT_EQ(cfgetispeed(&tio), shape.speed) << shape.baud;
-        EXPECT_EQ((tio.c_cflag & PARODD) != 0, shape.odd) << shape.baud;
-        EXPECT_EQ((tio.c_cflag & CSTOPB) != 0, shape.twoStops) << shape.baud;
+        EXPECT_EQ(cfgetospeed(&tio), speed);
+        EXPECT_EQ(cfgetispeed(&tio), speed);
+        EXPECT_EQ((tio.c_cflag & PARODD) != 0, odd);
+        EXPECT_EQ((tio.c_cflag & CSTOPB) != 0, twoStops);
         EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), 0u);  // raw
         port.Close();
     }
@@ -120,9 +117,7 @@ public:
         calls.push_back("drain, " + std::to_string(waiting) + " bytes out");
         return drained;
     }
-    void WaitMicroseconds(long microseconds) override {
-        calls.push_back("wait " + std::to_string(microseconds) + " us");
-    }
+    void WaitMicroseconds(long us) override { calls.push_back("wait " + std::to_string(us) + " us"); }
 
     std::vector<std::string> calls;
 
@@ -145,8 +140,7 @@ TEST(RtsDirectionTest, RtsFramesEachWriteWhereTheKernelCannot) {
     const Bytes frame = FromHex("01 03 00 30 00 0d 84 00");
     std::size_t written = 0;
     ASSERT_TRUE(device->Write(frame.data(), frame.size(), &written));
-    // RTS low to listen; raised before the frame, dropped one character (11 bits at 9600) after the
-    // last bit left.
+    // RTS low to listen; raised before the frame, dropped one character (11 bits at 9600) after it.
     EXPECT_EQ(line->calls, (std::vector<std::string>{"kernel RS485 refused", "RTS off", "RTS on", "drain, 8 bytes out",
                                                      "wait 1145 us", "RTS off"}));
     EXPECT_EQ(device->Describe(), "RS485 direction: RTS raised by the console around each write");
@@ -163,53 +157,38 @@ TEST(RtsDirectionTest, RtsFramesEachWriteWhereTheKernelCannot) {
 // what arrives after a read has ended shows that it ended.
 struct ReadRow {
     const char* name;
-    std::vector<ReplyChunk> script;
     int count;
     const char* received;
     bool complete;
-    double atLeastMs;  // the read never ends before this
+    double atLeastMs;                                 // the read never ends before this
+    std::vector<std::pair<int, const char*>> script;  // pause in ms, then bytes
 };
 
 const ReadRow kReadRows[] = {
-    {"exact length", {{0, FromHex("01 03 02 12 34 b5 33")}}, 7, "01 03 02 12 34 b5 33", true, 0},
-    {"short reply ends after the silence",
-     {{0, FromHex("01 83 02 c0 f1")}, {300, FromHex("ee ee ee")}},
-     8,
-     "01 83 02 c0 f1",
-     false,
-     50},
-    {"reply in two pieces is joined",
-     {{0, FromHex("01 03 02")}, {0, FromHex("12 34 b5 33")}},
-     7,
-     "01 03 02 12 34 b5 33",
-     true,
-     0},
-    {"a long pause ends the read", {{0, FromHex("01 03 02")}, {200, FromHex("12 34 b5 33")}}, 7, "01 03 02", false, 50},
-    {"silence ends after count plus reply time-out", {}, 29, "", false, 529},
+    {"exact length", 7, "01 03 02 12 34 b5 33", true, 0, {{0, "01 03 02 12 34 b5 33"}}},
+    {"short reply ends after the silence", 8, "01 83 02 c0 f1", false, 50, {{0, "01 83 02 c0 f1"}, {300, "ee ee ee"}}},
+    {"reply in two pieces is joined", 7, "01 03 02 12 34 b5 33", true, 0, {{0, "01 03 02"}, {0, "12 34 b5 33"}}},
+    {"a long pause ends the read", 7, "01 03 02", false, 50, {{0, "01 03 02"}, {200, "12 34 b5 33"}}},
+    {"silence ends after count plus reply time-out", 29, "", false, 529, {}},
 };
 
-TEST(SerialReadTest, EachWayAReadEnds) {
-    for (const ReadRow& row : kReadRows) {
-        SCOPED_TRACE(row.name);
-        test::ScopedWorkDir dir;
-        PtyResponder peer;
-        dir.MapPort(1, peer.DevicePath());
-        SerialPort port;
-        ASSERT_TRUE(port.Open());
-        peer.Script(row.script);
-        const Bytes request = FromHex("01 03 00 30 00 01 84 05");
-        ASSERT_TRUE(port.WriteBytes(request.data(), static_cast<int>(request.size())));
-        std::uint8_t buffer[64] = {};
-        int received = 0;
-        const auto start = Clock::now();
-        EXPECT_EQ(port.ReadBytes(buffer, row.count, &received), row.complete);
-        const double elapsedMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-        EXPECT_GE(elapsedMs, row.atLeastMs);
-        EXPECT_EQ(test::ToHex(buffer, static_cast<std::size_t>(received)), row.received);
-        ASSERT_EQ(peer.Requests().size(), 1u);
-        EXPECT_EQ(peer.Requests()[0], request);
-    }
+void PrintTo(const ReadRow& row, std::ostream* os) { *os << row.name; }
+
+class SerialReadTest : public SerialPortPtyTest, public ::testing::WithParamInterface<ReadRow> {};
+
+TEST_P(SerialReadTest, EachWayAReadEnds) {
+    const ReadRow& row = GetParam();
+    std::vector<ReplyChunk> script;
+    for (const auto& [pauseMs, hex] : row.script) script.push_back({pauseMs, FromHex(hex)});
+    peer.Script(script);
+    bool complete = false;
+    EXPECT_EQ(test::ToHex(Exchange(row.count, &complete)), row.received);
+    EXPECT_EQ(complete, row.complete);
+    EXPECT_GE(readMs, row.atLeastMs);
+    EXPECT_EQ(peer.Requests(), std::vector<Bytes>{request});
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, SerialReadTest, ::testing::ValuesIn(kReadRows));
 
 TEST_F(SerialPortPtyTest, WriteDropsStaleInputFirst) {
     // The two bytes past the reply arrive with it, so they wait in the port when the read ends: the
@@ -234,29 +213,22 @@ TEST_F(SerialPortPtyTest, VanishedDeviceFailsAtOnce) {
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(30));
 }
 
-TEST_F(SerialPortPtyTest, BusyPortIsRefusedWithTheSystemText) {
+TEST_F(SerialPortPtyTest, SameIndexSharesTheHandleAnotherProgramIsRefused) {
+    SerialPort second;
+    EXPECT_TRUE(second.Open());
+    EXPECT_EQ(SerialPort::UseCount(0), 2);
+    second.Close();
+    EXPECT_TRUE(port.IsOpen());
     // Another program holds the device: a second opener must be refused like Windows does.
     const int other = ::open(peer.DevicePath().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(other, 0);
     port.Close();
     ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
-    SerialPort second;
-    second.SetPortIndex(0);
     EXPECT_FALSE(second.Open());
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0], "Device or resource busy\n Serial Port -> COM1");
+    EXPECT_EQ(ui.messages, std::vector<std::string>{"Device or resource busy\n Serial Port -> COM1"});
     second.Close();
     ::close(other);
     EXPECT_TRUE(port.Open());
-}
-
-TEST_F(SerialPortPtyTest, SharedIndexSharesTheHandle) {
-    SerialPort other;
-    other.SetPortIndex(0);
-    EXPECT_TRUE(other.Open());
-    EXPECT_EQ(SerialPort::UseCount(0), 2);
-    other.Close();
-    EXPECT_TRUE(port.IsOpen());
 }
 
 }  // namespace

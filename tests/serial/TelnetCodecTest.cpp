@@ -6,9 +6,15 @@
 namespace vexlo {
 namespace {
 
+using test::Bytes;
 using test::FromHex;
 using test::ToHex;
-using Bytes = std::vector<std::uint8_t>;
+
+// Feeds the bytes to the codec; the data that came out of them.
+std::string Feed(TelnetCodec& codec, const Bytes& bytes, Bytes& replies) {
+    std::uint8_t data[4096];
+    return ToHex(data, codec.Feed(bytes.data(), bytes.size(), data, replies));
+}
 
 TEST(TelnetCodecTest, EscapesAndCommands) {
     const Bytes frame = FromHex("01 10 60 00 00 01 02 ff ff");
@@ -23,14 +29,9 @@ TEST(TelnetCodecTest, EscapesAndCommands) {
 TEST(TelnetCodecTest, SplitsDataFromNegotiationAcrossReads) {
     TelnetCodec codec;
     Bytes replies;
-    std::uint8_t data[32];
     // The server's options, an answer to SET-BAUDRATE, and data with a doubled 0xFF cut in two.
-    const Bytes first = FromHex("ff fd 2c ff fd 18 ff fa 2c 65 00 00 25 80 ff f0 01 03 ff");
-    std::size_t n = codec.Feed(first.data(), first.size(), data, replies);
-    EXPECT_EQ(ToHex(data, n), "01 03");
-    const Bytes second = FromHex("ff 02 ff fb 05");
-    n = codec.Feed(second.data(), second.size(), data, replies);
-    EXPECT_EQ(ToHex(data, n), "ff 02");
+    EXPECT_EQ(Feed(codec, FromHex("ff fd 2c ff fd 18 ff fa 2c 65 00 00 25 80 ff f0 01 03 ff"), replies), "01 03");
+    EXPECT_EQ(Feed(codec, FromHex("ff 02 ff fb 05"), replies), "ff 02");
     EXPECT_TRUE(codec.ComPortAccepted());
     EXPECT_TRUE(codec.ServerAnswered(TelnetCodec::kSetBaudRate));
     EXPECT_FALSE(codec.ServerAnswered(TelnetCodec::kPurgeData));
@@ -38,26 +39,21 @@ TEST(TelnetCodecTest, SplitsDataFromNegotiationAcrossReads) {
     EXPECT_EQ(ToHex(replies), "ff fc 18 ff fe 05");
 
     // A server that repeats itself is answered once, whatever it says after.
-    const Bytes again = FromHex("ff fd 18 ff fb 05 ff fd 18 ff fb 05");
-    for (int i = 0; i < 50; ++i) codec.Feed(again.data(), again.size(), data, replies);
+    for (int i = 0; i < 50; ++i) Feed(codec, FromHex("ff fd 18 ff fb 05 ff fd 18 ff fb 05"), replies);
     EXPECT_EQ(ToHex(replies), "ff fc 18 ff fe 05");
 }
 
 TEST(TelnetCodecTest, OverlongSubNegotiationIsDroppedAndTheStreamReadOn) {
     TelnetCodec codec;
     Bytes replies;
-    std::uint8_t data[4096];
     // An answer to SET-BAUDRATE drowned in a megabyte (0xFF doubled inside), then data and a short one.
-    const Bytes head = FromHex("ff fa 2c 65");
-    codec.Feed(head.data(), head.size(), data, replies);
+    Feed(codec, FromHex("ff fa 2c 65"), replies);
     Bytes filler(4096, 0x41);
     filler[100] = filler[101] = 0xFF;
-    for (int i = 0; i < 256; ++i) EXPECT_EQ(codec.Feed(filler.data(), filler.size(), data, replies), 0u);
-    const Bytes tail = FromHex("ff f0 01 02");
-    EXPECT_EQ(ToHex(data, codec.Feed(tail.data(), tail.size(), data, replies)), "01 02");
+    for (int i = 0; i < 256; ++i) EXPECT_EQ(Feed(codec, filler, replies), "");
+    EXPECT_EQ(Feed(codec, FromHex("ff f0 01 02"), replies), "01 02");
     EXPECT_FALSE(codec.ServerAnswered(TelnetCodec::kSetBaudRate));
-    const Bytes answer = FromHex("ff fa 2c 65 00 00 25 80 ff f0 03");
-    EXPECT_EQ(ToHex(data, codec.Feed(answer.data(), answer.size(), data, replies)), "03");
+    EXPECT_EQ(Feed(codec, FromHex("ff fa 2c 65 00 00 25 80 ff f0 03"), replies), "03");
     EXPECT_TRUE(codec.ServerAnswered(TelnetCodec::kSetBaudRate));
     EXPECT_TRUE(replies.empty());
 }
