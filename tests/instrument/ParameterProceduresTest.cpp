@@ -307,17 +307,16 @@ TEST_P(BlockCopyTest, CopiesProgramOneOntoSix) {
     config.blockSizeBytes = static_cast<std::uint16_t>(length);
     StartSimulator({}, config);
     ASSERT_EQ(CopyProgramRecord(device), CopyOutcome::Copied);
-    const int head = std::min(length, 246) / 2;
-    const int tail = length > 246 ? (length - 246) / 2 : 0;
-    EXPECT_EQ(device.Counters().requests, tail > 0 ? 5 : 3);
-    sim::Registers source, target;
-    simulator->Locked()->ReadRegisters(0x8000, static_cast<std::uint16_t>(head), source, 0);
-    simulator->Locked()->ReadRegisters(0x8005, static_cast<std::uint16_t>(head), target, 0);
-    EXPECT_EQ(source, target);
-    if (tail > 0) {
-        simulator->Locked()->ReadRegisters(0x8400, static_cast<std::uint16_t>(tail), source, 0);
-        simulator->Locked()->ReadRegisters(0x8405, static_cast<std::uint16_t>(tail), target, 0);
-        EXPECT_EQ(source, target);
+    EXPECT_EQ(device.Counters().requests, length > 246 ? 5 : 3);
+    // The head's registers from 0x8000, the tail's from 0x8400; program 6 lies five registers on.
+    for (const auto& [first, count] :
+         {std::pair<std::uint16_t, int>{0x8000, std::min(length, 246) / 2}, {0x8400, (length - 246) / 2}}) {
+        if (count <= 0) continue;
+        const auto words = static_cast<std::uint16_t>(count);
+        sim::Registers source, target;
+        simulator->Locked()->ReadRegisters(first, words, source, 0);
+        simulator->Locked()->ReadRegisters(static_cast<std::uint16_t>(first + 5), words, target, 0);
+        EXPECT_EQ(source, target) << first;
     }
 }
 
