@@ -44,16 +44,21 @@ protected:
     std::unique_ptr<TesterConsole> console;
 };
 
-TEST_F(ConsoleScriptedTest, EachStatusFieldLandsInItsOwnPlace) {
+// Each status field and each link counter in its own display.
+TEST_F(ConsoleScriptedTest, EachStatusFieldAndCounterLandsInItsOwnPlace) {
     link.Add({false, StatusReply({3, 5, 7, 0x0002, 0x0104, 1234, 14000, -5678, 6000})});
     console->TimerTick();
-    using enum Display;
-    const std::pair<Display, const char*> shown[] = {
-        {RunningProgram, "3"},   {FifoCount, "5"},     {TestType, "7"},
-        {RelayStatus, "0x0002"}, {StepCode, "0x0104"}, {Measure1, "1.234"},
-        {Measure1Unit, "mbar"},  {Measure2, "-5.678"}, {Measure2Unit, "Pa"}};
-    for (const auto& [display, text] : shown) EXPECT_EQ(view.displays[display], text) << static_cast<int>(display);
     EXPECT_EQ(view.statusText, "0003 0005 0007 0002 0104 04d2 0000 36b0 0000 e9d2 ffff 1770 0000");
+    console->ShowLinkCounters(LinkCounters{11, 22, 33, 44, 55, 66});
+    using enum Display;
+    const std::pair<Display, const char*> shown[] = {{RunningProgram, "3"},  {FifoCount, "5"},
+                                                     {TestType, "7"},        {RelayStatus, "0x0002"},
+                                                     {StepCode, "0x0104"},   {Measure1, "1.234"},
+                                                     {Measure1Unit, "mbar"}, {Measure2, "-5.678"},
+                                                     {Measure2Unit, "Pa"},   {Requests, "11"},
+                                                     {Errors, "22"},         {CrcErrors, "33"},
+                                                     {TimeoutErrors, "44"},  {NegativeResponses, "55-66"}};
+    for (const auto& [display, text] : shown) EXPECT_EQ(view.displays[display], text) << static_cast<int>(display);
 }
 
 TEST_F(ConsoleScriptedTest, EachRelayBitLightsItsOwnLight) {
@@ -68,14 +73,6 @@ TEST_F(ConsoleScriptedTest, EachRelayBitLightsItsOwnLight) {
     link.Add({false, StatusReply({.relays = 0x10})});  // bit 4 has no light
     console->TimerTick();
     for (const auto& [bit, light] : bits) EXPECT_FALSE(view.lights[light]);
-}
-
-TEST_F(ConsoleScriptedTest, EachCounterShowsInItsOwnField) {
-    console->ShowLinkCounters(LinkCounters{11, 22, 33, 44, 55, 66});
-    using enum Display;
-    const std::pair<Display, const char*> shown[] = {
-        {Requests, "11"}, {Errors, "22"}, {CrcErrors, "33"}, {TimeoutErrors, "44"}, {NegativeResponses, "55-66"}};
-    for (const auto& [display, text] : shown) EXPECT_EQ(view.displays[display], text) << static_cast<int>(display);
 }
 
 // One tick: timer off, the sequencer's step (here its start), the status poll, both counted, timer on at 100.

@@ -48,14 +48,10 @@ TEST(TraceListTest, KeepsTheNewest1001Lines) {
     EXPECT_EQ(observer.cleared, 1);
 }
 
+// The lines of an exchange are pinned by the console's traces; here what they never show.
 TEST(TraceListTest, ExchangeLines) {
     const auto request = FromHex("01 03 23 01 00 01 de 4e");
-    const auto reply = FromHex("01 03 02 34 12 2e 89");
-    EXPECT_EQ(ExchangeLines(request.data(), 8, reply.data(), 7, false),
-              (Lines{"<S>: 01 03 23 01 00 01 de 4e ", "<R>: 01 03 02 34 12 2e 89 "}));
-    EXPECT_EQ(ExchangeLines(request.data(), 8, reply.data(), 7, true),
-              (Lines{"<S>: 01 03 23 01 00 01 de 4e ", "<R>:<none>"}));
-    EXPECT_EQ(ExchangeLines(request.data(), 0, reply.data(), 0, false), Lines{});
+    EXPECT_EQ(ExchangeLines(request.data(), 0, request.data(), 0, false), Lines{});
     std::vector<std::uint8_t> big(261, 0xAB);
     const auto lines = ExchangeLines(request.data(), 8, big.data(), 261, false);
     EXPECT_EQ(lines[1].size(), 5u + 255u * 3u);  // only the first 255 bytes are shown

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstring>
+#include <functional>
 
 #include "instrument/IdentifierAccess.h"
 #include "instrument/ParameterAccess.h"
@@ -94,11 +94,6 @@ TEST_F(ParameterProceduresTest, CurveInfoWithTheSecondCurveSilent) {
                                      "LimInf_y   = 50", "Unit       = mbar"}));
     ASSERT_EQ(report.trace.size(), 4u);
     EXPECT_EQ(report.trace[3], "<R>:<none>");
-    std::uint8_t record[52];
-    std::memset(record, 0xEE, sizeof record);
-    EXPECT_EQ(device.ReadCurveInfo(2, record), kDeviceFailed);
-    EXPECT_EQ(record[0], 0xEE);  // a failed read leaves the caller's record as it was
-    EXPECT_EQ(record[51], 0xEE);
 }
 
 TEST_F(ParameterProceduresTest, TwentyValuesAndRegulatorBits) {
@@ -106,6 +101,7 @@ TEST_F(ParameterProceduresTest, TwentyValuesAndRegulatorBits) {
     ReadTwentyParameters(device, report);
     ASSERT_EQ(report.results.size(), 20u);
     EXPECT_EQ(report.results[0], "0 -> -2.500");
+    EXPECT_EQ(report.results[19], "19 -> 7.000");
     EXPECT_TRUE(report.trace.empty());
 
     ASSERT_EQ(simulator->Locked()->WriteRegisters(0x0110, {0x0084, 0x1234, 0, 0, 0, 0}, 0), sim::Refusal::None);
@@ -206,13 +202,6 @@ INSTANTIATE_TEST_SUITE_P(
                                      4}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// ID 0 in direct access reads from 0x2000: the selection (2), then the low half of parameter 1 (1200).
-TEST_F(ParameterProceduresTest, IdentifierZeroReadsTheSelection) {
-    StartSimulator();
-    device.accessMode = kDirectAccess;
-    EXPECT_EQ(ReadIdentifier(device, report, "3", "0").valueText, "78643.202");
-}
-
 // A value the operator did not mean is refused before any traffic: letters are not 0, and
 // 3000000 would wrap to a negative thousandths value. The program and the ID are checked first.
 TEST_F(ParameterProceduresTest, IdentifierRefusalsSendNothing) {
@@ -270,6 +259,94 @@ TEST_F(ParameterProceduresTest, IdentifierReadShowsZeroWhenTheReplyIsRejected) {
     EXPECT_EQ(report.trace.back(), "<R>:<none>");
     EXPECT_EQ(ReadTimeSetup(device, 0)[0], 0.0f);
 }
+
+class TesterDeviceTest : public test::SimulatedDeviceFixture {};
+
+// Each operation's request in each register map: every frame pinned here, once.
+TEST_F(TesterDeviceTest, EachOperationSendsItsFrame) {
+    StartSimulator();
+    StatusRecord status;
+    std::uint8_t data[512] = {};
+    const auto readStatus = [&] { return device.ReadStatus(status); };
+    const auto readFifo = [&] { return device.ReadFifoResult(36, data); };
+    const auto readLast = [&] { return device.ReadLastResult(36, data); };
+    const struct {
+        AccessMode mode;
+        std::function<DeviceStatus()> operation;
+        std::string request;  // the whole frame, or its head before the data
+    } rows[] = {
+        {kStandardAccess, readStatus, "01 03 00 30 00 0d 84 00"},
+        {2, readStatus, "01 03 00 30 00 0d 84 00"},  // any mode but direct takes the lists
+        {kDirectAccess, readStatus, "01 03 22 01 00 0d df b7"},
+        {kStandardAccess, readFifo, "01 03 00 10 00 24 44 14"},
+        {kDirectAccess, readFifo, "01 03 00 10 00 24 44 14"},
+        {kStandardAccess, readLast, "01 03 00 11 00 24 15 d4"},
+        {kDirectAccess, readLast, "01 03 23 01 00 24 1f 95"},
+        {kDirectAccess, [&] { return device.ClearFifo(); }, "01 05 00 02 ff 00 2d fa"},
+        {kDirectAccess, [&] { return device.StartCycle(); }, "01 05 00 01 ff 00 dd fa"},
+        {kDirectAccess, [&] { return device.ResetCycle(); }, "01 05 00 00 ff 00 8c 3a"},
+        {kStandardAccess, [&] { return device.ReadBlockHead(0, 300, data); }, "01 03 80 00 00 7b"},
+        {kStandardAccess, [&] { return device.ReadBlockTail(0, 300, data + 246); }, "01 03 84 00 00 1b"},
+        {kStandardAccess, [&] { return device.WriteBlockHead(5, 200, data); }, "01 10 80 05 00 64 c8"},
+    };
+    for (const auto& row : rows) {
+        device.accessMode = row.mode;
+        row.operation();
+        EXPECT_EQ(LastRequestHex().substr(0, row.request.size()), row.request);
+    }
+    const int requests = device.Counters().requests;
+    EXPECT_EQ(device.WriteBlockTail(5, 200, data), kDeviceFailed);  // no tail under 246 bytes
+    EXPECT_EQ(device.Counters().requests, requests);                // nothing sent
+}
+
+class BlockCopyTest : public TesterDeviceTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(BlockCopyTest, CopiesProgramOneOntoSix) {
+    const int length = GetParam();
+    sim::InstrumentConfig config;
+    config.blockSizeBytes = static_cast<std::uint16_t>(length);
+    StartSimulator({}, config);
+    ASSERT_EQ(CopyProgramRecord(device), CopyOutcome::Copied);
+    EXPECT_EQ(device.Counters().requests, length > 246 ? 5 : 3);
+    // The head's registers from 0x8000, the tail's from 0x8400; program 6 lies five registers on.
+    for (const auto& [first, count] :
+         {std::pair<std::uint16_t, int>{0x8000, std::min(length, 246) / 2}, {0x8400, (length - 246) / 2}}) {
+        if (count <= 0) continue;
+        const auto words = static_cast<std::uint16_t>(count);
+        sim::Registers source, target;
+        simulator->Locked()->ReadRegisters(first, words, source, 0);
+        simulator->Locked()->ReadRegisters(static_cast<std::uint16_t>(first + 5), words, target, 0);
+        EXPECT_EQ(source, target) << first;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, BlockCopyTest, ::testing::Values(100, 400, 301));
+
+class StationSearchTest : public TesterDeviceTest, public ::testing::WithParamInterface<AccessMode> {};
+
+// The search asks 255, then 63 and every 32nd station up to 223, three attempts each; the register map
+// plays no part. Each row: the instrument's station, the outcome, the station last asked, the requests.
+TEST_P(StationSearchTest, FindsTheStationOrStopsAtTheEnd) {
+    const std::tuple<std::uint8_t, DeviceStatus, int, int> rows[] = {{63, kDeviceOk, 63, 4},
+                                                                     {1, kDeviceFailed, 223, 21}};
+    for (const auto& [instrument, outcome, found, requests] : rows) {
+        StartSimulator({instrument, false});
+        device.accessMode = GetParam();
+        ShortenReplyTimeout();
+        device.ResetCounters();
+        int station = 0;
+        EXPECT_EQ(device.FindStation(station), outcome);
+        EXPECT_EQ(station, found);
+        EXPECT_EQ(device.Station(), found);
+        EXPECT_EQ(device.Counters().requests, requests);
+        if (outcome == kDeviceOk) {
+            EXPECT_EQ(LastRequestHex(), "3f 03 30 00 00 0a ce 13");
+        }
+        device.Close();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AccessModes, StationSearchTest, ::testing::Values(kStandardAccess, kDirectAccess));
 
 }  // namespace
 }  // namespace vexlo
