@@ -26,12 +26,14 @@ sockaddr_in Loopback(int port) {
 
 }  // namespace
 
-ChildProcess::ChildProcess(const std::vector<std::string>& argv, Stream kept) {
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, Stream pipedStream) : keptFile(std::tmpfile()) {
     int fds[2];
-    if (pipe(fds) != 0) return;
+    if (!keptFile || pipe(fds) != 0) return;
     pid = fork();
     if (pid == 0) {
-        dup2(fds[1], kept == Stream::Error ? STDERR_FILENO : STDOUT_FILENO);
+        const bool outputPiped = pipedStream == Stream::Output;
+        dup2(fds[1], outputPiped ? STDOUT_FILENO : STDERR_FILENO);
+        dup2(fileno(keptFile), outputPiped ? STDERR_FILENO : STDOUT_FILENO);
         close(fds[0]);
         close(fds[1]);
         std::vector<std::string> copy = argv;
@@ -45,41 +47,67 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, Stream kept) {
     pipeFd = fds[0];
 }
 
-bool ChildProcess::WaitForOutput(const std::string& text, int timeoutMs) {
+ChildProcess::~ChildProcess() {
+    Stop();
+    if (keptFile) std::fclose(keptFile);
+}
+
+void ChildProcess::ReadSome(int timeoutMs) {
+    pollfd p{pipeFd, POLLIN, 0};
+    if (poll(&p, 1, timeoutMs) <= 0) return;
+    char buffer[4096];
+    const ssize_t n = read(pipeFd, buffer, sizeof buffer);
+    if (n <= 0) return CloseOutput();
+    piped.append(buffer, static_cast<size_t>(n));
+}
+
+bool ChildProcess::WaitForOutput(const std::string& text, int timeoutMs, int times) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (output.find(text) == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0 || pipeFd < 0) return false;
-        pollfd p{pipeFd, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(left)) <= 0) return false;
-        char buffer[512];
-        const ssize_t n = read(pipeFd, buffer, sizeof buffer);
-        if (n <= 0) return false;
-        output.append(buffer, static_cast<size_t>(n));
+    const auto count = [&] {
+        int found = 0;
+        for (size_t at = piped.find(text); at != std::string::npos; at = piped.find(text, at + text.size())) ++found;
+        return found;
+    };
+    while (count() < times) {
+        if (pipeFd < 0 || Clock::now() > deadline) return false;
+        ReadSome(100);
     }
     return true;
 }
 
 std::string ChildProcess::FirstLine(int timeoutMs) {
     if (!WaitForOutput("\n", timeoutMs)) return {};
-    return output.substr(0, output.find('\n'));
+    return piped.substr(0, piped.find('\n'));
+}
+
+void ChildProcess::CloseOutput() {
+    if (pipeFd >= 0) close(pipeFd);
+    pipeFd = -1;
+}
+
+void ChildProcess::Signal(int signal) {
+    if (pid > 0) kill(pid, signal);
+}
+
+int ChildProcess::Wait() {
+    const auto deadline = Clock::now() + std::chrono::minutes(1);
+    while (pipeFd >= 0 && pid > 0 && Clock::now() < deadline) ReadSome(100);
+    CloseOutput();
+    if (pid <= 0) return -1;
+    if (Clock::now() >= deadline) kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    pid = -1;
+    char buffer[4096];
+    std::rewind(keptFile);
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, keptFile)) > 0;) kept.append(buffer, n);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 int ChildProcess::Stop() {
-    int status = -1;
-    if (pid > 0) {
-        kill(pid, SIGTERM);
-        waitpid(pid, &status, 0);
-        pid = -1;
-    }
-    if (pipeFd >= 0) {
-        close(pipeFd);
-        pipeFd = -1;
-    }
-    return status;
+    Signal(SIGTERM);
+    return Wait();
 }
-
-ChildProcess::~ChildProcess() { Stop(); }
 
 std::vector<std::string> SimulatorCommand(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), VEXLO_SIM_BINARY);
