@@ -148,11 +148,17 @@ TEST_F(ConsoleWindowTest, EveryEntryDisplayOptionAndLightReachesItsOwnWidget) {
         EXPECT_EQ(Text(kEntries[i]), value(i)) << kEntries[i];
         EXPECT_EQ(window->EntryText(Entry(i)), value(i).toStdString()) << kEntries[i];
     }
-    for (int i = 0; i < int(std::size(kDisplays)); ++i) {
-        QAccessibleInterface* field = Reader(Child(kDisplays[i]));
-        EXPECT_EQ(field->text(QAccessible::Value), value(20 + i)) << kDisplays[i];
-        EXPECT_FALSE(field->text(QAccessible::Name).isEmpty() || field->text(QAccessible::Name) == value(20 + i))
-            << kDisplays[i];
+    window->SetStatusText("0001 0000");
+    window->SetAccessModeLabel("Direct Access");
+    window->SetStatusCaption("[ Status ] < Direct Access > ");
+    std::vector<std::pair<const char*, QString>> shown = {{"statusPanel", "0001 0000"},
+                                                          {"accessModeLabel", "Direct Access"},
+                                                          {"statusGroup", "[ Status ] < Direct Access > "}};
+    for (int i = 0; i < int(std::size(kDisplays)); ++i) shown.emplace_back(kDisplays[i], value(20 + i));
+    for (const auto& [name, text] : shown) {
+        QAccessibleInterface* field = Reader(Child(name));
+        EXPECT_EQ(field->text(QAccessible::Value), text) << name;
+        EXPECT_FALSE(field->text(QAccessible::Name).isEmpty() || field->text(QAccessible::Name) == text) << name;
     }
     for (int on = 0; on < int(std::size(kOptions)); ++on) {
         for (int i = 0; i < int(std::size(kOptions)); ++i) Child<QAbstractButton>(kOptions[i])->setChecked(i == on);
@@ -189,29 +195,14 @@ TEST_F(ConsoleWindowTest, ButtonsReachTheConsoleAndTheTimerIsTheConsolesTimer) {
     EXPECT_TRUE(simulator.Locked()->CycleRunning());
 }
 
-// The status, its caption and the access mode are read as their values too; the lamp's colour is told
-// in words.
-TEST_F(ConsoleWindowTest, ScreenReadersReadTheStatusAndTheLamp) {
-    window->SetStatusText("0001 0000");
-    window->SetAccessModeLabel("Direct Access");
-    window->SetStatusCaption("[ Status ] < Direct Access > ");
-    const std::pair<const char*, const char*> fields[] = {{"statusPanel", "0001 0000"},
-                                                          {"accessModeLabel", "Direct Access"},
-                                                          {"statusGroup", "[ Status ] < Direct Access > "}};
-    for (const auto& [name, value] : fields) {
-        QAccessibleInterface* field = Reader(Child(name));
-        EXPECT_NE(field->text(QAccessible::Name), "") << name;
-        EXPECT_NE(field->text(QAccessible::Name), value) << name;
-        EXPECT_EQ(field->text(QAccessible::Value), value) << name;
-    }
+// The lamp's colour is told in words; "Prog n°" steps from the keyboard and carries its name.
+TEST_F(ConsoleWindowTest, ScreenReadersReadTheLampAndTheProgramField) {
     QAccessibleInterface* lamp = Reader(Child("lamp"));
-    EXPECT_EQ(lamp->text(QAccessible::Value), "not polling");
     for (const auto& [row, words] : {std::pair{kLampRed, "link failed"}, std::pair{kLampGreen, "link good"},
                                      std::pair{kLampYellow, "not polling"}}) {
         window->SetLampRow(row);
         EXPECT_EQ(lamp->text(QAccessible::Value), words);
     }
-    // "Prog n°" steps from the keyboard and carries its name.
     auto* program = Child<ProgramNumberField>("runningProgramField");
     program->setText("7");
     QTest::keyClick(program->editor(), Qt::Key_Up);
@@ -237,7 +228,7 @@ TEST_F(ConsoleWindowTest, EnterClosesOnlyWhenTheEntriesPass) {
 }
 
 // The arithmetic of fitting a place onto the screens is tested with the record; here, that the window
-// keeps its place through the record and refuses a broken one.
+// keeps its place through the record.
 TEST_F(ConsoleWindowTest, PlacementIsSavedAndRestored) {
     const QString key = QString(ConsoleWindow::kPlacementSection) + "/WindowPlacement";
     const QRect place(QGuiApplication::primaryScreen()->availableGeometry().topLeft() + QPoint(7, 11),
@@ -250,8 +241,6 @@ TEST_F(ConsoleWindowTest, PlacementIsSavedAndRestored) {
     EXPECT_EQ(QRect(QPoint(record->left, record->top), QPoint(record->right - 1, record->bottom - 1)), place);
     QSettings().setValue(key, saved);
     EXPECT_EQ(ConsoleWindow(settings).geometry(), place);
-    QSettings().setValue(key, saved.left(43));
-    EXPECT_NE(ConsoleWindow(settings).geometry(), place);
 }
 
 TEST_F(ConsoleWindowTest, ProgramSetupShowsAndStoresTheChoices) {
@@ -336,40 +325,21 @@ TEST_F(ConsoleWindowTest, IdentifierReadsAndWrites) {
     EXPECT_EQ(simulator.Locked()->Parameter(0, 1), -1500);
 }
 
-TEST_F(ConsoleWindowTest, AboutOpensAndClosesTwiceWithTheProgramsVersion) {
+TEST_F(ConsoleWindowTest, AboutShowsTheProgramsVersion) {
     ConsoleWindow& console = *window;
     PrepareConsole(console);
     EXPECT_EQ(console.windowTitle(), kTitle);
     EXPECT_EQ(console.AboutEntryText(), "&About VexloModbusTester...");
-    for (int round = 0; round < 2; ++round) {
-        QString shown;
-        QTimer::singleShot(0, [&shown] {
-            auto* about = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(about, nullptr);
-            shown = about->VersionFieldText();
-            about->accept();
-        });
-        console.OpenAbout();
-        EXPECT_EQ(shown.toStdString(), " RS232/RS485 Modbus RTU - " + kVersion);
-    }
+    QString shown;
+    QTimer::singleShot(0, [&shown] {
+        auto* about = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(about, nullptr);
+        shown = about->VersionFieldText();
+        about->accept();
+    });
+    console.OpenAbout();
+    EXPECT_EQ(shown.toStdString(), " RS232/RS485 Modbus RTU - " + kVersion);
     EXPECT_EQ(VersionInfo().FixedInfo()[2], (VEXLO_VERSION_MAJOR << 16u) | VEXLO_VERSION_MINOR);
-}
-
-TEST(VersionInfoTest, BlocksWithoutTheirParts) {
-    const std::string root = "\\\tFEEF04BD 00010000 00010003 00010000 00010000 0 3F 0 40004 1 0 0 0\n";
-    VersionInfo info;
-    ASSERT_TRUE(info.LoadText(root + "\\VarFileInfo\\Translation\t0409 04b0\n"
-                                     "\\StringFileInfo\\040904b0\\FileVersion\t2.0.0.1\n"));
-    EXPECT_EQ(info.VersionLine(), "Version : 2.0.0.1");
-    ASSERT_TRUE(info.LoadText(root));  // no translation: code page 1252, and no "FileVersion"
-    EXPECT_EQ(info.CodePage(), 1252);
-    EXPECT_EQ(info.VersionLine(), "Version : ");
-    ASSERT_TRUE(info.LoadText(root + "\\StringFileInfo\\040904e4\\FileVersion\t3, 1\n"));
-    EXPECT_EQ(info.VersionLine(), "Version : 3. 1");
-    EXPECT_FALSE(info.LoadText("\\\t12345678\n"));  // wrong signature
-    EXPECT_EQ(VersionedTitle("VEXLO Modbus tester", info), "VEXLO Modbus tester ( RS232/RS485 Modbus RTU -  )");
-    EXPECT_FALSE(info.Load("/no/such/block"));
-    EXPECT_EQ(info.VersionLine(), "");
 }
 
 }  // namespace
