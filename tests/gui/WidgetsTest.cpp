@@ -6,7 +6,6 @@
 
 #include "widgets/AutoExtentListBox.h"
 #include "widgets/CEditEx.h"
-#include "widgets/CaptionLabel.h"
 #include "widgets/GradientProgressBar.h"
 #include "widgets/IndicatorLamp.h"
 #include "widgets/LedCheckBox.h"
@@ -94,18 +93,6 @@ TEST(StatusPanelTest, WrapRule) {
     // The status dump breaks between registers, never inside one.
     const auto fitsFourteen = [](const QString& piece) { return piece.size() <= 14; };
     EXPECT_EQ(StatusPanel::WrapLines("0001 0000 0001 0020", fitsFourteen), (QStringList{"0001 0000", "0001 0020"}));
-}
-
-TEST(CaptionLabelTest, RuleAfterTheText) {
-    Backdrop backdrop;
-    auto* label = new CaptionLabel(&backdrop.parent);
-    label->setText("Read");
-    label->setGeometry(0, 0, 150, 16);
-    backdrop.parent.show();
-    const QRect rule = label->Rule()->geometry();
-    EXPECT_GT(rule.left(), 0);
-    label->resize(170, 16);
-    EXPECT_EQ(label->Rule()->geometry(), rule.adjusted(0, 0, 20, 0));
 }
 
 TEST(AutoExtentListBoxTest, ExtentFollowsTheWidestLine) {
