@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -22,7 +23,6 @@
 #include "console/ui/ProgramNumberField.h"
 #include "console/ui/TimeSetupDialog.h"
 #include "serial/PortTable.h"
-#include "tests/gui/ModalCloser.h"
 #include "tests/support/ScopedWorkDir.h"
 #include "tests/support/SimulatorThread.h"
 #include "widgets/AutoExtentListBox.h"
@@ -36,6 +36,29 @@ const std::string kVersion = "Version : " + std::to_string(VEXLO_VERSION_MAJOR) 
                              std::to_string(VEXLO_VERSION_MINOR) + ". " + std::to_string(VEXLO_VERSION_PATCH) + ". " +
                              std::to_string(VEXLO_VERSION_TWEAK);
 const QString kTitle = QString::fromStdString("VEXLO Modbus tester ( RS232/RS485 Modbus RTU - " + kVersion + " )");
+
+// Answers every modal box or dialog (other than the given main window) that opens while it lives,
+// and keeps the message texts and dialog titles it met.
+class ModalCloser {
+public:
+    explicit ModalCloser(QWidget* mainWindow = nullptr) {
+        QObject::connect(&poll, &QTimer::timeout, [this, mainWindow] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                texts << box->text();
+                box->done(QMessageBox::Ok);
+            } else if (auto* dialog = qobject_cast<QDialog*>(modal); dialog != nullptr && dialog != mainWindow) {
+                texts << dialog->windowTitle();
+                dialog->reject();
+            }
+        });
+        poll.start(20);
+    }
+    QStringList texts;
+
+private:
+    QTimer poll;
+};
 
 template <typename T>
 T* Find(QWidget* parent, const char* name) {
@@ -183,7 +206,7 @@ TEST_F(ConsoleWindowTest, ButtonsAndEnterReachTheConsoleAndTheTimerIsTheConsoles
     Click("realTimeStatusButton");
     window->Console().TimerTick();
     EXPECT_EQ(Text("relayStatusEdit"), "0x0020");
-    test::ModalCloser closer(window.get());
+    ModalCloser closer(window.get());
     Click("setupButton");
     EXPECT_EQ(closer.texts, QStringList{"Program setup"});  // cancelled
     EXPECT_TRUE(timer.isActive());
@@ -247,7 +270,7 @@ TEST_F(ConsoleWindowTest, ProgramSetupShowsAndStoresTheChoices) {
     dialog.show();
     EXPECT_EQ(Find<QComboBox>(&dialog, "accessModeCombo")->currentText(), "Direct Access");
     EXPECT_EQ(Find<QLineEdit>(&dialog, "stationEdit")->text(), "17");
-    test::ModalCloser closer;
+    ModalCloser closer;
     auto* station = Find<QLineEdit>(&dialog, "stationEdit");
     for (const char* refused : {"0", "256", "x"}) {
         station->setText(refused);
@@ -291,7 +314,7 @@ TEST_F(ConsoleWindowTest, SerialPortSetupEditsACopy) {
 }
 
 TEST_F(ConsoleWindowTest, TimeSetupAndIdentifierReadAndWrite) {
-    test::ModalCloser closer;
+    ModalCloser closer;
     TimeSetupDialog dialog(window->Console(), 2, window.get());
     dialog.show();
     EXPECT_EQ(Find<QLineEdit>(&dialog, "fillTimeEdit")->text(), "1.1");
