@@ -210,6 +210,7 @@ TEST_F(ConsoleWindowTest, ButtonsAndEnterReachTheConsoleAndTheTimerIsTheConsoles
     Click("setupButton");
     EXPECT_EQ(closer.texts, QStringList{"Program setup"});  // cancelled
     EXPECT_TRUE(timer.isActive());
+    EXPECT_EQ(timer.interval(), 500);  // the console's period after a dialog, passed on
     Click("clearListButton");
     EXPECT_TRUE(Child<AutoExtentListBox>("traceList")->Lines().isEmpty());
     Click("startButton");
