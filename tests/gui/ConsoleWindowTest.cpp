@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -22,7 +23,6 @@
 #include "console/ui/ProgramNumberField.h"
 #include "console/ui/TimeSetupDialog.h"
 #include "serial/PortTable.h"
-#include "tests/gui/ModalCloser.h"
 #include "tests/support/ScopedWorkDir.h"
 #include "tests/support/SimulatorThread.h"
 #include "widgets/AutoExtentListBox.h"
@@ -36,6 +36,29 @@ const std::string kVersion = "Version : " + std::to_string(VEXLO_VERSION_MAJOR) 
                              std::to_string(VEXLO_VERSION_MINOR) + ". " + std::to_string(VEXLO_VERSION_PATCH) + ". " +
                              std::to_string(VEXLO_VERSION_TWEAK);
 const QString kTitle = QString::fromStdString("VEXLO Modbus tester ( RS232/RS485 Modbus RTU - " + kVersion + " )");
+
+// Answers every modal box or dialog (other than the given main window) that opens while it lives,
+// and keeps the message texts and dialog titles it met.
+class ModalCloser {
+public:
+    explicit ModalCloser(QWidget* mainWindow = nullptr) {
+        QObject::connect(&poll, &QTimer::timeout, [this, mainWindow] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                texts << box->text();
+                box->done(QMessageBox::Ok);
+            } else if (auto* dialog = qobject_cast<QDialog*>(modal); dialog != nullptr && dialog != mainWindow) {
+                texts << dialog->windowTitle();
+                dialog->reject();
+            }
+        });
+        poll.start(20);
+    }
+    QStringList texts;
+
+private:
+    QTimer poll;
+};
 
 template <typename T>
 T* Find(QWidget* parent, const char* name) {
@@ -148,11 +171,17 @@ TEST_F(ConsoleWindowTest, EveryEntryDisplayOptionAndLightReachesItsOwnWidget) {
         EXPECT_EQ(Text(kEntries[i]), value(i)) << kEntries[i];
         EXPECT_EQ(window->EntryText(Entry(i)), value(i).toStdString()) << kEntries[i];
     }
-    for (int i = 0; i < int(std::size(kDisplays)); ++i) {
-        QAccessibleInterface* field = Reader(Child(kDisplays[i]));
-        EXPECT_EQ(field->text(QAccessible::Value), value(20 + i)) << kDisplays[i];
-        EXPECT_FALSE(field->text(QAccessible::Name).isEmpty() || field->text(QAccessible::Name) == value(20 + i))
-            << kDisplays[i];
+    window->SetStatusText("0001 0000");
+    window->SetAccessModeLabel("Direct Access");
+    window->SetStatusCaption("[ Status ] < Direct Access > ");
+    std::vector<std::pair<const char*, QString>> shown = {{"statusPanel", "0001 0000"},
+                                                          {"accessModeLabel", "Direct Access"},
+                                                          {"statusGroup", "[ Status ] < Direct Access > "}};
+    for (int i = 0; i < int(std::size(kDisplays)); ++i) shown.emplace_back(kDisplays[i], value(20 + i));
+    for (const auto& [name, text] : shown) {
+        QAccessibleInterface* field = Reader(Child(name));
+        EXPECT_EQ(field->text(QAccessible::Value), text) << name;
+        EXPECT_FALSE(field->text(QAccessible::Name).isEmpty() || field->text(QAccessible::Name) == text) << name;
     }
     for (int on = 0; on < int(std::size(kOptions)); ++on) {
         for (int i = 0; i < int(std::size(kOptions)); ++i) Child<QAbstractButton>(kOptions[i])->setChecked(i == on);
@@ -169,7 +198,7 @@ TEST_F(ConsoleWindowTest, EveryEntryDisplayOptionAndLightReachesItsOwnWidget) {
 
 // The status timer is driven tick by tick here, as its time-outs would drive it; its periods are the
 // console logic's, tested there.
-TEST_F(ConsoleWindowTest, ButtonsReachTheConsoleAndTheTimerIsTheConsolesTimer) {
+TEST_F(ConsoleWindowTest, ButtonsAndEnterReachTheConsoleAndTheTimerIsTheConsolesTimer) {
     QTimer& timer = window->StatusTimer();
     EXPECT_TRUE(timer.isSingleShot());
     EXPECT_EQ(timer.timerType(), Qt::PreciseTimer);  // never early
@@ -177,41 +206,38 @@ TEST_F(ConsoleWindowTest, ButtonsReachTheConsoleAndTheTimerIsTheConsolesTimer) {
     Click("realTimeStatusButton");
     window->Console().TimerTick();
     EXPECT_EQ(Text("relayStatusEdit"), "0x0020");
-    test::ModalCloser closer(window.get());
+    ModalCloser closer(window.get());
     Click("setupButton");
     EXPECT_EQ(closer.texts, QStringList{"Program setup"});  // cancelled
     EXPECT_TRUE(timer.isActive());
+    EXPECT_EQ(timer.interval(), 500);  // the console's period after a dialog, passed on
     Click("clearListButton");
     EXPECT_TRUE(Child<AutoExtentListBox>("traceList")->Lines().isEmpty());
     Click("startButton");
     EXPECT_EQ(Child<AutoExtentListBox>("traceList")->Lines(),
               (QStringList{"<S>: 01 05 00 01 ff 00 dd fa ", "<R>: 01 05 00 01 ff 00 dd fa "}));
     EXPECT_TRUE(simulator.Locked()->CycleRunning());
+    // Enter closes the console only when the entries pass.
+    auto* count = Child<QLineEdit>("wordCountEdit");
+    count->setFocus();
+    count->setText("0");
+    QTest::keyClick(count, Qt::Key_Return);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(closer.texts, (QStringList{"Program setup", "Please enter an integer between 1 and 128."}));
+    count->setText("12");
+    QTest::keyClick(count, Qt::Key_Return);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Accepted);
 }
 
-// The status, its caption and the access mode are read as their values too; the lamp's colour is told
-// in words.
-TEST_F(ConsoleWindowTest, ScreenReadersReadTheStatusAndTheLamp) {
-    window->SetStatusText("0001 0000");
-    window->SetAccessModeLabel("Direct Access");
-    window->SetStatusCaption("[ Status ] < Direct Access > ");
-    const std::pair<const char*, const char*> fields[] = {{"statusPanel", "0001 0000"},
-                                                          {"accessModeLabel", "Direct Access"},
-                                                          {"statusGroup", "[ Status ] < Direct Access > "}};
-    for (const auto& [name, value] : fields) {
-        QAccessibleInterface* field = Reader(Child(name));
-        EXPECT_NE(field->text(QAccessible::Name), "") << name;
-        EXPECT_NE(field->text(QAccessible::Name), value) << name;
-        EXPECT_EQ(field->text(QAccessible::Value), value) << name;
-    }
+// The lamp's colour is told in words; "Prog n°" steps from the keyboard and carries its name.
+TEST_F(ConsoleWindowTest, ScreenReadersReadTheLampAndTheProgramField) {
     QAccessibleInterface* lamp = Reader(Child("lamp"));
-    EXPECT_EQ(lamp->text(QAccessible::Value), "not polling");
     for (const auto& [row, words] : {std::pair{kLampRed, "link failed"}, std::pair{kLampGreen, "link good"},
                                      std::pair{kLampYellow, "not polling"}}) {
         window->SetLampRow(row);
         EXPECT_EQ(lamp->text(QAccessible::Value), words);
     }
-    // "Prog n°" steps from the keyboard and carries its name.
     auto* program = Child<ProgramNumberField>("runningProgramField");
     program->setText("7");
     QTest::keyClick(program->editor(), Qt::Key_Up);
@@ -222,22 +248,7 @@ TEST_F(ConsoleWindowTest, ScreenReadersReadTheStatusAndTheLamp) {
     EXPECT_EQ(Reader(program->editor())->text(QAccessible::Name), "Running Prog n°");
 }
 
-TEST_F(ConsoleWindowTest, EnterClosesOnlyWhenTheEntriesPass) {
-    test::ModalCloser closer(window.get());
-    auto* count = Child<QLineEdit>("wordCountEdit");
-    count->setFocus();
-    count->setText("0");
-    QTest::keyClick(count, Qt::Key_Return);
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(closer.texts, QStringList{"Please enter an integer between 1 and 128."});
-    count->setText("12");
-    QTest::keyClick(count, Qt::Key_Return);
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(window->result(), QDialog::Accepted);
-}
-
-// The arithmetic of fitting a place onto the screens is tested with the record; here, that the window
-// keeps its place through the record and refuses a broken one.
+// Fitting a place onto the screens is tested with the record; here, the window keeps its place through it.
 TEST_F(ConsoleWindowTest, PlacementIsSavedAndRestored) {
     const QString key = QString(ConsoleWindow::kPlacementSection) + "/WindowPlacement";
     const QRect place(QGuiApplication::primaryScreen()->availableGeometry().topLeft() + QPoint(7, 11),
@@ -250,8 +261,6 @@ TEST_F(ConsoleWindowTest, PlacementIsSavedAndRestored) {
     EXPECT_EQ(QRect(QPoint(record->left, record->top), QPoint(record->right - 1, record->bottom - 1)), place);
     QSettings().setValue(key, saved);
     EXPECT_EQ(ConsoleWindow(settings).geometry(), place);
-    QSettings().setValue(key, saved.left(43));
-    EXPECT_NE(ConsoleWindow(settings).geometry(), place);
 }
 
 TEST_F(ConsoleWindowTest, ProgramSetupShowsAndStoresTheChoices) {
@@ -261,9 +270,7 @@ TEST_F(ConsoleWindowTest, ProgramSetupShowsAndStoresTheChoices) {
     dialog.show();
     EXPECT_EQ(Find<QComboBox>(&dialog, "accessModeCombo")->currentText(), "Direct Access");
     EXPECT_EQ(Find<QLineEdit>(&dialog, "stationEdit")->text(), "17");
-    // The simulator's port, mapped in the INI file.
-    EXPECT_TRUE(Find<QComboBox>(&dialog, "portCombo")->currentText().startsWith("COM1"));
-    test::ModalCloser closer;
+    ModalCloser closer;
     auto* station = Find<QLineEdit>(&dialog, "stationEdit");
     for (const char* refused : {"0", "256", "x"}) {
         station->setText(refused);
@@ -293,10 +300,8 @@ TEST_F(ConsoleWindowTest, SerialPortSetupEditsACopy) {
     EXPECT_EQ(Find<QLineEdit>(&dialog, "portNameEdit")->text(), "COM3");
     EXPECT_EQ(Find<QComboBox>(&dialog, "baudCombo")->currentText(), "9600");
     EXPECT_EQ(Find<QComboBox>(&dialog, "parityCombo")->currentText(), "EVEN");
-    // Screen readers name each list by its label and read the choice as its value.
-    QAccessibleInterface* baud = QAccessible::queryAccessibleInterface(Find<QComboBox>(&dialog, "baudCombo"));
-    EXPECT_EQ(baud->text(QAccessible::Name), "Baud rate");
-    EXPECT_EQ(baud->text(QAccessible::Value), "9600");
+    // Screen readers read the choice as the list's value.
+    EXPECT_EQ(Reader(Find<QComboBox>(&dialog, "baudCombo"))->text(QAccessible::Value), "9600");
     Find<QComboBox>(&dialog, "baudCombo")->setCurrentIndex(0);
     Find<QComboBox>(&dialog, "stopCombo")->setCurrentIndex(1);
     QTest::keyClick(Find<QComboBox>(&dialog, "stopCombo"), Qt::Key_Return);  // Enter does what OK does
@@ -306,12 +311,12 @@ TEST_F(ConsoleWindowTest, SerialPortSetupEditsACopy) {
     EXPECT_EQ(GetPortSettings(2).Baud(), 9600u);  // the table changes only when the caller stores it
 }
 
-TEST_F(ConsoleWindowTest, TimeSetupReadsOnOpeningAndWritesOnOk) {
+TEST_F(ConsoleWindowTest, TimeSetupAndIdentifierReadAndWrite) {
+    ModalCloser closer;
     TimeSetupDialog dialog(window->Console(), 2, window.get());
     dialog.show();
     EXPECT_EQ(Find<QLineEdit>(&dialog, "fillTimeEdit")->text(), "1.1");
     EXPECT_EQ(Find<QLineEdit>(&dialog, "rejectTestEdit")->text(), "5");
-    test::ModalCloser closer;
     const auto requests = window->Console().Device().Counters().requests;
     Find<QLineEdit>(&dialog, "stabTimeEdit")->setText("0.4");
     QTest::mouseClick(Find<QPushButton>(&dialog, "okButton"), Qt::LeftButton);
@@ -321,55 +326,32 @@ TEST_F(ConsoleWindowTest, TimeSetupReadsOnOpeningAndWritesOnOk) {
     QTest::keyClick(Find<QLineEdit>(&dialog, "stabTimeEdit"), Qt::Key_Enter);  // Enter does what OK does
     EXPECT_EQ(simulator.Locked()->Parameter(1, 2), 2300);
     EXPECT_EQ(window->Console().Trace().Size(), 2u);  // the one list write of Standard Access
-}
 
-TEST_F(ConsoleWindowTest, IdentifierReadsAndWrites) {
-    IdentifierDialog dialog(window->Console(), window.get());
-    test::ModalCloser closer;
-    QTest::mouseClick(Find<QPushButton>(&dialog, "readButton"), Qt::LeftButton);
-    EXPECT_EQ(closer.texts, QStringList{"ID = ?"});
-    Find<QLineEdit>(&dialog, "idEdit")->setText("1");
-    QTest::mouseClick(Find<QPushButton>(&dialog, "readButton"), Qt::LeftButton);
-    EXPECT_EQ(Find<QLineEdit>(&dialog, "valueEdit")->text(), "1.000");
-    Find<QLineEdit>(&dialog, "valueEdit")->setText("-1.5");
-    QTest::mouseClick(Find<QPushButton>(&dialog, "writeButton"), Qt::LeftButton);
+    IdentifierDialog identifier(window->Console(), window.get());
+    QTest::mouseClick(Find<QPushButton>(&identifier, "readButton"), Qt::LeftButton);
+    EXPECT_EQ(closer.texts.back(), "ID = ?");
+    Find<QLineEdit>(&identifier, "idEdit")->setText("1");
+    QTest::mouseClick(Find<QPushButton>(&identifier, "readButton"), Qt::LeftButton);
+    EXPECT_EQ(Find<QLineEdit>(&identifier, "valueEdit")->text(), "1.000");
+    Find<QLineEdit>(&identifier, "valueEdit")->setText("-1.5");
+    QTest::mouseClick(Find<QPushButton>(&identifier, "writeButton"), Qt::LeftButton);
     EXPECT_EQ(simulator.Locked()->Parameter(0, 1), -1500);
 }
 
-TEST_F(ConsoleWindowTest, AboutOpensAndClosesTwiceWithTheProgramsVersion) {
+TEST_F(ConsoleWindowTest, AboutShowsTheProgramsVersion) {
     ConsoleWindow& console = *window;
     PrepareConsole(console);
     EXPECT_EQ(console.windowTitle(), kTitle);
-    EXPECT_EQ(console.AboutEntryText(), "&About VexloModbusTester...");
-    for (int round = 0; round < 2; ++round) {
-        QString shown;
-        QTimer::singleShot(0, [&shown] {
-            auto* about = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(about, nullptr);
-            shown = about->VersionFieldText();
-            about->accept();
-        });
-        console.OpenAbout();
-        EXPECT_EQ(shown.toStdString(), " RS232/RS485 Modbus RTU - " + kVersion);
-    }
+    QString shown;
+    QTimer::singleShot(0, [&shown] {
+        auto* about = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(about, nullptr);
+        shown = about->VersionFieldText();
+        about->accept();
+    });
+    console.OpenAbout();
+    EXPECT_EQ(shown.toStdString(), " RS232/RS485 Modbus RTU - " + kVersion);
     EXPECT_EQ(VersionInfo().FixedInfo()[2], (VEXLO_VERSION_MAJOR << 16u) | VEXLO_VERSION_MINOR);
-}
-
-TEST(VersionInfoTest, BlocksWithoutTheirParts) {
-    const std::string root = "\\\tFEEF04BD 00010000 00010003 00010000 00010000 0 3F 0 40004 1 0 0 0\n";
-    VersionInfo info;
-    ASSERT_TRUE(info.LoadText(root + "\\VarFileInfo\\Translation\t0409 04b0\n"
-                                     "\\StringFileInfo\\040904b0\\FileVersion\t2.0.0.1\n"));
-    EXPECT_EQ(info.VersionLine(), "Version : 2.0.0.1");
-    ASSERT_TRUE(info.LoadText(root));  // no translation: code page 1252, and no "FileVersion"
-    EXPECT_EQ(info.CodePage(), 1252);
-    EXPECT_EQ(info.VersionLine(), "Version : ");
-    ASSERT_TRUE(info.LoadText(root + "\\StringFileInfo\\040904e4\\FileVersion\t3, 1\n"));
-    EXPECT_EQ(info.VersionLine(), "Version : 3. 1");
-    EXPECT_FALSE(info.LoadText("\\\t12345678\n"));  // wrong signature
-    EXPECT_EQ(VersionedTitle("VEXLO Modbus tester", info), "VEXLO Modbus tester ( RS232/RS485 Modbus RTU -  )");
-    EXPECT_FALSE(info.Load("/no/such/block"));
-    EXPECT_EQ(info.VersionLine(), "");
 }
 
 }  // namespace
