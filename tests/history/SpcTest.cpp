@@ -62,23 +62,6 @@ TEST(SpcTest, EachRuleAloneAndOnePointShortOfIt) {
     EXPECT_EQ(*ChartOf(centreBreak).Mean(), 10.5);
 }
 
-TEST(SpcTest, FlagsAfterEachAppendMatchTheWholeSeriesAgain) {
-    // The limits move with every value: an earlier point can gain or lose its flag.
-    const auto values = WithPattern({12, 12, 12, 13, 14, 14, 15, 19});
-    SpcChart growing;
-    std::vector<double> prefix;
-    for (double value : values) {
-        growing.Append(value);
-        prefix.push_back(value);
-        const SpcChart fresh = ChartOf(prefix);
-        ASSERT_EQ(growing.Flags(), fresh.Flags()) << prefix.size();
-        ASSERT_EQ(growing.Limits().has_value(), fresh.Limits().has_value());
-        if (fresh.Limits()) {
-            EXPECT_DOUBLE_EQ(growing.Limits()->ucl, fresh.Limits()->ucl);
-        }
-    }
-}
-
 // Each row: the JSON figures in this order; kAbsent where the key must be missing.
 constexpr double kAbsent = -1e300;
 const char* const kSpcKeys[] = {"n",     "mean", "stdDev", "sigmaWithin", "mrBar", "ucl",        "lcl",
