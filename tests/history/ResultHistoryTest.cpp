@@ -1,18 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <cmath>
-#include <cstdio>
-#include <ctime>
 #include <tuple>
 
+#include "common/LocalTimestamp.h"
 #include "history/LiveTrend.h"
 #include "history/ResultHistory.h"
-#include "history/SessionLog.h"
 #include "tests/support/Records.h"
-#include "tests/support/ScopedTimeZone.h"
-#include "tests/support/ScopedWorkDir.h"
 
 namespace vexlo {
 namespace {
@@ -67,9 +61,8 @@ TEST(ResultHistoryTest, StatisticsOverKnownResults) {
     EXPECT_EQ(mixed.Entries().back().Verdict(), "Alarm");
 }
 
-// Each result is one line; fields with a comma or a quote are quoted; dot decimals, times with their offset.
+// Each result is one line; fields with a comma or a quote are quoted; dot decimals.
 TEST(ResultHistoryTest, CsvHoldsEveryFieldOfEachResult) {
-    test::ScopedTimeZone zone("Europe/Paris");
     ResultHistory history;
     history.Add(HistoryEntry::From(MakeResult({1, 4, 0x01, 0, 2500125, 1000, 3250, 5000}), 1765000000123));
     auto second = HistoryEntry::From(MakeResult({6, 9, 0x0a, 23, -75, 2000, -1500, 6000}), 1765000061999);
@@ -78,10 +71,10 @@ TEST(ResultHistoryTest, CsvHoldsEveryFieldOfEachResult) {
     second.partId = "SN-7";
     second.operatorName = "Ann";
     history.Add(second);
-    EXPECT_EQ(history.Csv(), std::string(ResultHistory::CsvHeader()) + R"(
-2025-12-06T06:46:40.123+01:00,2,4,Pass,0,1,0,0,0,2500.125,cm3/mn,3.250,Pa/s cal,,
-2025-12-06T06:47:41.999+01:00,7,9,Alarm,23,0,1,0,1,-0.075,"a,b",-1.500,"say ""cc""",SN-7,Ann
-)");
+    EXPECT_EQ(history.Csv(), std::string(ResultHistory::CsvHeader()) + "\n" + IsoTimestamp(1765000000123) +
+                                 ",2,4,Pass,0,1,0,0,0,2500.125,cm3/mn,3.250,Pa/s cal,,\n" +
+                                 IsoTimestamp(1765000061999) +
+                                 R"(,7,9,Alarm,23,0,1,0,1,-0.075,"a,b",-1.500,"say ""cc""",SN-7,Ann)" + "\n");
 }
 
 // Limits read for a program hold until they are written again; every change is told to the windows.
@@ -118,49 +111,6 @@ TEST(LiveTrendTest, KeepsTheLastMinuteOnly) {
     trend.Add(4000, 3, 4);
     ASSERT_EQ(trend.Samples().size(), 1u);
     EXPECT_EQ(trend.Samples().front().measure1, 3);
-}
-
-// Midday of a local date, as milliseconds since the epoch.
-std::int64_t LocalNoonMs(int year, int month, int day) {
-    std::tm parts{};
-    parts.tm_year = year - 1900;
-    parts.tm_mon = month - 1;
-    parts.tm_mday = day;
-    parts.tm_hour = 12;
-    parts.tm_isdst = -1;
-    return static_cast<std::int64_t>(std::mktime(&parts)) * 1000;
-}
-
-// A day's lines with their milliseconds; the next day has a file of its own; an earlier log is appended to.
-TEST(SessionLogTest, EachDayHasItsFileAndAnEarlierLogIsAppendedTo) {
-    test::ScopedWorkDir dir;
-    test::WriteWholeFile(dir.File("VexloModbusTester-2026-12-06.log"), "earlier session\n");
-    SessionLog log(dir.Path());
-    const std::int64_t noon = LocalNoonMs(2026, 12, 6);
-    EXPECT_EQ(SessionLog::FileName(noon), "VexloModbusTester-2026-12-06.log");
-    EXPECT_EQ(log.Append("<S>: 01 03 00 0", noon + 7), std::nullopt);
-    EXPECT_EQ(log.Append("<S>: 01 03 00 1499", noon + 1506), std::nullopt);
-    EXPECT_EQ(log.Append("second day", LocalNoonMs(2026, 12, 7)), std::nullopt);
-    EXPECT_EQ(
-        test::ReadWholeFile(dir.File("VexloModbusTester-2026-12-06.log")),
-        "earlier session\n2026-12-06 12:00:00.007  <S>: 01 03 00 0\n2026-12-06 12:00:01.506  <S>: 01 03 00 1499\n");
-    EXPECT_EQ(test::ReadWholeFile(dir.File("VexloModbusTester-2026-12-07.log")),
-              "2026-12-07 12:00:00.000  second day\n");
-}
-
-// A plain file where the folder should be refuses even a root user; once the folder is there, lines go on.
-TEST(SessionLogTest, AFailureIsReportedOnceAndWritingResumesAfterARecovery) {
-    test::ScopedWorkDir dir;
-    test::WriteWholeFile(dir.File("not-a-folder"), "");
-    SessionLog log(dir.File("not-a-folder"));
-    const std::int64_t noon = LocalNoonMs(2026, 12, 6);
-    EXPECT_TRUE(log.Append("line 1", noon).has_value());
-    EXPECT_EQ(log.Append("line 2", noon + 1), std::nullopt);
-    std::remove(dir.File("not-a-folder").c_str());
-    ASSERT_EQ(::mkdir(dir.File("not-a-folder").c_str(), 0700), 0);
-    EXPECT_EQ(log.Append("line 4", noon + 3), std::nullopt);
-    EXPECT_EQ(test::ReadWholeFile(dir.File("not-a-folder/VexloModbusTester-2026-12-06.log")),
-              "2026-12-06 12:00:00.003  line 4\n");
 }
 
 }  // namespace
