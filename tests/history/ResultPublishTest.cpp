@@ -21,8 +21,7 @@ using namespace std::chrono_literals;
 
 using Broker = test::MqttBroker;
 
-// A plant system: a subscriber with a lasting session at QoS 1, collecting the store ids it gets. It
-// runs its side of the connection only while the test waits on it, reconnecting after a restart.
+// A plant system: a lasting QoS 1 session collecting store ids, run only while the test waits on it.
 class Subscriber {
 public:
     Subscriber(int port, const std::string& topic) : topic(topic) {
