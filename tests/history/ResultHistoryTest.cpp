@@ -13,52 +13,23 @@ namespace {
 
 using test::MakeResult;
 
-HistoryEntry Entry(std::uint8_t relays, std::int32_t leak = 0, std::int64_t timeMs = 0) {
-    return HistoryEntry::From(MakeResult({.relays = relays, .leak = leak}), timeMs);
+HistoryEntry Entry(int program, std::uint8_t relays, std::int32_t leak) {
+    return HistoryEntry::From(MakeResult({.programIndex = program - 1, .relays = relays, .leak = leak}), 0);
 }
 
-TEST(ResultHistoryTest, EntryTakesEachFieldFromItsOwnPlace) {
-    // Unit codes 1 and 5 differ, program and test type differ, one relay bit at a time.
-    const auto entry = HistoryEntry::From(MakeResult({2, 7, 0x04, 0, 1500250, 1000, -12345, 5000}), 1234567);
-    EXPECT_EQ(entry.timeMs, 1234567);
-    EXPECT_EQ(entry.program, 3);
-    EXPECT_EQ(entry.testType, 7);
-    EXPECT_FALSE(entry.good);
-    EXPECT_FALSE(entry.badTest);
-    EXPECT_TRUE(entry.badReference);
-    EXPECT_FALSE(entry.alarm);
-    EXPECT_DOUBLE_EQ(entry.pressure, 1500.25);
-    EXPECT_DOUBLE_EQ(entry.leak, -12.345);
-    EXPECT_NE(entry.pressureUnit, entry.leakUnit);
-    EXPECT_EQ(entry.Verdict(), "Reference reject");
-    EXPECT_EQ(Entry(0x00).Verdict(), "No verdict");
-}
-
-TEST(ResultHistoryTest, StatisticsOverKnownResults) {
+// The window shows count, passes and mean (HistoryWindowTest); the deviation and the edge cases are here.
+TEST(ResultHistoryTest, StatisticsOfAProgram) {
     ResultHistory history;
-    EXPECT_EQ(history.Statistics().count, 0u);
-    // Leaks 1, 2, 4, 9 with three passes out of four: mean 4, sample deviation sqrt(38/3).
-    const std::int32_t leaks[] = {1000, 2000, 4000, 9000};
-    const std::uint8_t relays[] = {0x01, 0x01, 0x02, 0x01};
-    for (int i = 0; i < 4; ++i) history.Add(Entry(relays[i], leaks[i], i));
-    const HistoryStatistics stats = history.Statistics();
-    EXPECT_EQ(stats.count, 4u);
-    EXPECT_EQ(stats.passed, 3u);
-    EXPECT_DOUBLE_EQ(stats.passRate, 0.75);
-    EXPECT_DOUBLE_EQ(stats.meanLeak, 4.0);
-    EXPECT_NEAR(stats.leakDeviation, std::sqrt(38.0 / 3.0), 1e-12);
-
-    ResultHistory single;
-    single.Add(Entry(0x02, 5000));
-    EXPECT_EQ(single.Statistics().passRate, 0.0);
-    EXPECT_EQ(single.Statistics().leakDeviation, 0.0);
-
-    // A good-part bit beside an alarm is no pass.
-    ResultHistory mixed;
-    mixed.Add(Entry(0x01, 1000));
-    mixed.Add(Entry(0x09, 1000));
-    EXPECT_EQ(mixed.Statistics().passed, 1u);
-    EXPECT_EQ(mixed.Entries().back().Verdict(), "Alarm");
+    // Program 1: leaks 1, 2, 4, 9, a sample deviation of sqrt(38/3); program 2: one result, a good-part bit
+    // beside an alarm, which is no pass.
+    for (std::int32_t leak : {1000, 2000, 4000, 9000}) history.Add(Entry(1, 0x01, leak));
+    history.Add(Entry(2, 0x09, 5000));
+    EXPECT_NEAR(history.Statistics(1).leakDeviation, std::sqrt(38.0 / 3.0), 1e-12);
+    EXPECT_EQ(history.Statistics(2).passed, 0u);
+    EXPECT_EQ(history.Statistics(2).leakDeviation, 0.0);
+    EXPECT_EQ(history.Statistics(3).count, 0u);
+    EXPECT_EQ(history.Entries().back().Verdict(), "Alarm");
+    EXPECT_EQ(Entry(1, 0x00, 0).Verdict(), "No verdict");
 }
 
 // Each result is one line; fields with a comma or a quote are quoted; dot decimals.

@@ -121,7 +121,6 @@ TEST(ResultStoreTest, RowsBatchesAndPartIdsComeBackAfterARestart) {
         EXPECT_FALSE(recorder.Record(Result(100), ResultSource::Fifo, Line(), 1765000000200).newPart);
         EXPECT_EQ(recorder.NextPartId(), "SN-0002");
         ASSERT_EQ(recorder.NewBatch("Lot 7", 1765000001000), std::nullopt);
-        EXPECT_TRUE(shown.Entries().empty());
         EXPECT_TRUE(recorder.Record(Result(200, 2, 0x02), ResultSource::Sequencer, Line(), 1765000002000).saved);
     }
     ResultHistory shown;
@@ -144,8 +143,7 @@ TEST(ResultStoreTest, RowsBatchesAndPartIdsComeBackAfterARestart) {
         "leak": 0.1, "leakUnit": "cm3/mn", "pressureUnit": "mbar", "alarmCode": 17, "source": "last result"})");
     for (const auto& [key, value] : expected.items()) EXPECT_EQ(json[key], value) << key;
     EXPECT_EQ(json["raw"].get<std::string>().substr(0, 16), "0100030001001100");
-    EXPECT_EQ(json["recordedAt"].get<std::string>().size(), 29u);  // 2025-12-06T05:46:40.123+00:00
-    EXPECT_EQ(recorder.Store().IntegrityCheck(), "ok");
+    EXPECT_EQ(json["recordedAt"], IsoTimestamp(1765000000123));
 }
 
 TEST(ResultStoreTest, AStoreThatCannotBeUsedIsReportedOnceAndNothingClaimsASave) {
