@@ -1,5 +1,4 @@
-// vexlo-cli records what it reads in the store beside the INI file: one row per tested part, the
-// part id and operator with it, listed by history and published through a real mosquitto.
+// vexlo-cli's store beside the INI file: one row per tested part, listed by history, published to mosquitto.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -78,8 +77,7 @@ TEST_F(CliStoreTest, NoIniFileNoStore) {
     EXPECT_EQ(RunCommand("ls -A " + dir.Path()), "");
 }
 
-// A broker that is away keeps the result in the outbox (publish: exit 1 naming the broker); once it
-// is back, publish delivers it, once.
+// A broker away keeps the result in the outbox (publish: exit 1 naming it); once back, it is delivered once.
 TEST_F(CliStoreTest, PublishDeliversWhatWaitsOnce) {
     const int port = FreeTcpPort();
     const std::string broker = "mqtt://127.0.0.1:" + std::to_string(port);
@@ -109,8 +107,7 @@ TEST_F(CliStoreTest, PublishDeliversWhatWaitsOnce) {
     EXPECT_EQ(mosquitto.PublishesFrom("station-7"), 1);
 }
 
-// spc and gauge on a values file: the figures of those values, the limits passed on, what does not
-// apply left out.
+// spc and gauge on a values file: the figures of those values with the limits given on the command line.
 TEST_F(CliStoreTest, SpcAndGaugeOfAValuesFile) {
     WriteWholeFile(dir.File("leaks.txt"), "1\n\n 2 \n4\n");
     std::vector<double> master(25, 4.99);
@@ -134,8 +131,7 @@ TEST_F(CliStoreTest, SpcAndGaugeOfAValuesFile) {
     }
 }
 
-// gauge --count: N cycles of one program through the sequencer, recorded in a batch of their own,
-// then the study (too few values here: it does not pass, exit 1).
+// gauge --count: cycles of one program into a batch of their own, then the study (too few values: exit 1).
 TEST_F(CliStoreTest, GaugeRunsCyclesOfOneProgramIntoItsOwnBatch) {
     WriteWholeFile(dir.File("VexloModbusTester.ini"), "[Modbus]\nStation=7\n");
     CliProcess cli({"gauge", "--reference", "5", "--tolerance", "2", "--count", "2", "--program", "2", "--trace",

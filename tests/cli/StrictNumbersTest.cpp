@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "common/TextParse.h"
-#include "instrument/IdentifierAccess.h"
-#include "instrument/ParameterAccess.h"
 
 namespace vexlo {
 namespace {
@@ -22,12 +20,6 @@ TEST(StrictNumbersTest, TextAfterANumberIsRefused) {
     EXPECT_EQ(ParseNumberList("1,2,5-7,2", 1, 247), (std::vector<int>{1, 2, 5, 6, 7}));
     for (const char* text : {"", "1,", "0", "248", "7-5", "1-x", "-3", "1;2"})
         EXPECT_FALSE(ParseNumberList(text, 1, 247)) << text;
-
-    EXPECT_EQ(IdentifierRefusal("1", "60", nullptr), std::nullopt);
-    const std::string comma = "2,5";
-    EXPECT_EQ(IdentifierRefusal("1", "60", &comma), "Please enter a number.");
-    EXPECT_EQ(IdentifierRefusal("1", "6x", nullptr), "ID = ?");
-    EXPECT_EQ(IdentifierRefusal("1x", "60", nullptr), kBadProgramMessage);
 }
 
 }  // namespace

@@ -69,43 +69,35 @@ TEST(TraceCopyTest, AsksThenWritesEveryLineAndAnEmptyOne) {
     using Outcome = TraceCopyResult::Outcome;
     const Lines two = {"<S>: 01 05 00 01 ff 00 dd fa ", "<R>:<none>"};
     const std::string twoWritten = "<S>: 01 05 00 01 ff 00 dd fa \r\n<R>:<none>\r\n\r\n";
-    const struct {
-        const char* name;
-        Lines lines;
-        bool yes;
-        std::string before;  // the file as an earlier copy left it
-        bool blocked;        // a folder holds the file's name
-        Outcome outcome;
-        std::string after;
-        int linesFailed;
-    } rows[] = {
-        {"Written", two, true, "", false, Outcome::Written, twoWritten, 0},
-        {"AppendedInTheSameSecond", two, true, "x\r\n", false, Outcome::Written, "x\r\n" + twoWritten, 0},
-        {"NothingToCopy", {}, true, "", false, Outcome::NothingToCopy, "", 0},
-        {"Declined", two, false, "", false, Outcome::Declined, "", 0},
-        {"Failed", two, true, "", true, Outcome::Failed, "", 3},
-    };
     const std::string name = MakeLogFileName(kWhen);
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
+    // The lines, the answer, the file an earlier copy left (or a folder with its name), the outcome, the file
+    // after, the lines that failed.
+    const std::tuple<Lines, bool, std::string, Outcome, std::string, int> rows[] = {
+        {two, true, "", Outcome::Written, twoWritten, 0},
+        {two, true, "x\r\n", Outcome::Written, "x\r\n" + twoWritten, 0},
+        {{}, true, "", Outcome::NothingToCopy, "", 0},
+        {two, false, "", Outcome::Declined, "", 0},
+        {two, true, "folder", Outcome::Failed, "", 3},
+    };
+    for (const auto& [lines, yes, before, outcome, after, linesFailed] : rows) {
+        SCOPED_TRACE(static_cast<int>(outcome));
         test::ScopedWorkDir dir;
         TraceList trace;
-        for (const auto& line : row.lines) trace.AppendTraceLine(line);
-        if (row.blocked) {
+        for (const auto& line : lines) trace.AppendTraceLine(line);
+        if (before == "folder") {
             ASSERT_TRUE(std::filesystem::create_directory(dir.File(name)));
+        } else if (!before.empty()) {
+            test::WriteWholeFile(dir.File(name), before);
         }
-        if (!row.before.empty()) test::WriteWholeFile(dir.File(name), row.before);
         std::string asked;
         const auto result = CopyTraceToFile(trace, kWhen, [&](const std::string& question) {
             asked = question;
-            return row.yes;
+            return yes;
         });
         EXPECT_EQ(asked, "Copy to file ?\n" + name);
-        EXPECT_EQ(result.outcome, row.outcome);
-        EXPECT_EQ(result.linesFailed, row.linesFailed);
-        if (!row.blocked) {
-            EXPECT_EQ(test::ReadWholeFile(dir.File(name)), row.after);
-        }
+        EXPECT_EQ(result.outcome, outcome);
+        EXPECT_EQ(result.linesFailed, linesFailed);
+        if (before != "folder") EXPECT_EQ(test::ReadWholeFile(dir.File(name)), after);
     }
 }
 

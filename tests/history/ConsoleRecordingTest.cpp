@@ -6,8 +6,7 @@
 namespace vexlo {
 namespace {
 
-// The console's commands and its sequencer against the simulated instrument, with the store beside
-// the INI file read back by a connection of its own.
+// The console against the simulated instrument; the store beside the INI file read by a connection of its own.
 class ConsoleRecordingTest : public test::ConsoleFixture {
 protected:
     ConsoleRecordingTest() { instrumentTime = test::SimulatorThread::Time::ByHand; }

@@ -14,8 +14,7 @@
 
 namespace vexlo::test {
 
-// A real mosquitto on a free loopback port, keeping its sessions in a file so that a stop and a
-// start lose nothing queued for a subscriber. VEXLO_MOSQUITTO names the program.
+// Mosquitto (VEXLO_MOSQUITTO) on a free loopback port; its sessions in a file survive a stop and a start.
 class MqttBroker {
 public:
     MqttBroker(const ScopedWorkDir& dir, int port) : port(port), log(dir.File("mosquitto.log")) {

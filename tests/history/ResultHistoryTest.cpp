@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
+#include "common/LocalTimestamp.h"
 #include "history/LiveTrend.h"
 #include "history/ResultHistory.h"
 #include "tests/support/Records.h"
@@ -11,109 +13,54 @@ namespace {
 
 using test::MakeResult;
 
-HistoryEntry Entry(std::uint8_t relays, std::int32_t leak = 0, std::int64_t timeMs = 0) {
-    return HistoryEntry::From(MakeResult({.relays = relays, .leak = leak}), timeMs);
+HistoryEntry Entry(int program, std::uint8_t relays, std::int32_t leak) {
+    return HistoryEntry::From(MakeResult({.programIndex = program - 1, .relays = relays, .leak = leak}), 0);
 }
 
-TEST(ResultHistoryTest, EntryTakesEachFieldFromItsOwnPlace) {
-    // Unit codes 1 and 5 differ, program and test type differ, one relay bit at a time.
-    const auto entry = HistoryEntry::From(MakeResult({2, 7, 0x04, 0, 1500250, 1000, -12345, 5000}), 1234567);
-    EXPECT_EQ(entry.timeMs, 1234567);
-    EXPECT_EQ(entry.program, 3);
-    EXPECT_EQ(entry.testType, 7);
-    EXPECT_FALSE(entry.good);
-    EXPECT_FALSE(entry.badTest);
-    EXPECT_TRUE(entry.badReference);
-    EXPECT_FALSE(entry.alarm);
-    EXPECT_DOUBLE_EQ(entry.pressure, 1500.25);
-    EXPECT_DOUBLE_EQ(entry.leak, -12.345);
-    EXPECT_NE(entry.pressureUnit, entry.leakUnit);
-    EXPECT_EQ(entry.Verdict(), "Reference reject");
-
-    EXPECT_EQ(Entry(0x01).Verdict(), "Pass");
-    EXPECT_EQ(Entry(0x02).Verdict(), "Test reject");
-    EXPECT_EQ(Entry(0x08).Verdict(), "Alarm");
-    EXPECT_EQ(Entry(0x00).Verdict(), "No verdict");
-    EXPECT_TRUE(Entry(0x08).alarm);
-}
-
-TEST(ResultHistoryTest, StatisticsOverKnownResults) {
+// The window shows count, passes and mean (HistoryWindowTest); the deviation and the edge cases are here.
+TEST(ResultHistoryTest, StatisticsOfAProgram) {
     ResultHistory history;
-    EXPECT_EQ(history.Statistics().count, 0u);
-    // Leaks 1, 2, 4, 9 with three passes out of four: mean 4, sample deviation sqrt(38/3).
-    const std::int32_t leaks[] = {1000, 2000, 4000, 9000};
-    const std::uint8_t relays[] = {0x01, 0x01, 0x02, 0x01};
-    for (int i = 0; i < 4; ++i) history.Add(Entry(relays[i], leaks[i], i));
-    const HistoryStatistics stats = history.Statistics();
-    EXPECT_EQ(stats.count, 4u);
-    EXPECT_EQ(stats.passed, 3u);
-    EXPECT_DOUBLE_EQ(stats.passRate, 0.75);
-    EXPECT_DOUBLE_EQ(stats.meanLeak, 4.0);
-    EXPECT_NEAR(stats.leakDeviation, std::sqrt(38.0 / 3.0), 1e-12);
-
-    ResultHistory single;
-    single.Add(Entry(0x02, 5000));
-    EXPECT_EQ(single.Statistics().passRate, 0.0);
-    EXPECT_EQ(single.Statistics().leakDeviation, 0.0);
-
-    // A good-part bit beside an alarm is no pass.
-    ResultHistory mixed;
-    mixed.Add(Entry(0x01, 1000));
-    mixed.Add(Entry(0x09, 1000));
-    EXPECT_EQ(mixed.Statistics().passed, 1u);
-    EXPECT_EQ(mixed.Entries().back().Verdict(), "Alarm");
+    // Program 1: leaks 1, 2, 4, 9, a sample deviation of sqrt(38/3); program 2: one result, a good-part bit
+    // beside an alarm, which is no pass.
+    for (std::int32_t leak : {1000, 2000, 4000, 9000}) history.Add(Entry(1, 0x01, leak));
+    history.Add(Entry(2, 0x09, 5000));
+    EXPECT_NEAR(history.Statistics(1).leakDeviation, std::sqrt(38.0 / 3.0), 1e-12);
+    EXPECT_EQ(history.Statistics(2).passed, 0u);
+    EXPECT_EQ(history.Statistics(2).leakDeviation, 0.0);
+    EXPECT_EQ(history.Statistics(3).count, 0u);
+    EXPECT_EQ(history.Entries().back().Verdict(), "Alarm");
+    EXPECT_EQ(Entry(1, 0x00, 0).Verdict(), "No verdict");
 }
 
-TEST(ResultHistoryTest, CsvRoundTripKeepsEveryField) {
+// Each result is one line; fields with a comma or a quote are quoted; dot decimals.
+TEST(ResultHistoryTest, CsvHoldsEveryFieldOfEachResult) {
     ResultHistory history;
-    auto first = HistoryEntry::From(MakeResult({1, 4, 0x01, 0, 2500125, 1000, 3250, 5000}), 1765000000123);
-    auto second = HistoryEntry::From(MakeResult({6, 9, 0x0a, 0, -75, 2000, -1500, 6000}), 1765000061999);
-    // Units with the characters CSV must quote.
+    history.Add(HistoryEntry::From(MakeResult({1, 4, 0x01, 0, 2500125, 1000, 3250, 5000}), 1765000000123));
+    auto second = HistoryEntry::From(MakeResult({6, 9, 0x0a, 23, -75, 2000, -1500, 6000}), 1765000061999);
     second.pressureUnit = "a,b";
     second.leakUnit = "say \"cc\"";
-    history.Add(first);
+    second.partId = "SN-7";
+    second.operatorName = "Ann";
     history.Add(second);
-    const std::string csv = history.Csv();
-    EXPECT_EQ(csv.substr(0, csv.find('\n')), ResultHistory::CsvHeader());
-    EXPECT_NE(csv.find("3.250"), std::string::npos);  // dot decimals
-    const auto parsed = ResultHistory::ParseCsv(csv);
-    ASSERT_TRUE(parsed.has_value());
-    EXPECT_EQ(*parsed, history.Entries());
-
-    // Windows line ends read the same.
-    std::string crlf;
-    for (char c : csv) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    EXPECT_EQ(ResultHistory::ParseCsv(crlf), parsed);
+    EXPECT_EQ(history.Csv(), std::string(ResultHistory::CsvHeader()) + "\n" + IsoTimestamp(1765000000123) +
+                                 ",2,4,Pass,0,1,0,0,0,2500.125,cm3/mn,3.250,Pa/s cal,,\n" +
+                                 IsoTimestamp(1765000061999) +
+                                 R"(,7,9,Alarm,23,0,1,0,1,-0.075,"a,b",-1.500,"say ""cc""",SN-7,Ann)" + "\n");
 }
 
-TEST(ResultHistoryTest, CsvThatIsNotAHistoryIsRefused) {
-    const std::string header = std::string(ResultHistory::CsvHeader()) + "\n";
-    EXPECT_FALSE(ResultHistory::ParseCsv("").has_value());
-    EXPECT_FALSE(ResultHistory::ParseCsv("time,leak\n1,2\n").has_value());
-    EXPECT_FALSE(ResultHistory::ParseCsv(header + "2026-12-06 10:00:00.000,1,1,1,0,0,0,1.0,bar,0.5\n").has_value());
-    EXPECT_FALSE(ResultHistory::ParseCsv(header + "2026-12-06 10:00:00.000,1,1,1,0,0,0,1,0,bar,0.5,Pa\n").has_value());
-    EXPECT_FALSE(ResultHistory::ParseCsv(header + "yesterday,1,1,1,0,0,0,1.0,bar,0.5,Pa\n").has_value());
-    EXPECT_FALSE(
-        ResultHistory::ParseCsv(header + "2026-12-06 10:00:00.000,1,1,1,0,0,0,1.0,\"bar,0.5,Pa\n").has_value());
-    EXPECT_TRUE(ResultHistory::ParseCsv(header).has_value());
-}
-
+// Limits read for a program hold until they are written again; every change is told to the windows.
 TEST(ResultHistoryTest, RejectLimitsAreKeptPerProgramUntilWritten) {
     ResultHistory history;
     int changes = 0;
     history.SetObserver([&] { ++changes; });
     history.SetRejectLimits(3, RejectLimits{4000, 2500, 5000});
-    history.SetRejectLimits(9, RejectLimits{1, 1, 1});  // no such program: ignored
     ASSERT_TRUE(history.RejectLimitsOf(3).has_value());
-    EXPECT_EQ(history.RejectLimitsOf(3)->test, 4000);
-    EXPECT_EQ(history.RejectLimitsOf(3)->reference, 2500);
+    EXPECT_EQ(std::tuple(history.RejectLimitsOf(3)->test, history.RejectLimitsOf(3)->reference),
+              std::tuple(4000, 2500));
     EXPECT_FALSE(history.RejectLimitsOf(2).has_value());
-    EXPECT_FALSE(history.RejectLimitsOf(9).has_value());
     history.SetRejectLimits(3, std::nullopt);
     EXPECT_FALSE(history.RejectLimitsOf(3).has_value());
-    history.Add(HistoryEntry{});
-    history.Clear();
-    EXPECT_EQ(changes, 4);
+    EXPECT_EQ(changes, 2);
 }
 
 TEST(LiveTrendTest, KeepsTheLastMinuteOnly) {

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <tuple>
 
 #include "history/ResultPublisher.h"
 #include "history/ResultRecorder.h"
@@ -20,8 +21,7 @@ using namespace std::chrono_literals;
 
 using Broker = test::MqttBroker;
 
-// A plant system: a subscriber with a lasting session at QoS 1, collecting the store ids it gets. It
-// runs its side of the connection only while the test waits on it, reconnecting after a restart.
+// A plant system: a lasting QoS 1 session collecting store ids, run only while the test waits on it.
 class Subscriber {
 public:
     Subscriber(int port, const std::string& topic) : topic(topic) {
@@ -36,8 +36,7 @@ public:
         mosquitto_message_callback_set(handle, [](mosquitto*, void* self, const mosquitto_message* message) {
             const auto* text = static_cast<const char*>(message->payload);
             const int id = nlohmann::json::parse(text, text + message->payloadlen)["id"];
-            // The broker may hand a message over again after a restart (QoS 1): like any receiver,
-            // this one keeps the first of each store id.
+            // QoS 1 may hand a message over again after a restart: like any receiver, keep the first.
             auto& ids = static_cast<Subscriber*>(self)->ids;
             if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
         });
@@ -137,9 +136,7 @@ TEST(ResultPublishTest, PublishSettingsAreCheckedStrictly) {
     test::WriteWholeFile(ini, "[publish]\nbroker=mqtt://plant-broker:8883\nTopic=plant/line4\n");
     const auto set = ReadPublishSettings(ini, 3, error);
     ASSERT_TRUE(set);
-    EXPECT_EQ(set->host, "plant-broker");
-    EXPECT_EQ(set->port, 8883);
-    EXPECT_EQ(set->topic, "plant/line4");
+    EXPECT_EQ(std::tuple(set->host, set->port, set->topic), std::tuple("plant-broker", 8883, "plant/line4"));
 }
 
 }  // namespace

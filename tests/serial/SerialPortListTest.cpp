@@ -84,29 +84,26 @@ TEST(StableNamesTest, SetupShowsAndPinsTheStableName) {
     std::filesystem::create_directory(dir.File("by-id"));
     const std::string stable = dir.File("by-id/usb-Vexlo_RS485-if00-port0");
     std::filesystem::create_symlink(adapter.SlavePath(), stable);
-    EXPECT_EQ(StableDeviceName(adapter.SlavePath(), dir.File("by-id")), stable);
     EXPECT_EQ(StableDeviceName("/dev/null", dir.File("by-id")), "");
-
     dir.MapPort(7, adapter.SlavePath());
     const PortChoices choices = FillPortList(dir.File("by-id"));
     const auto shown = std::find(choices.names.begin(), choices.names.end(), "COM7  " + stable);
     ASSERT_NE(shown, choices.names.end());
-    const size_t position = static_cast<size_t>(shown - choices.names.begin());
-
-    AppSettings settings(dir.File("VexloModbusTester.ini"));
+    const auto position = static_cast<size_t>(shown - choices.names.begin());
+    const std::string ini = dir.File("VexloModbusTester.ini");
     const auto choose = [&](AppSettings& edited) {
         edited.comPort = SelectedPortIndex(choices, static_cast<int>(position));
         edited.chosenPortDevice = choices.stableNames[position];
         return true;
     };
-    // COM7 is mapped by hand already: kept as written.
-    ASSERT_EQ(settings.EditSettings(choose), AppSettings::Edit::Saved);
-    EXPECT_EQ(ReadPortsSection(dir.File("VexloModbusTester.ini")).at(7), adapter.SlavePath());
-    // Without a mapping, the confirmed choice is pinned to the stable name.
-    test::WriteWholeFile(dir.File("VexloModbusTester.ini"), "[Modbus]\nComPort=0\n");
-    ASSERT_EQ(settings.EditSettings(choose), AppSettings::Edit::Saved);
-    EXPECT_EQ(ReadPortsSection(dir.File("VexloModbusTester.ini")).at(7), stable);
-    EXPECT_EQ(AppSettings(dir.File("VexloModbusTester.ini")).comPort, 6);
+    // COM7 mapped by hand already is kept as written; without a mapping, the choice is pinned.
+    for (const auto& [before, pinned] : {std::pair{test::ReadWholeFile(ini), adapter.SlavePath()},
+                                         std::pair{std::string("[Modbus]\nComPort=0\n"), stable}}) {
+        test::WriteWholeFile(ini, before);
+        ASSERT_EQ(AppSettings(ini).EditSettings(choose), AppSettings::Edit::Saved);
+        EXPECT_EQ(ReadPortsSection(ini).at(7), pinned);
+    }
+    EXPECT_EQ(AppSettings(ini).comPort, 6);
 }
 
 }  // namespace
