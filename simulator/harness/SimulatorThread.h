@@ -38,8 +38,6 @@ public:
         sim::InstrumentModel& model;
     };
     LockedModel Locked() { return {modelLock, model}; }
-    // Unguarded: only while the caller knows the slave is idle (between transactions of the master).
-    sim::InstrumentModel& Model() { return model; }
     // With Time::ByHand the instrument's cycle moves only by this.
     void AdvanceMs(std::int64_t milliseconds) { instrumentMs += milliseconds; }
 
