@@ -8,8 +8,7 @@
 
 #include "common/TextFormat.h"
 
-#include "tests/cli/CliProcess.h"
-#include "tests/support/ChildProcess.h"
+#include "tests/cli/RunCli.h"
 #include "tests/support/ScopedWorkDir.h"
 #include "tests/support/SimulatorThread.h"
 

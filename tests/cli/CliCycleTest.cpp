@@ -8,7 +8,7 @@
 #include "cli/CliSession.h"
 #include "modbus/ModbusRtuMaster.h"
 #include "serial/PortTable.h"
-#include "tests/cli/CliProcess.h"
+#include "tests/cli/RunCli.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/ScopedWorkDir.h"
 #include "tests/support/SimulatorThread.h"
@@ -26,27 +26,28 @@ protected:
     void SetUp() override { WriteWholeFile(dir.File("VexloModbusTester.ini"), "[Modbus]\nStation=1\n"); }
 
     // Starts three cycles and lets the first one end: its result is printed.
-    void RunFirstCycle(CliProcess& cli) {
-        ASSERT_TRUE(cli.WaitForOutput("Waiting EOC", 1, 30000)) << cli.Out() << cli.Err();
+    void RunFirstCycle(ChildProcess& cli) {
+        ASSERT_TRUE(cli.WaitForOutput("Waiting EOC", 30000)) << cli.Piped();
         simulator.AdvanceMs(firstCycleMs + 1);
-        ASSERT_TRUE(cli.WaitForOutput("Leak unit", 1, 30000)) << cli.Out() << cli.Err();
+        ASSERT_TRUE(cli.WaitForOutput("Leak unit", 30000)) << cli.Piped();
     }
 };
 
 // Stopped in its second cycle by a signal or a reader gone (| head): first result kept, second cycle reset.
 TEST_F(CliCycleTest, AStopKeepsResultsAndResetsTheInstrument) {
     for (const int signal : {SIGINT, SIGTERM, SIGPIPE}) {
-        CliProcess cli({"cycle", "--count", "3", "--csv", "results.csv", "--trace", "--port", simulator.PortPath(),
-                        "--station", "1"});
+        ChildProcess cli(CliCommand({"cycle", "--count", "3", "--csv", "results.csv", "--trace", "--port",
+                                     simulator.PortPath(), "--station", "1"}),
+                         ChildProcess::Stream::Output);
         RunFirstCycle(cli);
         if (signal == SIGPIPE) {
             cli.CloseOutput();
         } else {
-            ASSERT_TRUE(cli.WaitForOutput("Waiting EOC", 2, 30000)) << cli.Out();
+            ASSERT_TRUE(cli.WaitForOutput("Waiting EOC", 30000, 2)) << cli.Piped();
             cli.Signal(signal);
         }
-        EXPECT_EQ(cli.Wait(), 128 + signal) << cli.Err();
-        EXPECT_EQ(cli.Err(), "");
+        EXPECT_EQ(cli.Wait(), 128 + signal) << cli.Kept();
+        EXPECT_EQ(cli.Kept(), "");
         const std::string csv = ReadWholeFile(dir.File("results.csv"));
         EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 2);  // the header and the first result
         EXPECT_FALSE(simulator.Locked()->CycleRunning());

@@ -4,9 +4,8 @@
 #include <nlohmann/json.hpp>
 
 #include "history/SpcReport.h"
-#include "tests/cli/CliProcess.h"
+#include "tests/cli/RunCli.h"
 #include "tests/history/MqttBroker.h"
-#include "tests/support/ChildProcess.h"
 #include "tests/support/ScopedWorkDir.h"
 #include "tests/support/SimulatorThread.h"
 
@@ -134,15 +133,16 @@ TEST_F(CliStoreTest, SpcAndGaugeOfAValuesFile) {
 // gauge --count: cycles of one program into a batch of their own, then the study (too few values: exit 1).
 TEST_F(CliStoreTest, GaugeRunsCyclesOfOneProgramIntoItsOwnBatch) {
     WriteWholeFile(dir.File("VexloModbusTester.ini"), "[Modbus]\nStation=7\n");
-    CliProcess cli({"gauge", "--reference", "5", "--tolerance", "2", "--count", "2", "--program", "2", "--trace",
-                    "--port", simulator.PortPath(), "--station", "7"});
+    ChildProcess cli(CliCommand({"gauge", "--reference", "5", "--tolerance", "2", "--count", "2", "--program", "2",
+                                 "--trace", "--port", simulator.PortPath(), "--station", "7"}),
+                     ChildProcess::Stream::Output);
     for (int cycle = 1; cycle <= 2; ++cycle) {
-        ASSERT_TRUE(cli.WaitForOutput("Waiting EOC", cycle, 30000)) << cli.Out() << cli.Err();
+        ASSERT_TRUE(cli.WaitForOutput("Waiting EOC", 30000, cycle)) << cli.Piped();
         simulator.AdvanceMs(simulator.Locked()->CycleLengthMs(1) + 1);
-        ASSERT_TRUE(cli.WaitForOutput("Leak unit", cycle, 30000)) << cli.Out() << cli.Err();
+        ASSERT_TRUE(cli.WaitForOutput("Leak unit", 30000, cycle)) << cli.Piped();
     }
     EXPECT_EQ(cli.Wait(), 1);
-    EXPECT_NE(cli.Err().find("at least 25 values"), std::string::npos) << cli.Err();
+    EXPECT_NE(cli.Kept().find("at least 25 values"), std::string::npos) << cli.Kept();
     const Json rows = History({"--batch", "2"});
     ASSERT_EQ(rows.size(), 2u);
     for (const Json& row : rows) {
