@@ -8,7 +8,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <ctime>
 #include <random>
 #include <set>
 #include <tuple>
@@ -135,9 +134,8 @@ TEST(ResultStoreTest, RowsBatchesAndPartIdsComeBackAfterARestart) {
     EXPECT_EQ(batches[0].results, 1);
     EXPECT_EQ(recorder.CurrentBatch()->name, "Lot 7");
     ASSERT_EQ(shown.Entries().size(), 1u);
-    EXPECT_EQ(shown.Entries()[0].partId, "SN-0002");
-    EXPECT_EQ(shown.Entries()[0].operatorName, "Ada");
-    EXPECT_EQ(shown.Entries()[0].Verdict(), "Test reject");
+    const HistoryEntry& last = shown.Entries()[0];
+    EXPECT_EQ(std::tuple(last.partId, last.operatorName, last.Verdict()), std::tuple("SN-0002", "Ada", "Test reject"));
     recorder.ShowBatch(batches[0].id);
     ASSERT_EQ(shown.Entries().size(), 1u);
     const auto row = recorder.Store().Row(shown.Entries()[0].id);
@@ -275,27 +273,20 @@ TEST(ResultStoreTest, KilledWhileRecordingLosesNoCommittedRow) {
     for (std::int64_t id : committed) EXPECT_TRUE(stored.count(id)) << "row " << id << " was lost";
 }
 
-// Midday of a local date, as milliseconds since the epoch.
-std::int64_t LocalNoonMs(int year, int month, int day) {
-    std::tm parts{};
-    parts.tm_year = year - 1900;
-    parts.tm_mon = month - 1;
-    parts.tm_mday = day;
-    parts.tm_hour = 12;
-    parts.tm_isdst = -1;
-    return static_cast<std::int64_t>(std::mktime(&parts)) * 1000;
-}
+// Noon of 6 December 2026 in Paris: the log's lines and file names are in local time.
+constexpr std::int64_t kNoonMs = 1796554800000;
+constexpr std::int64_t kDayMs = 86400000;
 
 // A day's lines with their milliseconds; the next day has a file of its own; an earlier log is appended to.
 TEST(SessionLogTest, EachDayHasItsFileAndAnEarlierLogIsAppendedTo) {
+    test::ScopedTimeZone zone("Europe/Paris");
     test::ScopedWorkDir dir;
     test::WriteWholeFile(dir.File("VexloModbusTester-2026-12-06.log"), "earlier session\n");
     SessionLog log(dir.Path());
-    const std::int64_t noon = LocalNoonMs(2026, 12, 6);
-    EXPECT_EQ(SessionLog::FileName(noon), "VexloModbusTester-2026-12-06.log");
-    EXPECT_EQ(log.Append("<S>: 01 03 00 0", noon + 7), std::nullopt);
-    EXPECT_EQ(log.Append("<S>: 01 03 00 1499", noon + 1506), std::nullopt);
-    EXPECT_EQ(log.Append("second day", LocalNoonMs(2026, 12, 7)), std::nullopt);
+    EXPECT_EQ(SessionLog::FileName(kNoonMs), "VexloModbusTester-2026-12-06.log");
+    EXPECT_EQ(log.Append("<S>: 01 03 00 0", kNoonMs + 7), std::nullopt);
+    EXPECT_EQ(log.Append("<S>: 01 03 00 1499", kNoonMs + 1506), std::nullopt);
+    EXPECT_EQ(log.Append("second day", kNoonMs + kDayMs), std::nullopt);
     EXPECT_EQ(
         test::ReadWholeFile(dir.File("VexloModbusTester-2026-12-06.log")),
         "earlier session\n2026-12-06 12:00:00.007  <S>: 01 03 00 0\n2026-12-06 12:00:01.506  <S>: 01 03 00 1499\n");
@@ -305,15 +296,15 @@ TEST(SessionLogTest, EachDayHasItsFileAndAnEarlierLogIsAppendedTo) {
 
 // A plain file where the folder should be refuses even a root user; once the folder is there, lines go on.
 TEST(SessionLogTest, AFailureIsReportedOnceAndWritingResumesAfterARecovery) {
+    test::ScopedTimeZone zone("Europe/Paris");
     test::ScopedWorkDir dir;
     test::WriteWholeFile(dir.File("not-a-folder"), "");
     SessionLog log(dir.File("not-a-folder"));
-    const std::int64_t noon = LocalNoonMs(2026, 12, 6);
-    EXPECT_TRUE(log.Append("line 1", noon).has_value());
-    EXPECT_EQ(log.Append("line 2", noon + 1), std::nullopt);
+    EXPECT_TRUE(log.Append("line 1", kNoonMs).has_value());
+    EXPECT_EQ(log.Append("line 2", kNoonMs + 1), std::nullopt);
     std::remove(dir.File("not-a-folder").c_str());
     ASSERT_EQ(::mkdir(dir.File("not-a-folder").c_str(), 0700), 0);
-    EXPECT_EQ(log.Append("line 4", noon + 3), std::nullopt);
+    EXPECT_EQ(log.Append("line 4", kNoonMs + 3), std::nullopt);
     EXPECT_EQ(test::ReadWholeFile(dir.File("not-a-folder/VexloModbusTester-2026-12-06.log")),
               "2026-12-06 12:00:00.003  line 4\n");
 }
