@@ -103,22 +103,6 @@ TEST(StrictNumbersTest, TextAfterANumberIsRefused) {
         EXPECT_FALSE(ParseNumberList(text, 1, 247)) << text;
 }
 
-// Without a port and an INI file the run stops with how to give one, and leaves no file behind.
-TEST_F(CliCommandsTest, NoPortNoFile) {
-    const CliRun run = RunCli({"status"});
-    EXPECT_EQ(run.code, 2);
-    EXPECT_NE(run.err.find("no port given: name one with --port"), std::string::npos) << run.err;
-    EXPECT_EQ(RunCommand("ls -A " + dir.Path()), "");
-    const CliRun missing = RunCli({"status", "--port", "/dev/ttyNOPE"});
-    EXPECT_EQ(missing.code, 1);
-    EXPECT_EQ(missing.err.rfind("vexlo-cli: cannot open /dev/ttyNOPE: ", 0), 0u) << missing.err;
-    EXPECT_EQ(RunCommand("ls -A " + dir.Path()), "");
-    // The console's own mapping of COM1 takes the command line to the instrument too.
-    dir.MapPort(1, simulator.PortPath());
-    EXPECT_EQ(RunCli({"status", "--station", "7"}).code, 0);
-    EXPECT_EQ(RunCommand("ls -A " + dir.Path()), "VexloModbusTester.ini\n");
-}
-
 // One shape for every command: the command, its success, its data, the messages, the trace.
 TEST_F(CliCommandsTest, OneJsonShapeWithNamedRelayBits) {
     simulator.Locked()->SetParameter(0, 60, 2750);
@@ -155,8 +139,21 @@ TEST_F(CliCommandsTest, ReadPrintsEveryRegisterRead) {
     EXPECT_FALSE(json.contains("long"));
 }
 
-// A failed transaction, and output that cannot be written, fail with the place named.
-TEST_F(CliCommandsTest, FailuresExitOneAndSayWhere) {
+// Without a port and an INI file the run stops with how to give one and leaves no file behind; a port that
+// cannot be opened, a failed transaction and output that cannot be written fail with the place named.
+TEST_F(CliCommandsTest, FailuresSayWhereAndLeaveNoFile) {
+    const CliRun run = RunCli({"status"});
+    EXPECT_EQ(run.code, 2);
+    EXPECT_NE(run.err.find("no port given: name one with --port"), std::string::npos) << run.err;
+    EXPECT_EQ(RunCommand("ls -A " + dir.Path()), "");
+    const CliRun missing = RunCli({"status", "--port", "/dev/ttyNOPE"});
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_EQ(missing.err.rfind("vexlo-cli: cannot open /dev/ttyNOPE: ", 0), 0u) << missing.err;
+    EXPECT_EQ(RunCommand("ls -A " + dir.Path()), "");
+    // The console's own mapping of COM1 takes the command line to the instrument too.
+    dir.MapPort(1, simulator.PortPath());
+    EXPECT_EQ(RunCli({"status", "--station", "7"}).code, 0);
+    EXPECT_EQ(RunCommand("ls -A " + dir.Path()), "VexloModbusTester.ini\n");
     const CliRun silent = RunCli({"status", "--port", simulator.PortPath(), "--station", "9"});
     EXPECT_EQ(silent.code, 1);
     EXPECT_EQ(silent.err, "vexlo-cli: no valid answer from station 9 on " + simulator.PortPath() +
@@ -238,13 +235,6 @@ protected:
     const std::int64_t firstCycleMs = simulator.Locked()->CycleLengthMs(0);
     // Results are recorded beside the INI file, as on a station set up for production.
     void SetUp() override { WriteWholeFile(dir.File("VexloModbusTester.ini"), "[Modbus]\nStation=1\n"); }
-
-    // Starts three cycles and lets the first one end: its result is printed.
-    void RunFirstCycle(ChildProcess& cli) {
-        ASSERT_TRUE(cli.WaitForOutput("Waiting EOC", 30000)) << cli.Piped();
-        simulator.AdvanceMs(firstCycleMs + 1);
-        ASSERT_TRUE(cli.WaitForOutput("Leak unit", 30000)) << cli.Piped();
-    }
 };
 
 // Stopped in its second cycle by a signal or a reader gone (| head): first result kept, second cycle reset.
@@ -253,7 +243,9 @@ TEST_F(CliCycleTest, AStopKeepsResultsAndResetsTheInstrument) {
         ChildProcess cli(CliCommand({"cycle", "--count", "3", "--csv", "results.csv", "--trace", "--port",
                                      simulator.PortPath(), "--station", "1"}),
                          ChildProcess::Stream::Output);
-        RunFirstCycle(cli);
+        ASSERT_TRUE(cli.WaitForOutput("Waiting EOC", 30000)) << cli.Piped();
+        simulator.AdvanceMs(firstCycleMs + 1);
+        ASSERT_TRUE(cli.WaitForOutput("Leak unit", 30000)) << cli.Piped();  // the first result is printed
         if (signal == SIGPIPE) {
             cli.CloseOutput();
         } else {

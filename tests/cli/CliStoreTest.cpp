@@ -109,15 +109,13 @@ TEST_F(CliStoreTest, PublishDeliversWhatWaitsOnce) {
 // spc and gauge on a values file: the figures of those values with the limits given on the command line.
 TEST_F(CliStoreTest, SpcAndGaugeOfAValuesFile) {
     WriteWholeFile(dir.File("leaks.txt"), "1\n\n 2 \n4\n");
-    std::vector<double> master(25, 4.99);
-    std::string masterText;
-    for (size_t i = 0; i < master.size(); ++i) masterText += i % 2 ? "5.01\n" : "4.99\n";
-    for (size_t i = 1; i < master.size(); i += 2) master[i] = 5.01;
-    WriteWholeFile(dir.File("master.txt"), masterText);
+    std::string master;
+    for (int i = 0; i < 25; ++i) master += i % 2 ? "5.01\n" : "4.99\n";
+    WriteWholeFile(dir.File("master.txt"), master);
     std::pair<Words, Json> cases[] = {
         {{"spc", "--values", "leaks.txt", "--usl", "10"}, SpcJson(MakeSpcReport({1, 2, 4}, 10, std::nullopt))},
         {{"gauge", "--reference", "5", "--tolerance", "2", "--values", "master.txt"},
-         GaugeJson(StudyGauge(master, 5, 2))},
+         GaugeJson(StudyGauge(ReadSpcValuesFile(dir.File("master.txt")).values, 5, 2))},
     };
     for (auto& [words, expected] : cases) {
         words.push_back("--json");
