@@ -15,8 +15,6 @@
 namespace vexlo {
 namespace {
 
-using Broker = test::MqttBroker;
-
 // A plant system: mosquitto_sub in a lasting QoS 1 session, reconnecting by itself, one message a line.
 std::vector<std::string> PlantCommand(int port, const std::string& topic) {
     return {"stdbuf",    "-oL", "mosquitto_sub",      "-d", "-c", "-i", "plant-system", "-q", "1", "-h",
@@ -47,7 +45,7 @@ TEST(ResultPublishTest, EveryResultArrivesOnceInOrderAcrossABrokerRestart) {
     ASSERT_TRUE(settings) << error;
     EXPECT_EQ(settings->topic, "vexlo/7/results");
 
-    Broker broker(dir, port);
+    test::MqttBroker broker(dir, port);
     broker.Start();
     test::ChildProcess plant(PlantCommand(port, settings->topic), test::ChildProcess::Stream::Output);
     ASSERT_TRUE(plant.WaitForOutput("SUBACK", 30000));

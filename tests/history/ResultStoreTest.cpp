@@ -36,12 +36,7 @@ ResultRecord Result(std::int32_t leak, std::uint16_t program = 1, std::uint8_t r
     return r;
 }
 
-ResultContext Line(const std::string& port = "COM1", int station = 1) {
-    ResultContext context;
-    context.port = port;
-    context.station = station;
-    return context;
-}
+ResultContext Line(const std::string& port = "COM1", int station = 1) { return {port, station, std::nullopt, "", ""}; }
 
 // One step of a session: a read (its source and which result it returned) or an end of cycle.
 struct Step {
@@ -160,10 +155,9 @@ TEST(ResultStoreTest, AStoreThatCannotBeUsedIsReportedOnceAndNothingClaimsASave)
         ASSERT_TRUE(report);
         EXPECT_NE(report->find(file), std::string::npos);
         EXPECT_FALSE(recorder.Saving());
+        // A new part, not saved, and no second report: it was told at opening.
         const auto first = recorder.Record(Result(1), ResultSource::LastResult, Line(), 1);
-        EXPECT_TRUE(first.newPart);
-        EXPECT_FALSE(first.saved);
-        EXPECT_EQ(first.report, std::nullopt);  // told once, at opening
+        EXPECT_EQ(std::tuple(first.newPart, first.saved, first.report), std::tuple(true, false, std::nullopt));
         EXPECT_FALSE(recorder.Record(Result(1), ResultSource::LastResult, Line(), 2).newPart);
         ASSERT_EQ(shown.Entries().size(), 1u);
         EXPECT_EQ(shown.Entries()[0].id, 0);
