@@ -1,15 +1,21 @@
 // vexlo-cli as a script runs it: a child process against the simulated instrument on a pseudo-terminal.
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <cstdio>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
 
+#include "cli/CliOptions.h"
+#include "cli/CliSession.h"
 #include "common/TextFormat.h"
-
-#include "tests/cli/CliProcess.h"
-#include "tests/support/ChildProcess.h"
+#include "common/TextParse.h"
+#include "modbus/ModbusRtuMaster.h"
+#include "serial/PortTable.h"
+#include "tests/cli/RunCli.h"
+#include "tests/support/ManualClock.h"
 #include "tests/support/ScopedWorkDir.h"
 #include "tests/support/SimulatorThread.h"
 
@@ -80,20 +86,21 @@ TEST_F(CliCommandsTest, RefusesBadLinesBeforeThePortOrTheStoreOpens) {
     EXPECT_FALSE(std::ifstream(dir.File("VexloModbusTester.db")).good()) << "no store made";
 }
 
-// Without a port and an INI file the run stops with how to give one, and leaves no file behind.
-TEST_F(CliCommandsTest, NoPortNoFile) {
-    const CliRun run = RunCli({"status"});
-    EXPECT_EQ(run.code, 2);
-    EXPECT_NE(run.err.find("no port given: name one with --port"), std::string::npos) << run.err;
-    EXPECT_EQ(RunCommand("ls -A " + dir.Path()), "");
-    const CliRun missing = RunCli({"status", "--port", "/dev/ttyNOPE"});
-    EXPECT_EQ(missing.code, 1);
-    EXPECT_EQ(missing.err.rfind("vexlo-cli: cannot open /dev/ttyNOPE: ", 0), 0u) << missing.err;
-    EXPECT_EQ(RunCommand("ls -A " + dir.Path()), "");
-    // The console's own mapping of COM1 takes the command line to the instrument too.
-    dir.MapPort(1, simulator.PortPath());
-    EXPECT_EQ(RunCli({"status", "--station", "7"}).code, 0);
-    EXPECT_EQ(RunCommand("ls -A " + dir.Path()), "VexloModbusTester.ini\n");
+// A number followed by anything but blanks is no number, in every field that sends a value.
+TEST(StrictNumbersTest, TextAfterANumberIsRefused) {
+    for (const char* text : {"2,5", "5abc", "1.5.", "", " ", "nan", "inf", "0x10", "1e", "--1", "+-1", "1 2"}) {
+        EXPECT_FALSE(ParseDecimalNumber(text)) << text;
+        EXPECT_FALSE(ParseWholeNumber(text)) << text;
+    }
+    EXPECT_EQ(ParseDecimalNumber(" -2.5e1 "), -25.0);
+    EXPECT_EQ(ParseDecimalNumber("+.5"), 0.5);
+    EXPECT_FALSE(ParseWholeNumber("1.5"));
+    EXPECT_FALSE(ParseWholeNumberIn("4294967297", 0, 86400));
+    EXPECT_EQ(ParseWholeNumberIn(" 86400 ", 0, 86400), 86400);
+
+    EXPECT_EQ(ParseNumberList("1,2,5-7,2", 1, 247), (std::vector<int>{1, 2, 5, 6, 7}));
+    for (const char* text : {"", "1,", "0", "248", "7-5", "1-x", "-3", "1;2"})
+        EXPECT_FALSE(ParseNumberList(text, 1, 247)) << text;
 }
 
 // One shape for every command: the command, its success, its data, the messages, the trace.
@@ -132,8 +139,21 @@ TEST_F(CliCommandsTest, ReadPrintsEveryRegisterRead) {
     EXPECT_FALSE(json.contains("long"));
 }
 
-// A failed transaction, and output that cannot be written, fail with the place named.
-TEST_F(CliCommandsTest, FailuresExitOneAndSayWhere) {
+// Without a port and an INI file the run stops with how to give one and leaves no file behind; a port that
+// cannot be opened, a failed transaction and output that cannot be written fail with the place named.
+TEST_F(CliCommandsTest, FailuresSayWhereAndLeaveNoFile) {
+    const CliRun run = RunCli({"status"});
+    EXPECT_EQ(run.code, 2);
+    EXPECT_NE(run.err.find("no port given: name one with --port"), std::string::npos) << run.err;
+    EXPECT_EQ(RunCommand("ls -A " + dir.Path()), "");
+    const CliRun missing = RunCli({"status", "--port", "/dev/ttyNOPE"});
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_EQ(missing.err.rfind("vexlo-cli: cannot open /dev/ttyNOPE: ", 0), 0u) << missing.err;
+    EXPECT_EQ(RunCommand("ls -A " + dir.Path()), "");
+    // The console's own mapping of COM1 takes the command line to the instrument too.
+    dir.MapPort(1, simulator.PortPath());
+    EXPECT_EQ(RunCli({"status", "--station", "7"}).code, 0);
+    EXPECT_EQ(RunCommand("ls -A " + dir.Path()), "VexloModbusTester.ini\n");
     const CliRun silent = RunCli({"status", "--port", simulator.PortPath(), "--station", "9"});
     EXPECT_EQ(silent.code, 1);
     EXPECT_EQ(silent.err, "vexlo-cli: no valid answer from station 9 on " + simulator.PortPath() +
@@ -204,6 +224,87 @@ TEST(CliBusTest, ScanWatchAndRunOnABusOfStations) {
     }
     EXPECT_EQ(lines[6]["summary"], Json::parse(R"([{"station":17,"polls":2,"answers":2,"failures":0},
         {"station":5,"polls":2,"answers":0,"failures":2},{"station":3,"polls":2,"answers":2,"failures":0}])"));
+}
+
+// Unattended cycles: a stop loses nothing and leaves no cycle running; a cycle without progress ends the run.
+class CliCycleTest : public ::testing::Test {
+protected:
+    ScopedWorkDir dir;
+    // The instrument's cycle moves only when the test says so.
+    SimulatorThread simulator{{1, false}, {}, {}, {}, SimulatorThread::Time::ByHand};
+    const std::int64_t firstCycleMs = simulator.Locked()->CycleLengthMs(0);
+    // Results are recorded beside the INI file, as on a station set up for production.
+    void SetUp() override { WriteWholeFile(dir.File("VexloModbusTester.ini"), "[Modbus]\nStation=1\n"); }
+};
+
+// Stopped in its second cycle by a signal or a reader gone (| head): first result kept, second cycle reset.
+TEST_F(CliCycleTest, AStopKeepsResultsAndResetsTheInstrument) {
+    for (const int signal : {SIGINT, SIGTERM, SIGPIPE}) {
+        ChildProcess cli(CliCommand({"cycle", "--count", "3", "--csv", "results.csv", "--trace", "--port",
+                                     simulator.PortPath(), "--station", "1"}),
+                         ChildProcess::Stream::Output);
+        ASSERT_TRUE(cli.WaitForOutput("Waiting EOC", 30000)) << cli.Piped();
+        simulator.AdvanceMs(firstCycleMs + 1);
+        ASSERT_TRUE(cli.WaitForOutput("Leak unit", 30000)) << cli.Piped();  // the first result is printed
+        if (signal == SIGPIPE) {
+            cli.CloseOutput();
+        } else {
+            ASSERT_TRUE(cli.WaitForOutput("Waiting EOC", 30000, 2)) << cli.Piped();
+            cli.Signal(signal);
+        }
+        EXPECT_EQ(cli.Wait(), 128 + signal) << cli.Kept();
+        EXPECT_EQ(cli.Kept(), "");
+        const std::string csv = ReadWholeFile(dir.File("results.csv"));
+        EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 2);  // the header and the first result
+        EXPECT_FALSE(simulator.Locked()->CycleRunning());
+        simulator.AdvanceMs(firstCycleMs * 10);
+    }
+}
+
+// On the replaceable clock: an instrument never ready, or a cycle that never moves, fails the run.
+TEST_F(CliCycleTest, NoProgressTowardsAResultFails) {
+    ManualClock clock;
+    // What an in-process run changes for the whole process, given back however the test ends.
+    struct Restore {
+        ~Restore() {
+            SetCreateMissingPortTable(true);
+            ModbusRtuMaster::AttemptLimit() = 3;
+        }
+    } restore;
+    const struct {
+        std::vector<const char*> words;
+        bool busyBefore;
+        std::string message;
+    } cases[] = {
+        {{"vexlo-cli", "cycle"}, true, "no result for 30 s (the instrument is not ready)"},
+        {{"vexlo-cli", "run", "--program", "3", "--wait"}, true, "program 3 made no progress for 30 s"},
+        {{"vexlo-cli", "cycle", "--count", "2"}, false, "cycle 1 ended without its result"},
+    };
+    for (const auto& [words, busyBefore, message] : cases) {
+        // The instrument's time stands still: a cycle started never ends.
+        if (busyBefore) {
+            ASSERT_EQ(RunCli({"start", "--port", simulator.PortPath(), "--station", "1"}).code, 0);
+        }
+        std::vector<const char*> argv = words;
+        for (const char* word : {"--port", simulator.PortPath().c_str(), "--station", "1"}) argv.push_back(word);
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        const auto parsed = cli::ParseCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
+        ASSERT_TRUE(parsed.options);
+        const int code = cli::CliSession(*parsed.options, out, err).Run();
+        std::rewind(err);
+        char text[512] = {};
+        (void)std::fread(text, 1, sizeof text - 1, err);
+        EXPECT_EQ(code, 1) << text;
+        EXPECT_NE(std::string(text).find(message), std::string::npos) << text;
+        std::fclose(out);
+        std::fclose(err);
+        // A cycle this run started is reset; one it found running is left alone.
+        EXPECT_EQ(simulator.Locked()->CycleRunning(), words[1] == std::string("cycle") && busyBefore);
+        if (busyBefore) {
+            ASSERT_EQ(RunCli({"reset", "--port", simulator.PortPath(), "--station", "1"}).code, 0);
+        }
+    }
 }
 
 }  // namespace

@@ -4,9 +4,8 @@
 #include <nlohmann/json.hpp>
 
 #include "history/SpcReport.h"
-#include "tests/cli/CliProcess.h"
+#include "tests/cli/RunCli.h"
 #include "tests/history/MqttBroker.h"
-#include "tests/support/ChildProcess.h"
 #include "tests/support/ScopedWorkDir.h"
 #include "tests/support/SimulatorThread.h"
 
@@ -110,15 +109,13 @@ TEST_F(CliStoreTest, PublishDeliversWhatWaitsOnce) {
 // spc and gauge on a values file: the figures of those values with the limits given on the command line.
 TEST_F(CliStoreTest, SpcAndGaugeOfAValuesFile) {
     WriteWholeFile(dir.File("leaks.txt"), "1\n\n 2 \n4\n");
-    std::vector<double> master(25, 4.99);
-    std::string masterText;
-    for (size_t i = 0; i < master.size(); ++i) masterText += i % 2 ? "5.01\n" : "4.99\n";
-    for (size_t i = 1; i < master.size(); i += 2) master[i] = 5.01;
-    WriteWholeFile(dir.File("master.txt"), masterText);
+    std::string master;
+    for (int i = 0; i < 25; ++i) master += i % 2 ? "5.01\n" : "4.99\n";
+    WriteWholeFile(dir.File("master.txt"), master);
     std::pair<Words, Json> cases[] = {
         {{"spc", "--values", "leaks.txt", "--usl", "10"}, SpcJson(MakeSpcReport({1, 2, 4}, 10, std::nullopt))},
         {{"gauge", "--reference", "5", "--tolerance", "2", "--values", "master.txt"},
-         GaugeJson(StudyGauge(master, 5, 2))},
+         GaugeJson(StudyGauge(ReadSpcValuesFile(dir.File("master.txt")).values, 5, 2))},
     };
     for (auto& [words, expected] : cases) {
         words.push_back("--json");
@@ -134,15 +131,16 @@ TEST_F(CliStoreTest, SpcAndGaugeOfAValuesFile) {
 // gauge --count: cycles of one program into a batch of their own, then the study (too few values: exit 1).
 TEST_F(CliStoreTest, GaugeRunsCyclesOfOneProgramIntoItsOwnBatch) {
     WriteWholeFile(dir.File("VexloModbusTester.ini"), "[Modbus]\nStation=7\n");
-    CliProcess cli({"gauge", "--reference", "5", "--tolerance", "2", "--count", "2", "--program", "2", "--trace",
-                    "--port", simulator.PortPath(), "--station", "7"});
+    ChildProcess cli(CliCommand({"gauge", "--reference", "5", "--tolerance", "2", "--count", "2", "--program", "2",
+                                 "--trace", "--port", simulator.PortPath(), "--station", "7"}),
+                     ChildProcess::Stream::Output);
     for (int cycle = 1; cycle <= 2; ++cycle) {
-        ASSERT_TRUE(cli.WaitForOutput("Waiting EOC", cycle, 30000)) << cli.Out() << cli.Err();
+        ASSERT_TRUE(cli.WaitForOutput("Waiting EOC", 30000, cycle)) << cli.Piped();
         simulator.AdvanceMs(simulator.Locked()->CycleLengthMs(1) + 1);
-        ASSERT_TRUE(cli.WaitForOutput("Leak unit", cycle, 30000)) << cli.Out() << cli.Err();
+        ASSERT_TRUE(cli.WaitForOutput("Leak unit", 30000, cycle)) << cli.Piped();
     }
     EXPECT_EQ(cli.Wait(), 1);
-    EXPECT_NE(cli.Err().find("at least 25 values"), std::string::npos) << cli.Err();
+    EXPECT_NE(cli.Kept().find("at least 25 values"), std::string::npos) << cli.Kept();
     const Json rows = History({"--batch", "2"});
     ASSERT_EQ(rows.size(), 2u);
     for (const Json& row : rows) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "tests/support/ConsoleFixture.h"
 #include "tests/support/ManualClock.h"
 
@@ -29,12 +31,9 @@ TEST_F(ConsoleRecordingTest, EachPartOnceWhicheverWayItIsRead) {
     console->ReadFifoCommand();
     console->ReadLastResultCommand();
     const auto rows = StoredRows();
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].source, ResultSource::LastResult);
-    EXPECT_EQ(rows[1].source, ResultSource::Fifo);
-    EXPECT_TRUE(rows[0].cycleEndedMs.has_value());
-    EXPECT_FALSE(rows[1].cycleEndedMs.has_value());
-    EXPECT_EQ(rows[0].port, "COM1");
+    std::vector<std::tuple<ResultSource, bool, std::string>> seen;
+    for (const auto& row : rows) seen.emplace_back(row.source, row.cycleEndedMs.has_value(), row.port);
+    ASSERT_EQ(seen, (decltype(seen){{ResultSource::LastResult, true, "COM1"}, {ResultSource::Fifo, false, "COM1"}}));
     ASSERT_EQ(console->History().Entries().size(), 2u);
     EXPECT_EQ(console->History().Entries()[1].id, rows[1].id);
     EXPECT_EQ(view.messages, std::vector<std::string>{});

@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
-#include <mosquitto.h>
 
 #include <algorithm>
-#include <chrono>
-#include <functional>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <tuple>
 
 #include "history/ResultPublisher.h"
@@ -17,49 +15,23 @@
 namespace vexlo {
 namespace {
 
-using namespace std::chrono_literals;
+// A plant system: mosquitto_sub in a lasting QoS 1 session, reconnecting by itself, one message a line.
+std::vector<std::string> PlantCommand(int port, const std::string& topic) {
+    return {"stdbuf",    "-oL", "mosquitto_sub",      "-d", "-c", "-i", "plant-system", "-q", "1", "-h",
+            "127.0.0.1", "-p",  std::to_string(port), "-t", topic};
+}
 
-using Broker = test::MqttBroker;
-
-// A plant system: a lasting QoS 1 session collecting store ids, run only while the test waits on it.
-class Subscriber {
-public:
-    Subscriber(int port, const std::string& topic) : topic(topic) {
-        mosquitto_lib_init();
-        handle = mosquitto_new("plant-system", false, this);
-        mosquitto_connect_callback_set(handle, [](mosquitto* m, void* self, int rc) {
-            if (rc == 0) mosquitto_subscribe(m, nullptr, static_cast<Subscriber*>(self)->topic.c_str(), 1);
-        });
-        mosquitto_subscribe_callback_set(handle, [](mosquitto*, void* self, int, int, const int*) {
-            static_cast<Subscriber*>(self)->subscribed = true;
-        });
-        mosquitto_message_callback_set(handle, [](mosquitto*, void* self, const mosquitto_message* message) {
-            const auto* text = static_cast<const char*>(message->payload);
-            const int id = nlohmann::json::parse(text, text + message->payloadlen)["id"];
-            // QoS 1 may hand a message over again after a restart: like any receiver, keep the first.
-            auto& ids = static_cast<Subscriber*>(self)->ids;
-            if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
-        });
-        mosquitto_connect(handle, "127.0.0.1", port, 30);
-    }
-    ~Subscriber() { mosquitto_destroy(handle); }
-    // Runs the connection until the condition holds, at most 30 s.
-    bool WaitFor(const std::function<bool()>& condition) {
-        const auto end = std::chrono::steady_clock::now() + 30s;
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() > end) return false;
-            if (mosquitto_loop(handle, 100, 1) != MOSQ_ERR_SUCCESS) mosquitto_reconnect(handle);
-        }
-        return true;
-    }
-
-    std::string topic;
-    bool subscribed = false;
+// The store ids received, each once: QoS 1 may hand a message over again after a restart.
+std::vector<int> ReceivedIds(const std::string& output) {
     std::vector<int> ids;
-
-private:
-    mosquitto* handle = nullptr;
-};
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty() || line[0] != '{') continue;
+        const int id = nlohmann::json::parse(line)["id"];
+        if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
+    }
+    return ids;
+}
 
 ResultRecord Result(std::int32_t leak) { return test::MakeResult({.leak = leak}); }
 
@@ -73,10 +45,10 @@ TEST(ResultPublishTest, EveryResultArrivesOnceInOrderAcrossABrokerRestart) {
     ASSERT_TRUE(settings) << error;
     EXPECT_EQ(settings->topic, "vexlo/7/results");
 
-    Broker broker(dir, port);
+    test::MqttBroker broker(dir, port);
     broker.Start();
-    Subscriber plant(port, settings->topic);
-    ASSERT_TRUE(plant.WaitFor([&] { return plant.subscribed; }));
+    test::ChildProcess plant(PlantCommand(port, settings->topic), test::ChildProcess::Stream::Output);
+    ASSERT_TRUE(plant.WaitForOutput("SUBACK", 30000));
 
     ResultHistory shown;
     auto recorder = std::make_unique<ResultRecorder>(shown);
@@ -90,7 +62,7 @@ TEST(ResultPublishTest, EveryResultArrivesOnceInOrderAcrossABrokerRestart) {
         EXPECT_FALSE(recorder->Record(Result(leak), ResultSource::LastResult, line, ++now).newPart);
     };
     for (int leak = 1; leak <= 3; ++leak) cycle(leak);
-    ASSERT_TRUE(plant.WaitFor([&] { return plant.ids.size() >= 3; }));
+    ASSERT_TRUE(plant.WaitForOutput("\"id\":3", 30000)) << plant.Piped();
 
     broker.Stop();
     for (int leak = 4; leak <= 6; ++leak) cycle(leak);
@@ -99,8 +71,8 @@ TEST(ResultPublishTest, EveryResultArrivesOnceInOrderAcrossABrokerRestart) {
     EXPECT_NE(error.find("mqtt://127.0.0.1:" + std::to_string(port)), std::string::npos) << error;
 
     broker.Start();
-    ASSERT_TRUE(plant.WaitFor([&] { return plant.ids.size() >= 6; }));
-    EXPECT_EQ(plant.ids, (std::vector<int>{1, 2, 3, 4, 5, 6}));
+    ASSERT_TRUE(plant.WaitForOutput("\"id\":6", 30000)) << plant.Piped();
+    EXPECT_EQ(ReceivedIds(plant.Piped()), (std::vector<int>{1, 2, 3, 4, 5, 6}));
 
     // A result left in the outbox by a program that stopped goes out with the next delivery.
     broker.Stop();
@@ -112,8 +84,8 @@ TEST(ResultPublishTest, EveryResultArrivesOnceInOrderAcrossABrokerRestart) {
     broker.Start();
     EXPECT_TRUE(DeliverPending(dir.File(ResultStore::kFileName), *settings, 20000, error)) << error;
     EXPECT_EQ(other.PendingCount(), 0);
-    ASSERT_TRUE(plant.WaitFor([&] { return plant.ids.size() >= 7; }));
-    EXPECT_EQ(plant.ids, (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
+    ASSERT_TRUE(plant.WaitForOutput("\"id\":7", 30000)) << plant.Piped();
+    EXPECT_EQ(ReceivedIds(plant.Piped()), (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
     // Each result went to the broker once: no message was sent again after it was acknowledged.
     EXPECT_EQ(broker.PublishesFrom("station-7"), 7);
 }

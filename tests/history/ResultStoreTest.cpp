@@ -6,11 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
-#include <ctime>
 #include <random>
 #include <set>
+#include <tuple>
 
+#include "common/LocalTimestamp.h"
+#include "history/LiveTrend.h"
 #include "history/ResultJson.h"
 #include "history/ResultRecorder.h"
 #include "history/SessionLog.h"
@@ -33,12 +36,7 @@ ResultRecord Result(std::int32_t leak, std::uint16_t program = 1, std::uint8_t r
     return r;
 }
 
-ResultContext Line(const std::string& port = "COM1", int station = 1) {
-    ResultContext context;
-    context.port = port;
-    context.station = station;
-    return context;
-}
+ResultContext Line(const std::string& port = "COM1", int station = 1) { return {port, station, std::nullopt, "", ""}; }
 
 // One step of a session: a read (its source and which result it returned) or an end of cycle.
 struct Step {
@@ -131,9 +129,8 @@ TEST(ResultStoreTest, RowsBatchesAndPartIdsComeBackAfterARestart) {
     EXPECT_EQ(batches[0].results, 1);
     EXPECT_EQ(recorder.CurrentBatch()->name, "Lot 7");
     ASSERT_EQ(shown.Entries().size(), 1u);
-    EXPECT_EQ(shown.Entries()[0].partId, "SN-0002");
-    EXPECT_EQ(shown.Entries()[0].operatorName, "Ada");
-    EXPECT_EQ(shown.Entries()[0].Verdict(), "Test reject");
+    const HistoryEntry& last = shown.Entries()[0];
+    EXPECT_EQ(std::tuple(last.partId, last.operatorName, last.Verdict()), std::tuple("SN-0002", "Ada", "Test reject"));
     recorder.ShowBatch(batches[0].id);
     ASSERT_EQ(shown.Entries().size(), 1u);
     const auto row = recorder.Store().Row(shown.Entries()[0].id);
@@ -158,10 +155,9 @@ TEST(ResultStoreTest, AStoreThatCannotBeUsedIsReportedOnceAndNothingClaimsASave)
         ASSERT_TRUE(report);
         EXPECT_NE(report->find(file), std::string::npos);
         EXPECT_FALSE(recorder.Saving());
+        // A new part, not saved, and no second report: it was told at opening.
         const auto first = recorder.Record(Result(1), ResultSource::LastResult, Line(), 1);
-        EXPECT_TRUE(first.newPart);
-        EXPECT_FALSE(first.saved);
-        EXPECT_EQ(first.report, std::nullopt);  // told once, at opening
+        EXPECT_EQ(std::tuple(first.newPart, first.saved, first.report), std::tuple(true, false, std::nullopt));
         EXPECT_FALSE(recorder.Record(Result(1), ResultSource::LastResult, Line(), 2).newPart);
         ASSERT_EQ(shown.Entries().size(), 1u);
         EXPECT_EQ(shown.Entries()[0].id, 0);
@@ -271,27 +267,20 @@ TEST(ResultStoreTest, KilledWhileRecordingLosesNoCommittedRow) {
     for (std::int64_t id : committed) EXPECT_TRUE(stored.count(id)) << "row " << id << " was lost";
 }
 
-// Midday of a local date, as milliseconds since the epoch.
-std::int64_t LocalNoonMs(int year, int month, int day) {
-    std::tm parts{};
-    parts.tm_year = year - 1900;
-    parts.tm_mon = month - 1;
-    parts.tm_mday = day;
-    parts.tm_hour = 12;
-    parts.tm_isdst = -1;
-    return static_cast<std::int64_t>(std::mktime(&parts)) * 1000;
-}
+// Noon of 6 December 2026 in Paris: the log's lines and file names are in local time.
+constexpr std::int64_t kNoonMs = 1796554800000;
+constexpr std::int64_t kDayMs = 86400000;
 
 // A day's lines with their milliseconds; the next day has a file of its own; an earlier log is appended to.
 TEST(SessionLogTest, EachDayHasItsFileAndAnEarlierLogIsAppendedTo) {
+    test::ScopedTimeZone zone("Europe/Paris");
     test::ScopedWorkDir dir;
     test::WriteWholeFile(dir.File("VexloModbusTester-2026-12-06.log"), "earlier session\n");
     SessionLog log(dir.Path());
-    const std::int64_t noon = LocalNoonMs(2026, 12, 6);
-    EXPECT_EQ(SessionLog::FileName(noon), "VexloModbusTester-2026-12-06.log");
-    EXPECT_EQ(log.Append("<S>: 01 03 00 0", noon + 7), std::nullopt);
-    EXPECT_EQ(log.Append("<S>: 01 03 00 1499", noon + 1506), std::nullopt);
-    EXPECT_EQ(log.Append("second day", LocalNoonMs(2026, 12, 7)), std::nullopt);
+    EXPECT_EQ(SessionLog::FileName(kNoonMs), "VexloModbusTester-2026-12-06.log");
+    EXPECT_EQ(log.Append("<S>: 01 03 00 0", kNoonMs + 7), std::nullopt);
+    EXPECT_EQ(log.Append("<S>: 01 03 00 1499", kNoonMs + 1506), std::nullopt);
+    EXPECT_EQ(log.Append("second day", kNoonMs + kDayMs), std::nullopt);
     EXPECT_EQ(
         test::ReadWholeFile(dir.File("VexloModbusTester-2026-12-06.log")),
         "earlier session\n2026-12-06 12:00:00.007  <S>: 01 03 00 0\n2026-12-06 12:00:01.506  <S>: 01 03 00 1499\n");
@@ -301,17 +290,88 @@ TEST(SessionLogTest, EachDayHasItsFileAndAnEarlierLogIsAppendedTo) {
 
 // A plain file where the folder should be refuses even a root user; once the folder is there, lines go on.
 TEST(SessionLogTest, AFailureIsReportedOnceAndWritingResumesAfterARecovery) {
+    test::ScopedTimeZone zone("Europe/Paris");
     test::ScopedWorkDir dir;
     test::WriteWholeFile(dir.File("not-a-folder"), "");
     SessionLog log(dir.File("not-a-folder"));
-    const std::int64_t noon = LocalNoonMs(2026, 12, 6);
-    EXPECT_TRUE(log.Append("line 1", noon).has_value());
-    EXPECT_EQ(log.Append("line 2", noon + 1), std::nullopt);
+    EXPECT_TRUE(log.Append("line 1", kNoonMs).has_value());
+    EXPECT_EQ(log.Append("line 2", kNoonMs + 1), std::nullopt);
     std::remove(dir.File("not-a-folder").c_str());
     ASSERT_EQ(::mkdir(dir.File("not-a-folder").c_str(), 0700), 0);
-    EXPECT_EQ(log.Append("line 4", noon + 3), std::nullopt);
+    EXPECT_EQ(log.Append("line 4", kNoonMs + 3), std::nullopt);
     EXPECT_EQ(test::ReadWholeFile(dir.File("not-a-folder/VexloModbusTester-2026-12-06.log")),
               "2026-12-06 12:00:00.003  line 4\n");
+}
+
+HistoryEntry Entry(int program, std::uint8_t relays, std::int32_t leak) {
+    return HistoryEntry::From(test::MakeResult({.programIndex = program - 1, .relays = relays, .leak = leak}), 0);
+}
+
+// The window shows count, passes and mean (HistoryWindowTest); the deviation and the edge cases are here.
+TEST(ResultHistoryTest, StatisticsOfAProgram) {
+    ResultHistory history;
+    // Program 1: leaks 1, 2, 4, 9, a sample deviation of sqrt(38/3); program 2: one result, a good-part bit
+    // beside an alarm, which is no pass.
+    for (std::int32_t leak : {1000, 2000, 4000, 9000}) history.Add(Entry(1, 0x01, leak));
+    history.Add(Entry(2, 0x09, 5000));
+    EXPECT_NEAR(history.Statistics(1).leakDeviation, std::sqrt(38.0 / 3.0), 1e-12);
+    EXPECT_EQ(history.Statistics(2).passed, 0u);
+    EXPECT_EQ(history.Statistics(2).leakDeviation, 0.0);
+    EXPECT_EQ(history.Statistics(3).count, 0u);
+    EXPECT_EQ(history.Entries().back().Verdict(), "Alarm");
+    EXPECT_EQ(Entry(1, 0x00, 0).Verdict(), "No verdict");
+}
+
+// Each result is one line; fields with a comma or a quote are quoted; dot decimals.
+TEST(ResultHistoryTest, CsvHoldsEveryFieldOfEachResult) {
+    ResultHistory history;
+    history.Add(HistoryEntry::From(test::MakeResult({1, 4, 0x01, 0, 2500125, 1000, 3250, 5000}), 1765000000123));
+    auto second = HistoryEntry::From(test::MakeResult({6, 9, 0x0a, 23, -75, 2000, -1500, 6000}), 1765000061999);
+    second.pressureUnit = "a,b";
+    second.leakUnit = "say \"cc\"";
+    second.partId = "SN-7";
+    second.operatorName = "Ann";
+    history.Add(second);
+    EXPECT_EQ(history.Csv(), std::string(ResultHistory::CsvHeader()) + "\n" + IsoTimestamp(1765000000123) +
+                                 ",2,4,Pass,0,1,0,0,0,2500.125,cm3/mn,3.250,Pa/s cal,,\n" +
+                                 IsoTimestamp(1765000061999) +
+                                 R"(,7,9,Alarm,23,0,1,0,1,-0.075,"a,b",-1.500,"say ""cc""",SN-7,Ann)" + "\n");
+}
+
+// Limits read for a program hold until they are written again; every change is told to the windows.
+TEST(ResultHistoryTest, RejectLimitsAreKeptPerProgramUntilWritten) {
+    ResultHistory history;
+    int changes = 0;
+    history.SetObserver([&] { ++changes; });
+    history.SetRejectLimits(3, RejectLimits{4000, 2500, 5000});
+    ASSERT_TRUE(history.RejectLimitsOf(3).has_value());
+    EXPECT_EQ(std::tuple(history.RejectLimitsOf(3)->test, history.RejectLimitsOf(3)->reference),
+              std::tuple(4000, 2500));
+    EXPECT_FALSE(history.RejectLimitsOf(2).has_value());
+    history.SetRejectLimits(3, std::nullopt);
+    EXPECT_FALSE(history.RejectLimitsOf(3).has_value());
+    EXPECT_EQ(changes, 2);
+}
+
+TEST(LiveTrendTest, KeepsTheLastMinuteOnly) {
+    LiveTrend trend;
+    trend.Add(1000, 1.5, -0.25);
+    trend.Add(31000, 2.5, -0.5);
+    trend.Add(61000, 3.5, -0.75);
+    ASSERT_EQ(trend.Samples().size(), 3u);  // exactly 60 s old: kept
+    trend.Add(61001, 4.5, -1.0);
+    ASSERT_EQ(trend.Samples().size(), 3u);
+    EXPECT_EQ(trend.Samples().front().measure1, 2.5);
+    trend.Expire(121001);
+    ASSERT_EQ(trend.Samples().size(), 1u);
+    EXPECT_EQ(trend.Samples().front().timeMs, 61001);
+    trend.Expire(200000);
+    EXPECT_TRUE(trend.Samples().empty());
+    // A clock that went back starts again.
+    trend.Add(5000, 1, 2);
+    trend.Add(4000, 3, 4);
+    ASSERT_EQ(trend.Samples().size(), 1u);
+    EXPECT_EQ(trend.Samples().front().measure1, 3);
 }
 
 }  // namespace

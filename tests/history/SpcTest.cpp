@@ -55,9 +55,7 @@ TEST(SpcTest, EachRuleAloneAndOnePointShortOfIt) {
         {"rule 4 broken on the centre", centreBreak, {}},
         {"every rule at once", WithPattern({12, 12, 12, 13, 14, 14, 15, 19}), {{18, {1, 2, 3, 4}}, {19, {2, 3}}}},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ChartOf(c.values).Flags(), c.flags) << c.name;
-    }
+    for (const auto& c : cases) EXPECT_EQ(ChartOf(c.values).Flags(), c.flags) << c.name;
     EXPECT_EQ(*ChartOf(centreBreak).Mean(), 10.5);
 }
 
