@@ -42,8 +42,7 @@ long ResidentKb() {
     return value;
 }
 
-// A loopback server that runs one behaviour on each connection it accepts, one at a time, until the
-// client goes or the server stops.
+// A loopback server that runs one behaviour on each connection it accepts, one at a time.
 struct FaultServer {
     using Behaviour = std::function<void(FaultServer& self, int fd)>;
     explicit FaultServer(Behaviour behaviour) : behaviour(std::move(behaviour)) {
@@ -99,8 +98,7 @@ void Say(int fd, const Bytes& bytes) { send(fd, bytes.data(), bytes.size(), MSG_
 
 Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
-// The server agrees to the COM-PORT-OPTION (IAC DO 44) first, as ser2net does before it turns a
-// client away.
+// The server agrees to the COM-PORT-OPTION (IAC DO 44) first, as ser2net does before a refusal.
 const struct {
     const char* name;
     Bytes greeting;

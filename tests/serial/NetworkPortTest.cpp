@@ -62,8 +62,7 @@ TEST_F(NetworkPortTest, RawTcpCarriesTheFramesAndComesBackAfterABreak) {
     EXPECT_FALSE(Open(second, 2, address));
     EXPECT_EQ(ui.messages, std::vector<std::string>{"Connection refused\n Serial Port -> COM2"});
 
-    // The connection breaks: transactions fail, and the port comes back by itself once the server
-    // is back, tried at most once a second.
+    // The connection breaks: the port comes back by itself with the server, tried at most once a second.
     relay->Stop();
     EXPECT_EQ(device.ReadStatus(status), kDeviceFailed);
     relay = StartRelay(port);

@@ -55,9 +55,8 @@ protected:
     SerialPort port;
 };
 
-// What each "Serial.cfg" record shape leaves on the device, read back from the terminal itself
-// through a second descriptor opened while no port holds it. A pseudo-terminal forces eight data
-// bits and no parity, but keeps the speed, odd or even, and the stop bits.
+// Each "Serial.cfg" record shape on the device, read back through a second descriptor; a
+// pseudo-terminal keeps only the speed, odd or even, and the stop bits.
 TEST_F(SerialPortPtyTest, EachRecordShapeReachesTheDevice) {
     port.Close();
     const int watcher = ::open(peer.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -93,8 +92,7 @@ TEST_F(SerialPortPtyTest, EachRecordShapeReachesTheDevice) {
     ::close(watcher);
 }
 
-// A line whose driver refuses the kernel's RS485 mode but can set RTS, watched call by call; the
-// descriptor is a real pseudo-terminal, so the frame really goes out.
+// A line whose driver refuses the kernel's RS485 mode but can set RTS, on a real pseudo-terminal.
 class WatchedLine final : public TtyLine {
 public:
     WatchedLine(std::unique_ptr<TtyLine> real, int peer) : real(std::move(real)), peer(peer) {}
@@ -152,9 +150,8 @@ TEST(RtsDirectionTest, RtsFramesEachWriteWhereTheKernelCannot) {
     EXPECT_EQ(ptyDevice->Describe(), "");
 }
 
-// How one read ends, row by row; each row on a fresh pseudo-terminal. Pauses are either none or far
-// longer than the 50 ms of silence that end a read, so a slow machine cannot change a verdict, and
-// what arrives after a read has ended shows that it ended.
+// How one read ends. Pauses are none or far longer than the 50 ms of silence that end a read, so a
+// slow machine cannot change a verdict.
 struct ReadRow {
     const char* name;
     int count;
@@ -191,8 +188,7 @@ TEST_P(SerialReadTest, EachWayAReadEnds) {
 INSTANTIATE_TEST_SUITE_P(Rows, SerialReadTest, ::testing::ValuesIn(kReadRows));
 
 TEST_F(SerialPortPtyTest, WriteDropsStaleInputFirst) {
-    // The two bytes past the reply arrive with it, so they wait in the port when the read ends: the
-    // next frame's read must not see them.
+    // The two bytes past the reply wait in the port when the read ends: the next read must not see them.
     peer.ScriptReply(FromHex("01 03 02 12 34 b5 33 ee ee"));
     bool complete = false;
     EXPECT_EQ(Exchange(7, &complete).size(), 7u);

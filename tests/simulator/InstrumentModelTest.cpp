@@ -15,6 +15,7 @@ Registers Read(InstrumentModel& model, std::uint16_t address, std::uint16_t coun
     return out;
 }
 
+// The FIFO, the last result and the coil values are pinned over the line by the console and peer tests.
 TEST(InstrumentModelTest, CycleRunsThroughItsPhasesAndLeavesAResult) {
     InstrumentConfig config;
     config.speed = 2.0;
@@ -34,18 +35,14 @@ TEST(InstrumentModelTest, CycleRunsThroughItsPhasesAndLeavesAResult) {
     EXPECT_EQ(status[3] & 0x20, 0x20);
     EXPECT_EQ(status[1], 1);
     const Registers result = Read(model, 0x0011, 36, start + 2300);
-    EXPECT_EQ(result, Read(model, 0x2301, 36, start + 2300));
     EXPECT_EQ(result[0], 0);  // program index
     const bool pass = Value32(result, 8) < 5000;
     EXPECT_EQ(result[2], pass ? 1 : 2);
     EXPECT_EQ(status[3] & 0x03, result[2]);
     EXPECT_EQ(Value32(result, 4), 500000);
-    // Reading the FIFO takes the entry out.
-    EXPECT_EQ(Read(model, 0x0010, 36, start + 2400), result);
-    EXPECT_EQ(model.FifoSize(), 0u);
 }
 
-TEST(InstrumentModelTest, ResetAbortsAndClearFifoEmpties) {
+TEST(InstrumentModelTest, ResetAbortsWithoutAResult) {
     InstrumentConfig config;
     config.initialFifoResults = 3;
     InstrumentModel model(config);
@@ -55,13 +52,8 @@ TEST(InstrumentModelTest, ResetAbortsAndClearFifoEmpties) {
     EXPECT_FALSE(model.CycleRunning());
     EXPECT_EQ(Read(model, 0x0030, 13, 600)[3], 0x20);
     EXPECT_EQ(model.FifoSize(), 3u);  // an aborted cycle leaves no result
-    ASSERT_EQ(model.WriteCoil(2, 0xFF00, 700), Refusal::None);
-    EXPECT_EQ(model.FifoSize(), 0u);
-    Registers out;
-    EXPECT_EQ(model.ReadRegisters(0x0010, 36, out, 700), Refusal::EmptyResult);
     EXPECT_EQ(model.WriteCoil(1, 0x0000, 800), Refusal::None);
     EXPECT_FALSE(model.CycleRunning());
-    EXPECT_EQ(model.WriteCoil(1, 0x1234, 800), Refusal::IllegalDataValue);
     EXPECT_EQ(model.WriteCoil(3, 0xFF00, 800), Refusal::IllegalDataAddress);
 }
 
