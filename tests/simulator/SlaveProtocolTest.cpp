@@ -42,7 +42,8 @@ TEST(InstrumentModelTest, CycleRunsThroughItsPhasesAndLeavesAResult) {
     EXPECT_EQ(status[3] & 0x20, 0x20);
     EXPECT_EQ(status[1], 1);
     const Registers result = Read(model, 0x0011, 36, start + 2300);
-    EXPECT_EQ(result[0], 0);  // program index
+    EXPECT_EQ(result, Read(model, 0x2301, 36, start + 2300));  // the direct map's copy
+    EXPECT_EQ(result[0], 0);                                   // program index
     const bool pass = Value32(result, 8) < 5000;
     EXPECT_EQ(result[2], pass ? 1 : 2);
     EXPECT_EQ(status[3] & 0x03, result[2]);
