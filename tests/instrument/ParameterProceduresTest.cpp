@@ -260,10 +260,8 @@ TEST_F(ParameterProceduresTest, IdentifierReadShowsZeroWhenTheReplyIsRejected) {
     EXPECT_EQ(ReadTimeSetup(device, 0)[0], 0.0f);
 }
 
-class TesterDeviceTest : public test::SimulatedDeviceFixture {};
-
 // Each operation's request in each register map: every frame pinned here, once.
-TEST_F(TesterDeviceTest, EachOperationSendsItsFrame) {
+TEST_F(ParameterProceduresTest, EachOperationSendsItsFrame) {
     StartSimulator();
     StatusRecord status;
     std::uint8_t data[512] = {};
@@ -299,7 +297,7 @@ TEST_F(TesterDeviceTest, EachOperationSendsItsFrame) {
     EXPECT_EQ(device.Counters().requests, requests);                // nothing sent
 }
 
-class BlockCopyTest : public TesterDeviceTest, public ::testing::WithParamInterface<int> {};
+class BlockCopyTest : public ParameterProceduresTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(BlockCopyTest, CopiesProgramOneOntoSix) {
     const int length = GetParam();
@@ -322,7 +320,7 @@ TEST_P(BlockCopyTest, CopiesProgramOneOntoSix) {
 
 INSTANTIATE_TEST_SUITE_P(Lengths, BlockCopyTest, ::testing::Values(100, 400, 301));
 
-class StationSearchTest : public TesterDeviceTest, public ::testing::WithParamInterface<AccessMode> {};
+class StationSearchTest : public ParameterProceduresTest, public ::testing::WithParamInterface<AccessMode> {};
 
 // The search asks 255, then 63 and every 32nd station up to 223, three attempts each; the register map
 // plays no part. Each row: the instrument's station, the outcome, the station last asked, the requests.

@@ -48,8 +48,7 @@ TEST(SerialPortListTest, MachineListOrdersFamiliesAndSkipsEmptySlots) {
     EXPECT_TRUE(MachineSerialDevices(dir.File("missing")).empty());
 }
 
-// Keys as the console writes them and as written by hand: the port list and the opener agree on
-// which COM number each one maps, whatever the case and leading zeros.
+// Keys as the console writes them and as written by hand: the port list and the opener agree.
 TEST(SerialPortListTest, IniMappingWinsOverTheMachineList) {
     test::ScopedWorkDir dir;
     test::WriteWholeFile(dir.File("VexloModbusTester.ini"),
@@ -76,8 +75,7 @@ TEST(SerialPortListTest, IniMappingWinsOverTheMachineList) {
     EXPECT_EQ(PortsKeyNumber("COM"), 0);
 }
 
-// The same adapter under a name that survives replugs: shown in Setup, and pinned in [Ports] when
-// Setup is confirmed, unless the file maps that port already.
+// The name that survives replugs: shown in Setup, and pinned in [Ports] unless the file maps that port.
 TEST(StableNamesTest, SetupShowsAndPinsTheStableName) {
     test::ScopedWorkDir dir;
     PseudoTerminal adapter;
