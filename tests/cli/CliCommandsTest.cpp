@@ -14,10 +14,10 @@
 #include "common/TextParse.h"
 #include "modbus/ModbusRtuMaster.h"
 #include "serial/PortTable.h"
+#include "simulator/harness/SimulatorThread.h"
 #include "tests/cli/RunCli.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/ScopedWorkDir.h"
-#include "tests/support/SimulatorThread.h"
 
 namespace vexlo::test {
 namespace {

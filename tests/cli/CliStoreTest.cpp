@@ -4,10 +4,10 @@
 #include <nlohmann/json.hpp>
 
 #include "history/SpcReport.h"
+#include "simulator/harness/SimulatorThread.h"
 #include "tests/cli/RunCli.h"
 #include "tests/history/MqttBroker.h"
 #include "tests/support/ScopedWorkDir.h"
-#include "tests/support/SimulatorThread.h"
 
 namespace vexlo::test {
 namespace {

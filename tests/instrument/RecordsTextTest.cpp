@@ -58,6 +58,7 @@ TEST(ParameterTextTest, ProgramNumbers) {
     for (const char* refused : {"0", "9", "", "-1", "65537", " 8x", "1.5", "2,5"}) {
         EXPECT_FALSE(ParseProgramNumber(refused).valid) << refused;
     }
+    EXPECT_TRUE(ParseProgramNumber(" 8 ").valid);
     EXPECT_EQ(ParseProgramNumber(" 8 ").Index(), 7);
 }
 

@@ -27,10 +27,10 @@
 #include "serial/SerialPort.h"
 #include "serial/TtyLine.h"
 #include "simulator/PseudoTerminal.h"
+#include "simulator/harness/PtyResponder.h"
 #include "tests/support/CapturingSerialUi.h"
 #include "tests/support/Hex.h"
 #include "tests/support/ManualClock.h"
-#include "tests/support/PtyResponder.h"
 #include "tests/support/ScopedWorkDir.h"
 
 namespace vexlo {

@@ -1,4 +1,0 @@
-#pragma once
-// Moved: the harness lives beside the simulator.
-#include "simulator/harness/PtyResponder.h"
-#include "tests/support/Hex.h"
