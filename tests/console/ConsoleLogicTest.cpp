@@ -140,45 +140,9 @@ TEST_F(ConsoleLogicTest, ResultsDecodeWithAndWithoutErd) {
     EXPECT_EQ(console->Results().Lines()[0], "Program n\xC2\xB0: 3");
 }
 
-TEST_F(ConsoleLogicTest, RawPanelReadsAndWrites) {
-    StartConsole();
-    auto& entries = view.entries;
-    entries[Entry::ReadAddress] = "6000";
-    entries[Entry::WriteLong] = "305419896";
-    entries[Entry::WriteWord] = "4660";
-    console->RawPanel().WriteWordCommand();
-    console->RawPanel().ReadWordsCommand();
-    EXPECT_EQ(Results().at(3), "sw_word=13330, 3412(H)");  // the word written, read back as received
-    EXPECT_EQ(view.displays[Display::ReadHex], "00001234(H)");
-
-    entries[Entry::ReadAddress] = " 30 ";  // the input register row's
-    using Command = void (RawRegisterPanel::*)();
-    const struct {
-        std::set<Option> options;
-        const char* word;
-        Command command;
-        const char* request;
-    } rows[] = {
-        {{}, "4660", &RawRegisterPanel::WriteWordCommand, "01 10 60 00 00 01 02 34 12"},
-        {{Option::SwapWord}, "4660", &RawRegisterPanel::WriteWordCommand, "01 10 60 00 00 01 02 12 34"},
-        {{Option::SwapWord}, "4660", &RawRegisterPanel::WriteLongCommand, "01 10 60 00 00 02 04 78 56 34 12"},
-        {{}, "-1", &RawRegisterPanel::WriteWordCommand, "01 10 60 00 00 01 02 ff ff"},
-        {{Option::WriteBit}, "-1", &RawRegisterPanel::WriteWordCommand, "01 05 60 00 ff 00"},
-        // Input registers: the instrument serves both tables alike.
-        {{Option::ReadInputRegister}, "0", &RawRegisterPanel::ReadWordsCommand, "01 04 00 30 00 01"},
-    };
-    for (const auto& row : rows) {
-        view.checked = row.options;
-        entries[Entry::WriteWord] = row.word;
-        console->Trace().Clear();
-        (console->RawPanel().*row.command)();
-        ASSERT_FALSE(console->Trace().Empty()) << row.request;
-        EXPECT_EQ(Trace()[0], "<S>: " + ToHex(WithCrc(FromHex(row.request))) + " ");
-    }
-}
-
-// A refused entry stops the command: the value the screen no longer shows is never written.
-TEST_F(ConsoleLogicTest, RawPanelSendsNothingAfterARefusal) {
+// A refused entry stops the command: the value the screen no longer shows is never written. Then the good
+// entries read and write.
+TEST_F(ConsoleLogicTest, RawPanelSendsNothingAfterARefusalThenReadsAndWrites) {
     StartConsole();
     auto& entries = view.entries;
     entries[Entry::ReadAddress] = "6000";
@@ -217,56 +181,82 @@ TEST_F(ConsoleLogicTest, RawPanelSendsNothingAfterARefusal) {
     EXPECT_EQ(console->RawPanel().wordCount, 128u);
     console->RawPanel().ReadWordsCommand();
     EXPECT_EQ(console->Device().Counters().requests, 1);
+
+    view.checked.clear();
+    entries[Entry::WriteLong] = "305419896";
+    entries[Entry::WriteWord] = "4660";
+    console->RawPanel().WriteWordCommand();
+    console->RawPanel().ReadWordsCommand();
+    EXPECT_EQ(Results().at(3), "sw_word=13330, 3412(H)");  // the word written, read back as received
+    EXPECT_EQ(view.displays[Display::ReadHex], "00001234(H)");
+
+    entries[Entry::ReadAddress] = " 30 ";  // the input register row's
+    using Command = void (RawRegisterPanel::*)();
+    const struct {
+        std::set<Option> options;
+        const char* word;
+        Command command;
+        const char* request;
+    } rows[] = {
+        {{}, "4660", &RawRegisterPanel::WriteWordCommand, "01 10 60 00 00 01 02 34 12"},
+        {{Option::SwapWord}, "4660", &RawRegisterPanel::WriteWordCommand, "01 10 60 00 00 01 02 12 34"},
+        {{Option::SwapWord}, "4660", &RawRegisterPanel::WriteLongCommand, "01 10 60 00 00 02 04 78 56 34 12"},
+        {{}, "-1", &RawRegisterPanel::WriteWordCommand, "01 10 60 00 00 01 02 ff ff"},
+        {{Option::WriteBit}, "-1", &RawRegisterPanel::WriteWordCommand, "01 05 60 00 ff 00"},
+        // Input registers: the instrument serves both tables alike.
+        {{Option::ReadInputRegister}, "0", &RawRegisterPanel::ReadWordsCommand, "01 04 00 30 00 80"},
+    };
+    for (const auto& row : rows) {
+        view.checked = row.options;
+        entries[Entry::WriteWord] = row.word;
+        console->Trace().Clear();
+        (console->RawPanel().*row.command)();
+        ASSERT_FALSE(console->Trace().Empty()) << row.request;
+        EXPECT_EQ(Trace()[0], "<S>: " + ToHex(WithCrc(FromHex(row.request))) + " ");
+    }
 }
 
-TEST_F(ConsoleLogicTest, SetupAndSearchRestartTheTimerAt500) {
-    StartConsole({63, false}, {}, {}, 500);
-    settings->station = 1;
+// A stored station of 0 would broadcast: the console says so once and talks to station 255 until a
+// search or Setup gives one; both save it and restart the timer at 500.
+TEST_F(ConsoleLogicTest, StationFromTheFileTheSearchAndSetup) {
+    storedStation = 0;
+    StartConsole({63, false}, {}, {}, 20);
+    const std::string ini = dir.File("VexloModbusTester.ini");
+    EXPECT_EQ(view.messages, Lines{"Station 0 in " + ini +
+                                   " is not a station from 1 to 255: station 255 is used until Setup sets one."});
+    EXPECT_EQ(view.displays[Display::Station], "255");
+    console->StartCommand();
+    EXPECT_EQ(Trace()[0].substr(0, 8), "<S>: ff ");
     console->SetupCommand();  // cancelled
-    EXPECT_EQ(console->Device().Station(), 63);
+    EXPECT_EQ(console->Device().Station(), 255);
+    EXPECT_EQ(view.messages.size(), 1u);
 
     console->SearchCommand();
     EXPECT_EQ(view.messages.back(), "Station found = 63");
     EXPECT_EQ(settings->station, 63);
     EXPECT_EQ(AppSettings().station, 63);  // saved in the INI file
     EXPECT_EQ(view.displays[Display::Station], "63");
-    EXPECT_EQ(view.timerPeriods.back(), 500);
+    EXPECT_EQ(view.timerPeriods, (std::vector<int>{1000, 500, 500}));
 
     view.setupDialog = [](AppSettings& s) {
         s.accessMode = 1;
+        s.station = 200;
         return true;
     };
     console->SetupCommand();
     EXPECT_EQ(view.accessModeLabel, "Direct Access");
     EXPECT_EQ(AppSettings().accessMode, 1);
+    EXPECT_EQ(console->Device().Station(), 200);
 
     // A file that cannot be written is reported; the link still follows the confirmed choice.
-    std::filesystem::create_directory(dir.File("VexloModbusTester.ini.tmp"));
-    const std::string unsaved = "The settings could not be saved to " + dir.File("VexloModbusTester.ini") + ".";
+    std::filesystem::create_directory(ini + ".tmp");
+    const std::string unsaved = "The settings could not be saved to " + ini + ".";
     view.messages.clear();
     console->SearchCommand();
     EXPECT_EQ(view.messages, (Lines{"Station found = 63", unsaved}));
     console->SetupCommand();
     EXPECT_EQ(view.messages.back(), unsaved);
-    EXPECT_EQ(console->Device().Station(), 63);
-}
-
-// A stored station of 0 would broadcast: the console says so once and talks to station 255.
-TEST_F(ConsoleLogicTest, StoredStationOutsideItsRangeIsNeverUsed) {
-    storedStation = 0;
-    StartConsole({255, false});
-    ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0], "Station 0 in " + dir.File("VexloModbusTester.ini") +
-                                    " is not a station from 1 to 255: station 255 is used until Setup sets one.");
-    EXPECT_EQ(view.displays[Display::Station], "255");
-    console->StartCommand();
-    EXPECT_EQ(Trace()[0].substr(0, 8), "<S>: ff ");
-    view.setupDialog = [](AppSettings& s) {
-        s.station = 255;
-        return true;
-    };
-    console->SetupCommand();
-    EXPECT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(console->Device().Station(), 200);
 }
 
 TEST_F(ConsoleLogicTest, ProgramFieldsAndDialogs) {
@@ -301,26 +291,12 @@ Lines LoggedLines(const std::string& folder) {
     return lines;
 }
 
-// With the check box on, each traced line also goes to the day's log, past the trace list's cap.
+// With the check box on, each traced line also goes to the day's log, past the trace list's cap. A day's
+// log that cannot be opened (a folder took its name) is reported once, and the trace goes on.
 TEST_F(ConsoleLogicTest, TracedLinesGoToTheSessionLogOnlyWhenItIsOn) {
     StartConsole();
     console->StartCommand();
     EXPECT_TRUE(LoggedLines(dir.Path()).empty());
-    settings->sessionLog = 1;
-    console->ResetCommand();
-    for (int i = 0; i < 1100; ++i) console->Trace().AppendTraceLine("line " + std::to_string(i));
-    const Lines lines = LoggedLines(dir.Path());
-    ASSERT_EQ(lines.size(), 1102u);
-    EXPECT_EQ(lines[0].substr(0, 5), "<S>: ");
-    EXPECT_EQ(lines[1].substr(0, 5), "<R>: ");
-    EXPECT_EQ(lines[2], "line 0");
-    EXPECT_EQ(lines.back(), "line 1099");
-    EXPECT_TRUE(view.messages.empty());
-}
-
-// The day's log cannot be opened (a folder took its name): one report, and the trace goes on.
-TEST_F(ConsoleLogicTest, AFailingSessionLogIsReportedOnce) {
-    StartConsole();
     settings->sessionLog = 1;
     std::set<std::string> reports;
     const std::int64_t now = std::int64_t{std::time(nullptr)} * 1000;
@@ -332,7 +308,19 @@ TEST_F(ConsoleLogicTest, AFailingSessionLogIsReportedOnce) {
     console->ResetCommand();
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(reports.count(view.messages[0]), 1u) << view.messages[0];
-    EXPECT_EQ(console->Trace().Lines().size(), 4u);
+    EXPECT_EQ(console->Trace().Lines().size(), 6u);
+
+    for (const std::int64_t day : {now, now + 86400000}) std::filesystem::remove(dir.File(SessionLog::FileName(day)));
+    Lines logged;
+    for (int i = 0; i < 1100; ++i) {
+        logged.push_back("line " + std::to_string(i));
+        console->Trace().AppendTraceLine(logged.back());
+    }
+    console->ResetCommand();
+    const Lines trace = Trace();
+    logged.insert(logged.end(), trace.end() - 2, trace.end());
+    EXPECT_EQ(LoggedLines(dir.Path()), logged);
+    EXPECT_EQ(view.messages.size(), 1u);
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ public:
     int appended = 0, removed = 0, cleared = 0, selected = -1;
 };
 
-TEST(TraceListTest, KeepsTheNewest1001Lines) {
+TEST(TraceListTest, KeepsTheNewest1001LinesAndShowsAt255BytesOfAReply) {
     TraceList trace;
     CountingObserver observer;
     trace.SetObserver(&observer);
@@ -46,10 +46,8 @@ TEST(TraceListTest, KeepsTheNewest1001Lines) {
     trace.Clear();
     EXPECT_TRUE(trace.Empty());
     EXPECT_EQ(observer.cleared, 1);
-}
 
-// The lines of an exchange are pinned by the console's traces; here what they never show.
-TEST(TraceListTest, ExchangeLines) {
+    // The lines of an exchange are pinned by the console's traces; here what they never show.
     const auto request = FromHex("01 03 23 01 00 01 de 4e");
     EXPECT_EQ(ExchangeLines(request.data(), 0, request.data(), 0, false), Lines{});
     std::vector<std::uint8_t> big(261, 0xAB);
@@ -59,17 +57,14 @@ TEST(TraceListTest, ExchangeLines) {
 
 constexpr std::time_t kWhen = 1400594639;  // 2014-05-20 14:03:59 UTC
 
-TEST(LogFileTest, NameFollowsTheLocalTime) {
-    test::ScopedTimeZone zone("JST-9");
-    EXPECT_EQ(MakeLogFileName(kWhen), "2014-05-20-23-03-59.TXT");
-}
-
-// Each copy asks first, then writes every line and an empty one, appending to a file of the same second.
+// Each copy asks first, then writes every line and an empty one, appending to a file of the same second
+// (named by the local time).
 TEST(TraceCopyTest, AsksThenWritesEveryLineAndAnEmptyOne) {
+    test::ScopedTimeZone zone("JST-9");
     using Outcome = TraceCopyResult::Outcome;
     const Lines two = {"<S>: 01 05 00 01 ff 00 dd fa ", "<R>:<none>"};
     const std::string twoWritten = "<S>: 01 05 00 01 ff 00 dd fa \r\n<R>:<none>\r\n\r\n";
-    const std::string name = MakeLogFileName(kWhen);
+    const std::string name = "2014-05-20-23-03-59.TXT";
     // The lines, the answer, the file an earlier copy left (or a folder with its name), the outcome, the file
     // after, the lines that failed.
     const std::tuple<Lines, bool, std::string, Outcome, std::string, int> rows[] = {
@@ -101,7 +96,8 @@ TEST(TraceCopyTest, AsksThenWritesEveryLineAndAnEmptyOne) {
     }
 }
 
-TEST(RawRegisterTextTest, HexAddressesAreOneToFourDigits) {
+// Addresses are one to four hex digits; each read is shown six ways.
+TEST(RawRegisterTextTest, HexAddressesAndSixInterpretations) {
     EXPECT_EQ(ParseHexAddress("2301"), 0x2301);
     EXPECT_EQ(ParseHexAddress(" aBcD "), 0xABCD);
     EXPECT_EQ(ParseHexAddress("0"), 0);
@@ -109,9 +105,7 @@ TEST(RawRegisterTextTest, HexAddressesAreOneToFourDigits) {
     for (const char* refused : {"", "   ", "zz", "0x2301", "12345", "1FFFF", "23 01", "-1", "+1"}) {
         EXPECT_FALSE(ParseHexAddress(refused).has_value()) << '"' << refused << '"';
     }
-}
 
-TEST(RawRegisterTextTest, SixInterpretations) {
     const RawReadText one = InterpretRegisters(0x34, 0x12, 0, 0);
     EXPECT_EQ(one.lines, (Lines{"word=4660, 1234(H)", "long=4660, 00001234(H)", "float=6.53005e-42",
                                 "sw_word=13330, 3412(H)", "sw_long=873594880, 34120000(H)", "sw_float=1.35973e-07"}));
