@@ -44,8 +44,8 @@ protected:
     std::unique_ptr<TesterConsole> console;
 };
 
-// Each status field and each link counter in its own display.
-TEST_F(ConsoleScriptedTest, EachStatusFieldAndCounterLandsInItsOwnPlace) {
+// Each status field and each link counter in its own display, each relay bit on its own light.
+TEST_F(ConsoleScriptedTest, EachStatusFieldCounterAndRelayBitLandsInItsOwnPlace) {
     link.Add({false, StatusReply({3, 5, 7, 0x0002, 0x0104, 1234, 14000, -5678, 6000})});
     console->TimerTick();
     EXPECT_EQ(view.statusText, "0003 0005 0007 0002 0104 04d2 0000 36b0 0000 e9d2 ffff 1770 0000");
@@ -59,9 +59,7 @@ TEST_F(ConsoleScriptedTest, EachStatusFieldAndCounterLandsInItsOwnPlace) {
                                                      {Errors, "22"},         {CrcErrors, "33"},
                                                      {TimeoutErrors, "44"},  {NegativeResponses, "55-66"}};
     for (const auto& [display, text] : shown) EXPECT_EQ(view.displays[display], text) << static_cast<int>(display);
-}
 
-TEST_F(ConsoleScriptedTest, EachRelayBitLightsItsOwnLight) {
     using enum StatusLight;
     const std::pair<std::uint16_t, StatusLight> bits[] = {
         {0x01, Ok}, {0x02, TestReject}, {0x04, ReferenceReject}, {0x08, Alarm}, {0x20, EndOfCycle}};
