@@ -25,9 +25,8 @@ protected:
     Lines Results() const { return Lines(console->Results().Lines().begin(), console->Results().Lines().end()); }
 };
 
-// The lamp: yellow with polling off, green while the instrument answers, red once it is gone. The
-// instrument's port goes away and comes back under the same name (an adapter pulled and plugged in
-// again): the console polls on and the lamp turns green again without "Setup".
+// The lamp: yellow with polling off, green while the instrument answers, red once it is gone. An adapter
+// pulled and plugged in again (same port name): polling goes on and the lamp is green without "Setup".
 TEST_F(ConsoleLogicTest, LampFollowsThePollAndResumesWhenTheDeviceIsBack) {
     test::ManualClock clock;
     const std::string link = dir.File("instrument");
@@ -126,8 +125,7 @@ TEST_F(ConsoleLogicTest, CommandsWriteTheirTraceLines) {
     EXPECT_EQ(console->Sequencer().startOk, 0);
 }
 
-// Two cycles of different programs, the progress bar once for each: the last result is the second,
-// the FIFO gives the first first.
+// Two cycles of different programs, the bar once for each: the last result is the second, the FIFO's the first.
 TEST_F(ConsoleLogicTest, ResultsDecodeWithAndWithoutErd) {
     instrumentTime = test::SimulatorThread::Time::ByHand;
     StartConsole();
@@ -158,8 +156,7 @@ TEST_F(ConsoleLogicTest, ResultsDecodeWithAndWithoutErd) {
     EXPECT_EQ(console->Results().Lines()[0], "Program n\xC2\xB0: 3");
 }
 
-// A refused entry stops the command: the value the screen no longer shows is never written. Then the good
-// entries read and write.
+// A refused entry stops the command (the value the screen no longer shows is never written); good ones go.
 TEST_F(ConsoleLogicTest, RawPanelSendsNothingAfterARefusalThenReadsAndWrites) {
     StartConsole();
     auto& entries = view.entries;
@@ -234,8 +231,7 @@ TEST_F(ConsoleLogicTest, RawPanelSendsNothingAfterARefusalThenReadsAndWrites) {
     }
 }
 
-// A stored station of 0 would broadcast: the console says so once and talks to station 255 until a
-// search or Setup gives one; both save it and restart the timer at 500.
+// A stored station of 0 would broadcast: station 255 is used until a search or Setup gives one.
 TEST_F(ConsoleLogicTest, StationFromTheFileTheSearchAndSetup) {
     storedStation = 0;
     StartConsole({63, false}, {}, {}, 20);
@@ -291,8 +287,7 @@ Lines LoggedLines(const std::string& folder) {
     return lines;
 }
 
-// With the check box on, each traced line also goes to the day's log, past the trace list's cap. A day's
-// log that cannot be opened (a folder took its name) is reported once, and the trace goes on.
+// Each traced line goes to the day's log past the list's cap; a log that cannot be opened is reported once.
 TEST_F(ConsoleLogicTest, TracedLinesGoToTheSessionLogOnlyWhenItIsOn) {
     StartConsole();
     console->StartCommand();
@@ -383,8 +378,7 @@ struct Timeout {
 
 class SequencerTimeoutTest : public SequencerTest, public ::testing::WithParamInterface<Timeout> {};
 
-// From the waiting step only the sequencer's clock moves: just short of the limit it still waits,
-// just past it it gives up with the line that says why.
+// Only the sequencer's clock moves: just short of the limit it waits, just past it it says why it gave up.
 TEST_P(SequencerTimeoutTest, GivesUpOnlyPastItsLimit) {
     const Timeout& c = GetParam();
     std::vector<sim::FaultRule> faults;

@@ -103,8 +103,7 @@ TEST_F(ConsoleScriptedTest, SearchRunsOnTheShortReplyTimeout) {
     EXPECT_EQ(view.messages.back(), "Station not found !!!");
 }
 
-// While the status is polled, "Read FIFO" goes by the count of the last poll and reads no status of
-// its own: an empty count sends nothing, a count sends the FIFO read alone.
+// While polling, "Read FIFO" goes by the last poll's count: none sends nothing, one sends the FIFO read alone.
 TEST_F(ConsoleScriptedTest, ReadFifoWhilePollingGoesByThePolledCount) {
     const auto& sent = link.Script().sent;
     link.Add({false, StatusReply({3, 0, 7, 0x0021, 0x0104, 1234, 14000, -5678, 6000})});

@@ -57,16 +57,14 @@ TEST(TraceListTest, KeepsTheNewest1001LinesAndShowsAt255BytesOfAReply) {
 
 constexpr std::time_t kWhen = 1400594639;  // 2014-05-20 14:03:59 UTC
 
-// Each copy asks first, then writes every line and an empty one, appending to a file of the same second
-// (named by the local time).
+// Each copy asks, then appends every line and an empty one to the file named by the local second.
 TEST(TraceCopyTest, AsksThenWritesEveryLineAndAnEmptyOne) {
     test::ScopedTimeZone zone("JST-9");
     using Outcome = TraceCopyResult::Outcome;
     const Lines two = {"<S>: 01 05 00 01 ff 00 dd fa ", "<R>:<none>"};
     const std::string twoWritten = "<S>: 01 05 00 01 ff 00 dd fa \r\n<R>:<none>\r\n\r\n";
     const std::string name = "2014-05-20-23-03-59.TXT";
-    // The lines, the answer, the file an earlier copy left (or a folder with its name), the outcome, the file
-    // after, the lines that failed.
+    // The lines, the answer, what an earlier copy left (or a folder), the outcome, the file, the lines lost.
     const std::tuple<Lines, bool, std::string, Outcome, std::string, int> rows[] = {
         {two, true, "", Outcome::Written, twoWritten, 0},
         {two, true, "x\r\n", Outcome::Written, "x\r\n" + twoWritten, 0},

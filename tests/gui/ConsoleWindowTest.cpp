@@ -36,26 +36,19 @@ const std::string kVersion = "Version : " + std::to_string(VEXLO_VERSION_MAJOR) 
                              std::to_string(VEXLO_VERSION_TWEAK);
 const QString kTitle = QString::fromStdString("VEXLO Modbus tester ( RS232/RS485 Modbus RTU - " + kVersion + " )");
 
-// Answers every modal box or dialog (other than the given main window) that opens while it lives,
-// and keeps the message texts and dialog titles it met.
-class ModalCloser {
-public:
+// Answers each modal box (OK) or dialog (Cancel) but the main window, keeping the box's text or the dialog's title.
+struct ModalCloser {
     explicit ModalCloser(QWidget* mainWindow = nullptr) {
         QObject::connect(&poll, &QTimer::timeout, [this, mainWindow] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-                texts << box->text();
-                box->done(QMessageBox::Ok);
-            } else if (auto* dialog = qobject_cast<QDialog*>(modal); dialog != nullptr && dialog != mainWindow) {
-                texts << dialog->windowTitle();
-                dialog->reject();
-            }
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr || dialog == mainWindow) return;
+            auto* box = qobject_cast<QMessageBox*>(dialog);
+            texts << (box != nullptr ? box->text() : dialog->windowTitle());
+            dialog->done(box != nullptr ? QMessageBox::Ok : QDialog::Rejected);
         });
         poll.start(20);
     }
     QStringList texts;
-
-private:
     QTimer poll;
 };
 
@@ -81,10 +74,8 @@ protected:
         return Find<T>(window.get(), name);
     }
     QString Text(const char* name) {
-        QWidget* widget = Child(name);
-        if (auto* edit = qobject_cast<QLineEdit*>(widget)) return edit->text();
-        if (auto* field = qobject_cast<ProgramNumberField*>(widget)) return field->text();
-        return {};
+        auto* field = qobject_cast<ProgramNumberField*>(Child(name));
+        return field != nullptr ? field->text() : Child<QLineEdit>(name)->text();
     }
     void Click(const char* name) { QTest::mouseClick(Child<QPushButton>(name), Qt::LeftButton); }
 
@@ -94,8 +85,7 @@ protected:
     std::unique_ptr<ConsoleWindow> window;
 };
 
-// How a control follows the window as it grows by (dw, dh): its left, top, right and bottom edges move
-// by these shares of it. Every other control of the window and of its status group stays where it opened.
+// The shares of the growth (dw, dh) by which a control's left, top, right and bottom edges move; others stay.
 struct Follow {
     const char* name;
     int left, top, right, bottom;
@@ -159,8 +149,7 @@ const char* const kLights[] = {"okLight", "rtLight", "rrLight", "alLight", "eocL
 
 QAccessibleInterface* Reader(QWidget* widget) { return QAccessible::queryAccessibleInterface(widget); }
 
-// Each text gets a value of its own and each switch is tried alone: a widget wired to its neighbour
-// shows the neighbour's value. A screen reader reads each display by its caption, with what it shows.
+// Own values and lone switches show a crossed wire; a screen reader reads each display's caption and value.
 TEST_F(ConsoleWindowTest, EveryEntryDisplayOptionAndLightReachesItsOwnWidget) {
     const auto value = [](int i) { return QString::number(11 + i); };
     for (int i = 0; i < int(std::size(kEntries)); ++i) window->SetEntryText(Entry(i), value(i).toStdString());
@@ -209,8 +198,7 @@ TEST_F(ConsoleWindowTest, EveryEntryDisplayOptionAndLightReachesItsOwnWidget) {
     EXPECT_EQ(Reader(program->editor())->text(QAccessible::Name), "Running Prog n°");
 }
 
-// The status timer is driven tick by tick here, as its time-outs would drive it; its periods are the
-// console logic's, tested there.
+// The status timer is ticked by hand here; its periods are the console logic's, tested there.
 TEST_F(ConsoleWindowTest, ButtonsAndEnterReachTheConsoleAndTheTimerIsTheConsolesTimer) {
     PrepareConsole(*window);
     EXPECT_EQ(window->windowTitle(), kTitle);

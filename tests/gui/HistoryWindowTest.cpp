@@ -36,8 +36,7 @@ bool InLegend(QChart* chart, const QString& name) {
     return false;
 }
 
-// A batch of a P1/P2 run prepared in a store: program 1 with limits 2.5 / 1.5, program 2 with
-// 6 / 4, passes and rejects of each.
+// A store for a P1/P2 run: program 1 with limits 2.5 / 1.5, program 2 with 6 / 4.
 class HistoryWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -56,12 +55,6 @@ protected:
         const auto result = test::MakeResult({program - 1, 3, relays, 0, 1500000 + leak, 14000, leak, 1000});
         ASSERT_TRUE(recorder.Record(result, ResultSource::Sequencer, context, ++now).saved);
     }
-    void PrepareRun() {
-        const std::tuple<int, std::int32_t, std::uint8_t> run[] = {{1, 1200, 0x01},  {2, 4100, 0x01}, {1, 2700, 0x02},
-                                                                   {2, 3900, 0x01},  {1, 800, 0x01},  {2, 6500, 0x02},
-                                                                   {1, -1800, 0x04}, {2, 2000, 0x01}};
-        for (const auto& [program, leak, relays] : run) Record(program, leak, relays);
-    }
 
     test::ScopedWorkDir dir;
     ResultHistory history;
@@ -72,7 +65,10 @@ protected:
 };
 
 TEST_F(HistoryWindowTest, EachProgramAgainstItsOwnLimitsAndTheBatchExported) {
-    PrepareRun();
+    const std::tuple<int, std::int32_t, std::uint8_t> run[] = {{1, 1200, 0x01},  {2, 4100, 0x01}, {1, 2700, 0x02},
+                                                               {2, 3900, 0x01},  {1, 800, 0x01},  {2, 6500, 0x02},
+                                                               {1, -1800, 0x04}, {2, 2000, 0x01}};
+    for (const auto& [program, leak, relays] : run) Record(program, leak, relays);
     HistoryWindow& window = *this->window;
     QAbstractItemModel* table = window.Table()->model();
     ASSERT_EQ(table->rowCount(), 8);
@@ -82,8 +78,7 @@ TEST_F(HistoryWindowTest, EachProgramAgainstItsOwnLimitsAndTheBatchExported) {
     EXPECT_EQ(table->data(table->index(6, 7)).toString(), "-1.800");
     EXPECT_EQ(table->data(table->index(6, 8)).toString(), "cm3/mn");
 
-    // The latest result's program first, until one is chosen by hand; a program whose limits are
-    // unknown has no limit in its chart or its legend.
+    // The latest result's program first, until one is chosen; unknown limits are neither drawn nor listed.
     EXPECT_EQ(window.ShownProgram(), 2);
     window.ShowProgram(1);
     Record(5, 300, 0x02);
