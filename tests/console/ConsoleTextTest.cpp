@@ -30,8 +30,7 @@ TEST(TraceListTest, KeepsTheNewest1001LinesAndShowsAt255BytesOfAReply) {
     TraceList trace;
     CountingObserver observer;
     trace.SetObserver(&observer);
-    for (int i = 0; i < 1000; ++i) trace.AppendTraceLine(std::to_string(i));
-    trace.AppendTraceLine("1000");
+    for (int i = 0; i < 1001; ++i) trace.AppendTraceLine(std::to_string(i));
     EXPECT_EQ(trace.Size(), 1001u);
     EXPECT_EQ(trace.Lines().front(), "0");
     trace.AppendTraceLine("1001");

@@ -215,12 +215,12 @@ TEST_F(ConsoleWindowTest, ButtonsAndEnterReachTheConsoleAndTheTimerIsTheConsoles
     EXPECT_EQ(closer.texts, QStringList{"Program setup"});  // cancelled
     EXPECT_TRUE(timer.isActive());
     EXPECT_EQ(timer.interval(), 500);  // the console's period after a dialog, passed on
-    Click("clearListButton");
-    EXPECT_TRUE(Child<AutoExtentListBox>("traceList")->Lines().isEmpty());
     Click("startButton");
     EXPECT_EQ(Child<AutoExtentListBox>("traceList")->Lines(),
               (QStringList{"<S>: 01 05 00 01 ff 00 dd fa ", "<R>: 01 05 00 01 ff 00 dd fa "}));
     EXPECT_TRUE(simulator.Locked()->CycleRunning());
+    Click("clearListButton");
+    EXPECT_TRUE(Child<AutoExtentListBox>("traceList")->Lines().isEmpty());
     // Enter closes the console only when the entries pass.
     auto* count = Child<QLineEdit>("wordCountEdit");
     count->setFocus();
@@ -249,7 +249,7 @@ TEST_F(ConsoleWindowTest, PlacementIsSavedAndRestored) {
     EXPECT_EQ(ConsoleWindow(settings).geometry(), place);
 }
 
-TEST_F(ConsoleWindowTest, ProgramSetupShowsAndStoresTheChoices) {
+TEST_F(ConsoleWindowTest, SetupDialogsShowAndStoreTheChoices) {
     settings.accessMode = 1;
     settings.station = 17;
     ProgramSetupDialog dialog(settings, window.get());
@@ -276,24 +276,23 @@ TEST_F(ConsoleWindowTest, ProgramSetupShowsAndStoresTheChoices) {
     EXPECT_EQ(settings.station, 255);
     EXPECT_EQ(settings.accessMode, 0);
     EXPECT_EQ(settings.sessionLog, 1);
-}
 
-TEST_F(ConsoleWindowTest, SerialPortSetupEditsACopy) {
+    // The port's line dialog edits a copy: the table changes only when the caller stores it.
     ResetPortTable();
     PortSettings entry = GetPortSettings(2);
-    SerialPortSetupDialog dialog(entry, window.get());
-    dialog.show();
-    auto* baud = Find<QComboBox>(&dialog, "baudCombo");
-    EXPECT_EQ(Find<QLineEdit>(&dialog, "portNameEdit")->text(), "COM3");
-    EXPECT_EQ(Find<QComboBox>(&dialog, "parityCombo")->currentText(), "EVEN");
+    SerialPortSetupDialog line(entry, window.get());
+    line.show();
+    auto* baud = Find<QComboBox>(&line, "baudCombo");
+    EXPECT_EQ(Find<QLineEdit>(&line, "portNameEdit")->text(), "COM3");
+    EXPECT_EQ(Find<QComboBox>(&line, "parityCombo")->currentText(), "EVEN");
     EXPECT_EQ(Reader(baud)->text(QAccessible::Value), "9600");  // what a screen reader reads, as shown
     baud->setCurrentIndex(0);
-    Find<QComboBox>(&dialog, "stopCombo")->setCurrentIndex(1);
-    QTest::keyClick(Find<QComboBox>(&dialog, "stopCombo"), Qt::Key_Return);  // Enter does what OK does
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(dialog.Settings().Baud(), 115200u);
-    EXPECT_EQ(dialog.Settings().stopBits, 1);
-    EXPECT_EQ(GetPortSettings(2).Baud(), 9600u);  // the table changes only when the caller stores it
+    Find<QComboBox>(&line, "stopCombo")->setCurrentIndex(1);
+    QTest::keyClick(Find<QComboBox>(&line, "stopCombo"), Qt::Key_Return);  // Enter does what OK does
+    EXPECT_EQ(line.result(), QDialog::Accepted);
+    EXPECT_EQ(line.Settings().Baud(), 115200u);
+    EXPECT_EQ(line.Settings().stopBits, 1);
+    EXPECT_EQ(GetPortSettings(2).Baud(), 9600u);
 }
 
 TEST_F(ConsoleWindowTest, TimeSetupAndIdentifierReadAndWrite) {

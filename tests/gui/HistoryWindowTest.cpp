@@ -64,7 +64,7 @@ protected:
     std::unique_ptr<HistoryWindow> window;
 };
 
-TEST_F(HistoryWindowTest, EachProgramAgainstItsOwnLimitsAndTheBatchExported) {
+TEST_F(HistoryWindowTest, EachProgramAgainstItsOwnLimitsTheBatchExportedAndTheLiveTrend) {
     const std::tuple<int, std::int32_t, std::uint8_t> run[] = {{1, 1200, 0x01},  {2, 4100, 0x01}, {1, 2700, 0x02},
                                                                {2, 3900, 0x01},  {1, 800, 0x01},  {2, 6500, 0x02},
                                                                {1, -1800, 0x04}, {2, 2000, 0x01}};
@@ -111,6 +111,20 @@ TEST_F(HistoryWindowTest, EachProgramAgainstItsOwnLimitsAndTheBatchExported) {
     const auto failure = window.ExportCsvTo(QString::fromStdString(dir.File("taken") + "/out.csv"));
     ASSERT_TRUE(failure.has_value());
     EXPECT_EQ(failure->toStdString(), "The history could not be saved to " + dir.File("taken") + "/out.csv.");
+
+    // The live trend keeps the last minute on its own clock.
+    const auto status = [](std::int32_t measure1, std::int32_t measure2) {
+        return test::MakeStatus({.measure1 = measure1, .unit1 = 14000, .measure2 = measure2, .unit2 = 5000});
+    };
+    window.AddStatus(status(1500, -250));
+    clock += 30000;
+    window.AddStatus(status(2500, -500));
+    clock += 30500;
+    window.AddStatus(status(3500, -750));  // the first is now 60.5 s old
+    EXPECT_EQ(SeriesNamed(window.TrendChart(), "Mesure1")->points(), (QList<QPointF>{{-30.5, 2.5}, {0, 3.5}}));
+    EXPECT_EQ(SeriesNamed(window.TrendChart(), "Mesure2")->points(), (QList<QPointF>{{-30.5, -0.5}, {0, -0.75}}));
+    const auto axes = window.TrendChart()->axes(Qt::Vertical);
+    EXPECT_EQ(qobject_cast<QValueAxis*>(axes[0])->titleText(), "Mesure1 (mbar)");
 }
 
 TEST_F(HistoryWindowTest, PartIdOperatorBatchesAndPlace) {
@@ -148,22 +162,6 @@ TEST_F(HistoryWindowTest, PartIdOperatorBatchesAndPlace) {
     HistoryWindow again(history, &recorder);
     again.show();
     EXPECT_EQ(again.pos(), placed);
-}
-
-TEST_F(HistoryWindowTest, LiveTrendShowsTheLastMinuteOnItsClock) {
-    HistoryWindow& window = *this->window;
-    const auto status = [](std::int32_t measure1, std::int32_t measure2) {
-        return test::MakeStatus({.measure1 = measure1, .unit1 = 14000, .measure2 = measure2, .unit2 = 5000});
-    };
-    window.AddStatus(status(1500, -250));
-    clock += 30000;
-    window.AddStatus(status(2500, -500));
-    clock += 30500;
-    window.AddStatus(status(3500, -750));  // the first is now 60.5 s old
-    EXPECT_EQ(SeriesNamed(window.TrendChart(), "Mesure1")->points(), (QList<QPointF>{{-30.5, 2.5}, {0, 3.5}}));
-    EXPECT_EQ(SeriesNamed(window.TrendChart(), "Mesure2")->points(), (QList<QPointF>{{-30.5, -0.5}, {0, -0.75}}));
-    const auto axes = window.TrendChart()->axes(Qt::Vertical);
-    EXPECT_EQ(qobject_cast<QValueAxis*>(axes[0])->titleText(), "Mesure1 (mbar)");
 }
 
 }  // namespace

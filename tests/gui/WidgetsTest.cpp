@@ -32,7 +32,7 @@ struct Backdrop {
     QWidget parent;
 };
 
-TEST(IndicatorLampTest, LampAndLedLightOverTheBackground) {
+TEST(IndicatorLampTest, LampLedAndEditColours) {
     Backdrop backdrop;
     auto* lamp = new IndicatorLamp(&backdrop.parent);
     lamp->setGeometry(10, 10, 20, 20);
@@ -51,9 +51,8 @@ TEST(IndicatorLampTest, LampAndLedLightOverTheBackground) {
     EXPECT_EQ(light(), QColor(0, 255, 0));
     led->setEnabled(false);
     EXPECT_EQ(light(), led->palette().color(QPalette::Dark));
-}
 
-TEST(CEditExTest, KeepsTheWindowColourWhenReadOnly) {
+    // The edit keeps the window colour when read-only.
     CEditEx edit;
     edit.SetTextColor(Qt::blue);
     EXPECT_EQ(edit.palette().color(QPalette::Disabled, QPalette::Text), QColor(Qt::blue));
