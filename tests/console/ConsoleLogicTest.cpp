@@ -14,9 +14,6 @@ namespace vexlo {
 namespace {
 
 using Lines = std::vector<std::string>;
-using test::FromHex;
-using test::ToHex;
-using test::WithCrc;
 using State = CycleSequencer::State;
 
 class ConsoleLogicTest : public test::ConsoleFixture {
@@ -93,27 +90,6 @@ TEST_F(ConsoleLogicTest, CountersProgramFieldsAndDialogs) {
     EXPECT_EQ(console->Results().Lines().front(), "FILL TIME: 1.2");
     console->ParameterDialogExchange(false);
     EXPECT_EQ(console->Trace().Lines().back(), "<R>:<none>");
-}
-
-// The frames are pinned where they are built: here, what each command leaves in the lists.
-TEST_F(ConsoleLogicTest, CommandsWriteTheirTraceLines) {
-    StartConsole();
-    console->Results().AppendTraceLine("old result");
-    console->StartCommand();
-    EXPECT_TRUE(console->Results().Empty());
-    console->CopyTraceToFileCommand();  // the trace, its coil write echoed
-    ASSERT_EQ(view.questions.size(), 1u);
-    EXPECT_EQ(test::ReadWholeFile(dir.File(view.questions[0].substr(15))),
-              "<S>: 01 05 00 01 ff 00 dd fa \r\n<R>: 01 05 00 01 ff 00 dd fa \r\n\r\n");
-    EXPECT_TRUE(view.messages.empty());
-    console->ResetCommand();
-    console->Results().AppendTraceLine("kept");
-    console->ClearFifoCommand();
-    EXPECT_EQ(Trace().size(), 6u);
-    EXPECT_EQ(Results(), Lines{"kept"});
-    console->ClearListsCommand();
-    EXPECT_TRUE(console->Trace().Empty());
-    EXPECT_TRUE(console->Results().Empty());
 }
 
 // Two cycles of different programs, the bar once for each: the last result is the second, the FIFO's the first.
@@ -218,7 +194,7 @@ TEST_F(ConsoleLogicTest, RawPanelSendsNothingAfterARefusalThenReadsAndWrites) {
         console->Trace().Clear();
         (console->RawPanel().*row.command)();
         ASSERT_FALSE(console->Trace().Empty()) << row.request;
-        EXPECT_EQ(Trace()[0], "<S>: " + ToHex(WithCrc(FromHex(row.request))) + " ");
+        EXPECT_EQ(Trace()[0], "<S>: " + test::ToHex(test::WithCrc(test::FromHex(row.request))) + " ");
     }
 }
 
@@ -278,11 +254,28 @@ Lines LoggedLines(const std::string& folder) {
     return lines;
 }
 
-// Each traced line goes to the day's log past the list's cap; a log that cannot be opened is reported once.
-TEST_F(ConsoleLogicTest, TracedLinesGoToTheSessionLogOnlyWhenItIsOn) {
+// What each command leaves in the lists (the frames are pinned where they are built). Each traced line
+// goes to the day's log past the list's cap; a log that cannot be opened is reported once.
+TEST_F(ConsoleLogicTest, CommandsFillTheListsAndTheSessionLogOnlyWhenItIsOn) {
     StartConsole();
+    console->Results().AppendTraceLine("old result");
     console->StartCommand();
+    EXPECT_TRUE(console->Results().Empty());
+    console->CopyTraceToFileCommand();  // the trace, its coil write echoed
+    ASSERT_EQ(view.questions.size(), 1u);
+    EXPECT_EQ(test::ReadWholeFile(dir.File(view.questions[0].substr(15))),
+              "<S>: 01 05 00 01 ff 00 dd fa \r\n<R>: 01 05 00 01 ff 00 dd fa \r\n\r\n");
+    EXPECT_TRUE(view.messages.empty());
+    console->ResetCommand();
+    console->Results().AppendTraceLine("kept");
+    console->ClearFifoCommand();
+    EXPECT_EQ(Trace().size(), 6u);
+    EXPECT_EQ(Results(), Lines{"kept"});
+    console->ClearListsCommand();
+    EXPECT_TRUE(console->Trace().Empty());
+    EXPECT_TRUE(console->Results().Empty());
     EXPECT_TRUE(LoggedLines(dir.Path()).empty());
+
     settings->sessionLog = 1;
     std::set<std::string> reports;
     const std::int64_t now = std::int64_t{std::time(nullptr)} * 1000;
@@ -294,7 +287,7 @@ TEST_F(ConsoleLogicTest, TracedLinesGoToTheSessionLogOnlyWhenItIsOn) {
     console->ResetCommand();
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(reports.count(view.messages[0]), 1u) << view.messages[0];
-    EXPECT_EQ(console->Trace().Lines().size(), 6u);
+    EXPECT_EQ(console->Trace().Lines().size(), 4u);
 
     for (const std::int64_t day : {now, now + 86400000}) std::filesystem::remove(dir.File(SessionLog::FileName(day)));
     Lines logged;

@@ -30,7 +30,6 @@
 namespace vexlo {
 namespace {
 
-// The program's own version, as the build gives it.
 const std::string kVersion = "Version : " + std::to_string(VEXLO_VERSION_MAJOR) + ". " +
                              std::to_string(VEXLO_VERSION_MINOR) + ". " + std::to_string(VEXLO_VERSION_PATCH) + ". " +
                              std::to_string(VEXLO_VERSION_TWEAK);
