@@ -236,7 +236,7 @@ TEST_F(ConsoleLogicTest, StationFromTheFileTheSearchAndSetup) {
     console->SearchCommand();
     EXPECT_EQ(view.messages, (Lines{"Station found = 63", unsaved}));
     console->SetupCommand();
-    EXPECT_EQ(view.messages.back(), unsaved);
+    EXPECT_EQ(view.messages, (Lines{"Station found = 63", unsaved, unsaved}));
     EXPECT_EQ(console->Device().Station(), 200);
 }
 
