@@ -14,9 +14,7 @@ namespace vexlo {
 namespace {
 
 using Lines = std::vector<std::string>;
-using test::FromHex;
-using test::ToHex;
-using test::WithCrc;
+using State = CycleSequencer::State;
 
 class ConsoleLogicTest : public test::ConsoleFixture {
 protected:
@@ -24,9 +22,8 @@ protected:
     Lines Results() const { return Lines(console->Results().Lines().begin(), console->Results().Lines().end()); }
 };
 
-// The lamp: yellow with polling off, green while the instrument answers, red once it is gone. The
-// instrument's port goes away and comes back under the same name (an adapter pulled and plugged in
-// again): the console polls on and the lamp turns green again without "Setup".
+// The lamp: yellow with polling off, green while the instrument answers, red once it is gone. An adapter
+// pulled and plugged in again (same port name): polling goes on and the lamp is green without "Setup".
 TEST_F(ConsoleLogicTest, LampFollowsThePollAndResumesWhenTheDeviceIsBack) {
     test::ManualClock clock;
     const std::string link = dir.File("instrument");
@@ -62,7 +59,8 @@ TEST_F(ConsoleLogicTest, LampFollowsThePollAndResumesWhenTheDeviceIsBack) {
     console.reset();
 }
 
-TEST_F(ConsoleLogicTest, CountersAreWrittenOnlyWhenTheyChange) {
+// The counters are written only when they change; the program fields reach their commands and dialogs.
+TEST_F(ConsoleLogicTest, CountersProgramFieldsAndDialogs) {
     StartConsole();
     console->TimerTick();
     EXPECT_EQ(view.displays[Display::NegativeResponses], "0-0");
@@ -76,40 +74,25 @@ TEST_F(ConsoleLogicTest, CountersAreWrittenOnlyWhenTheyChange) {
     EXPECT_EQ(view.displays[Display::NegativeResponses], "3-0");
     EXPECT_EQ(view.displays[Display::Requests], "3");
     EXPECT_EQ(view.displayWrites[Display::TimeoutErrors], 1);
+
+    view.messages.clear();
+    view.entries[Entry::RunningProgram] = "2";
+    console->SelectProgCommand();
+    EXPECT_EQ(console->Trace().Size(), 2u);  // traced; the program it selects shows in the results test
+    view.entries[Entry::RunningProgram] = "9";
+    console->SelectProgCommand();
+    EXPECT_EQ(view.messages, Lines{"Program numero does not exist!!!"});
+    EXPECT_EQ(console->CurrentProgram(), 9);
+    view.entries[Entry::TimeProgram] = "3";
+    console->SetTimeCommand();
+    EXPECT_EQ(view.timeSetupPrograms, std::vector<int>{3});
+    console->ReadTimeCommand();
+    EXPECT_EQ(console->Results().Lines().front(), "FILL TIME: 1.2");
+    console->ParameterDialogExchange(false);
+    EXPECT_EQ(console->Trace().Lines().back(), "<R>:<none>");
 }
 
-// The frames are pinned where they are built: here, what each command leaves in the lists.
-TEST_F(ConsoleLogicTest, CommandsWriteTheirTraceLines) {
-    StartConsole();
-    console->Results().AppendTraceLine("old result");
-    console->StartCommand();
-    ASSERT_EQ(Trace().size(), 2u);
-    EXPECT_EQ(Trace()[1], "<R>" + Trace()[0].substr(3));  // a coil write is echoed
-    EXPECT_TRUE(console->Results().Empty());
-    EXPECT_EQ(console->Sequencer().startOk, 1);
-    console->CopyTraceToFileCommand();  // the file's lines are pinned with the copy; here, which list
-    ASSERT_EQ(view.questions.size(), 1u);
-    EXPECT_EQ(test::ReadWholeFile(dir.File(view.questions[0].substr(15))),
-              "<S>: 01 05 00 01 ff 00 dd fa \r\n<R>: 01 05 00 01 ff 00 dd fa \r\n\r\n");
-    EXPECT_TRUE(view.messages.empty());
-    console->ResetCommand();
-    console->Results().AppendTraceLine("kept");
-    console->ClearFifoCommand();
-    EXPECT_EQ(Trace().size(), 6u);
-    EXPECT_EQ(Results(), Lines{"kept"});
-    console->ClearListsCommand();
-    EXPECT_TRUE(console->Trace().Empty());
-    EXPECT_TRUE(console->Results().Empty());
-
-    console->Device().replyTimeoutMs = 20;
-    console->Device().SelectStation(9);
-    console->StartCommand();
-    EXPECT_EQ(Trace()[1], "<R>:<none>");
-    EXPECT_EQ(console->Sequencer().startOk, 0);
-}
-
-// Two cycles of different programs, the progress bar once for each: the last result is the second,
-// the FIFO gives the first first.
+// Two cycles of different programs, the bar once for each: the last result is the second, the FIFO's the first.
 TEST_F(ConsoleLogicTest, ResultsDecodeWithAndWithoutErd) {
     instrumentTime = test::SimulatorThread::Time::ByHand;
     StartConsole();
@@ -140,45 +123,8 @@ TEST_F(ConsoleLogicTest, ResultsDecodeWithAndWithoutErd) {
     EXPECT_EQ(console->Results().Lines()[0], "Program n\xC2\xB0: 3");
 }
 
-TEST_F(ConsoleLogicTest, RawPanelReadsAndWrites) {
-    StartConsole();
-    auto& entries = view.entries;
-    entries[Entry::ReadAddress] = "6000";
-    entries[Entry::WriteLong] = "305419896";
-    entries[Entry::WriteWord] = "4660";
-    console->RawPanel().WriteWordCommand();
-    console->RawPanel().ReadWordsCommand();
-    EXPECT_EQ(Results().at(3), "sw_word=13330, 3412(H)");  // the word written, read back as received
-    EXPECT_EQ(view.displays[Display::ReadHex], "00001234(H)");
-
-    entries[Entry::ReadAddress] = " 30 ";  // the input register row's
-    using Command = void (RawRegisterPanel::*)();
-    const struct {
-        std::set<Option> options;
-        const char* word;
-        Command command;
-        const char* request;
-    } rows[] = {
-        {{}, "4660", &RawRegisterPanel::WriteWordCommand, "01 10 60 00 00 01 02 34 12"},
-        {{Option::SwapWord}, "4660", &RawRegisterPanel::WriteWordCommand, "01 10 60 00 00 01 02 12 34"},
-        {{Option::SwapWord}, "4660", &RawRegisterPanel::WriteLongCommand, "01 10 60 00 00 02 04 78 56 34 12"},
-        {{}, "-1", &RawRegisterPanel::WriteWordCommand, "01 10 60 00 00 01 02 ff ff"},
-        {{Option::WriteBit}, "-1", &RawRegisterPanel::WriteWordCommand, "01 05 60 00 ff 00"},
-        // Input registers: the instrument serves both tables alike.
-        {{Option::ReadInputRegister}, "0", &RawRegisterPanel::ReadWordsCommand, "01 04 00 30 00 01"},
-    };
-    for (const auto& row : rows) {
-        view.checked = row.options;
-        entries[Entry::WriteWord] = row.word;
-        console->Trace().Clear();
-        (console->RawPanel().*row.command)();
-        ASSERT_FALSE(console->Trace().Empty()) << row.request;
-        EXPECT_EQ(Trace()[0], "<S>: " + ToHex(WithCrc(FromHex(row.request))) + " ");
-    }
-}
-
-// A refused entry stops the command: the value the screen no longer shows is never written.
-TEST_F(ConsoleLogicTest, RawPanelSendsNothingAfterARefusal) {
+// A refused entry stops the command (the value the screen no longer shows is never written); good ones go.
+TEST_F(ConsoleLogicTest, RawPanelSendsNothingAfterARefusalThenReadsAndWrites) {
     StartConsole();
     auto& entries = view.entries;
     entries[Entry::ReadAddress] = "6000";
@@ -217,74 +163,81 @@ TEST_F(ConsoleLogicTest, RawPanelSendsNothingAfterARefusal) {
     EXPECT_EQ(console->RawPanel().wordCount, 128u);
     console->RawPanel().ReadWordsCommand();
     EXPECT_EQ(console->Device().Counters().requests, 1);
+
+    view.checked.clear();
+    entries[Entry::WriteLong] = "305419896";
+    entries[Entry::WriteWord] = "4660";
+    console->RawPanel().WriteWordCommand();
+    console->RawPanel().ReadWordsCommand();
+    EXPECT_EQ(Results().at(3), "sw_word=13330, 3412(H)");  // the word written, read back as received
+    EXPECT_EQ(view.displays[Display::ReadHex], "00001234(H)");
+
+    entries[Entry::ReadAddress] = " 30 ";  // the input register row's
+    using Command = void (RawRegisterPanel::*)();
+    const struct {
+        std::set<Option> options;
+        const char* word;
+        Command command;
+        const char* request;
+    } rows[] = {
+        {{}, "4660", &RawRegisterPanel::WriteWordCommand, "01 10 60 00 00 01 02 34 12"},
+        {{Option::SwapWord}, "4660", &RawRegisterPanel::WriteWordCommand, "01 10 60 00 00 01 02 12 34"},
+        {{Option::SwapWord}, "4660", &RawRegisterPanel::WriteLongCommand, "01 10 60 00 00 02 04 78 56 34 12"},
+        {{}, "-1", &RawRegisterPanel::WriteWordCommand, "01 10 60 00 00 01 02 ff ff"},
+        {{Option::WriteBit}, "-1", &RawRegisterPanel::WriteWordCommand, "01 05 60 00 ff 00"},
+        // Input registers: the instrument serves both tables alike.
+        {{Option::ReadInputRegister}, "0", &RawRegisterPanel::ReadWordsCommand, "01 04 00 30 00 80"},
+    };
+    for (const auto& row : rows) {
+        view.checked = row.options;
+        entries[Entry::WriteWord] = row.word;
+        console->Trace().Clear();
+        (console->RawPanel().*row.command)();
+        ASSERT_FALSE(console->Trace().Empty()) << row.request;
+        EXPECT_EQ(Trace()[0], "<S>: " + test::ToHex(test::WithCrc(test::FromHex(row.request))) + " ");
+    }
 }
 
-TEST_F(ConsoleLogicTest, SetupAndSearchRestartTheTimerAt500) {
-    StartConsole({63, false}, {}, {}, 500);
-    settings->station = 1;
+// A stored station of 0 would broadcast: station 255 is used until a search or Setup gives one.
+TEST_F(ConsoleLogicTest, StationFromTheFileTheSearchAndSetup) {
+    storedStation = 0;
+    StartConsole({63, false}, {}, {}, 20);
+    const std::string ini = dir.File("VexloModbusTester.ini");
+    EXPECT_EQ(view.messages, Lines{"Station 0 in " + ini +
+                                   " is not a station from 1 to 255: station 255 is used until Setup sets one."});
+    EXPECT_EQ(view.displays[Display::Station], "255");
+    console->StartCommand();
+    EXPECT_EQ(Trace()[0].substr(0, 8), "<S>: ff ");
     console->SetupCommand();  // cancelled
-    EXPECT_EQ(console->Device().Station(), 63);
+    EXPECT_EQ(console->Device().Station(), 255);
+    EXPECT_EQ(view.messages.size(), 1u);
 
     console->SearchCommand();
     EXPECT_EQ(view.messages.back(), "Station found = 63");
     EXPECT_EQ(settings->station, 63);
     EXPECT_EQ(AppSettings().station, 63);  // saved in the INI file
     EXPECT_EQ(view.displays[Display::Station], "63");
-    EXPECT_EQ(view.timerPeriods.back(), 500);
+    EXPECT_EQ(view.timerPeriods, (std::vector<int>{1000, 500, 500}));
 
     view.setupDialog = [](AppSettings& s) {
         s.accessMode = 1;
+        s.station = 200;
         return true;
     };
     console->SetupCommand();
     EXPECT_EQ(view.accessModeLabel, "Direct Access");
     EXPECT_EQ(AppSettings().accessMode, 1);
+    EXPECT_EQ(console->Device().Station(), 200);
 
     // A file that cannot be written is reported; the link still follows the confirmed choice.
-    std::filesystem::create_directory(dir.File("VexloModbusTester.ini.tmp"));
-    const std::string unsaved = "The settings could not be saved to " + dir.File("VexloModbusTester.ini") + ".";
+    std::filesystem::create_directory(ini + ".tmp");
+    const std::string unsaved = "The settings could not be saved to " + ini + ".";
     view.messages.clear();
     console->SearchCommand();
     EXPECT_EQ(view.messages, (Lines{"Station found = 63", unsaved}));
     console->SetupCommand();
-    EXPECT_EQ(view.messages.back(), unsaved);
-    EXPECT_EQ(console->Device().Station(), 63);
-}
-
-// A stored station of 0 would broadcast: the console says so once and talks to station 255.
-TEST_F(ConsoleLogicTest, StoredStationOutsideItsRangeIsNeverUsed) {
-    storedStation = 0;
-    StartConsole({255, false});
-    ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0], "Station 0 in " + dir.File("VexloModbusTester.ini") +
-                                    " is not a station from 1 to 255: station 255 is used until Setup sets one.");
-    EXPECT_EQ(view.displays[Display::Station], "255");
-    console->StartCommand();
-    EXPECT_EQ(Trace()[0].substr(0, 8), "<S>: ff ");
-    view.setupDialog = [](AppSettings& s) {
-        s.station = 255;
-        return true;
-    };
-    console->SetupCommand();
-    EXPECT_EQ(view.messages.size(), 1u);
-}
-
-TEST_F(ConsoleLogicTest, ProgramFieldsAndDialogs) {
-    StartConsole();
-    view.entries[Entry::RunningProgram] = "2";
-    console->SelectProgCommand();
-    EXPECT_EQ(console->Trace().Size(), 2u);  // traced; the program it selects shows in the results test
-    view.entries[Entry::RunningProgram] = "9";
-    console->SelectProgCommand();
-    EXPECT_EQ(view.messages, Lines{"Program numero does not exist!!!"});
-    EXPECT_EQ(console->CurrentProgram(), 9);
-    view.entries[Entry::TimeProgram] = "3";
-    console->SetTimeCommand();
-    EXPECT_EQ(view.timeSetupPrograms, std::vector<int>{3});
-    console->ReadTimeCommand();
-    EXPECT_EQ(console->Results().Lines().front(), "FILL TIME: 1.2");
-    console->ParameterDialogExchange(false);
-    EXPECT_EQ(console->Trace().Lines().back(), "<R>:<none>");
+    EXPECT_EQ(view.messages, (Lines{"Station found = 63", unsaved, unsaved}));
+    EXPECT_EQ(console->Device().Station(), 200);
 }
 
 // The lines of the folder's session logs (one a day), oldest first, without their time stamps.
@@ -301,26 +254,28 @@ Lines LoggedLines(const std::string& folder) {
     return lines;
 }
 
-// With the check box on, each traced line also goes to the day's log, past the trace list's cap.
-TEST_F(ConsoleLogicTest, TracedLinesGoToTheSessionLogOnlyWhenItIsOn) {
+// What each command leaves in the lists (the frames are pinned where they are built). Each traced line
+// goes to the day's log past the list's cap; a log that cannot be opened is reported once.
+TEST_F(ConsoleLogicTest, CommandsFillTheListsAndTheSessionLogOnlyWhenItIsOn) {
     StartConsole();
+    console->Results().AppendTraceLine("old result");
     console->StartCommand();
-    EXPECT_TRUE(LoggedLines(dir.Path()).empty());
-    settings->sessionLog = 1;
-    console->ResetCommand();
-    for (int i = 0; i < 1100; ++i) console->Trace().AppendTraceLine("line " + std::to_string(i));
-    const Lines lines = LoggedLines(dir.Path());
-    ASSERT_EQ(lines.size(), 1102u);
-    EXPECT_EQ(lines[0].substr(0, 5), "<S>: ");
-    EXPECT_EQ(lines[1].substr(0, 5), "<R>: ");
-    EXPECT_EQ(lines[2], "line 0");
-    EXPECT_EQ(lines.back(), "line 1099");
+    EXPECT_TRUE(console->Results().Empty());
+    console->CopyTraceToFileCommand();  // the trace, its coil write echoed
+    ASSERT_EQ(view.questions.size(), 1u);
+    EXPECT_EQ(test::ReadWholeFile(dir.File(view.questions[0].substr(15))),
+              "<S>: 01 05 00 01 ff 00 dd fa \r\n<R>: 01 05 00 01 ff 00 dd fa \r\n\r\n");
     EXPECT_TRUE(view.messages.empty());
-}
+    console->ResetCommand();
+    console->Results().AppendTraceLine("kept");
+    console->ClearFifoCommand();
+    EXPECT_EQ(Trace().size(), 6u);
+    EXPECT_EQ(Results(), Lines{"kept"});
+    console->ClearListsCommand();
+    EXPECT_TRUE(console->Trace().Empty());
+    EXPECT_TRUE(console->Results().Empty());
+    EXPECT_TRUE(LoggedLines(dir.Path()).empty());
 
-// The day's log cannot be opened (a folder took its name): one report, and the trace goes on.
-TEST_F(ConsoleLogicTest, AFailingSessionLogIsReportedOnce) {
-    StartConsole();
     settings->sessionLog = 1;
     std::set<std::string> reports;
     const std::int64_t now = std::int64_t{std::time(nullptr)} * 1000;
@@ -333,6 +288,119 @@ TEST_F(ConsoleLogicTest, AFailingSessionLogIsReportedOnce) {
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(reports.count(view.messages[0]), 1u) << view.messages[0];
     EXPECT_EQ(console->Trace().Lines().size(), 4u);
+
+    for (const std::int64_t day : {now, now + 86400000}) std::filesystem::remove(dir.File(SessionLog::FileName(day)));
+    Lines logged;
+    for (int i = 0; i < 1100; ++i) {
+        logged.push_back("line " + std::to_string(i));
+        console->Trace().AppendTraceLine(logged.back());
+    }
+    console->ResetCommand();
+    const Lines trace = Trace();
+    logged.insert(logged.end(), trace.end() - 2, trace.end());
+    EXPECT_EQ(LoggedLines(dir.Path()), logged);
+    EXPECT_EQ(view.messages.size(), 1u);
+}
+
+// The sequencer's time-outs run on the manual clock and the instrument's cycle on time moved by hand.
+class SequencerTest : public test::ConsoleFixture {
+protected:
+    SequencerTest() { instrumentTime = test::SimulatorThread::Time::ByHand; }
+    void SwitchOn() {
+        view.entries[Entry::InterCycle] = "0";
+        console->RunningCommand(true);
+    }
+    State Step() const { return console->Sequencer().sequencerState; }
+    // Ticks (moving both clocks a tick's time) until the sequencer reaches the state, within a bound.
+    bool TickUntil(State state, int maxTicks = 300) {
+        for (int i = 0; i < maxTicks; ++i) {
+            console->TimerTick();
+            if (Step() == state) return true;
+            clock.AdvanceMs(TesterConsole::kTickMs);
+            simulator->AdvanceMs(TesterConsole::kTickMs);
+        }
+        return false;
+    }
+    test::ManualClock clock;
+};
+
+TEST_F(SequencerTest, AGoodCycleWithTheFifoRead) {
+    StartConsole();
+    view.checked.insert(Option::ReadFifo);
+    SwitchOn();
+    EXPECT_FALSE(view.commandsEnabled);
+    ASSERT_TRUE(TickUntil(State::InterCycleWait));
+    ASSERT_TRUE(TickUntil(State::Arm));
+    const std::string rule(35, '-');
+    EXPECT_EQ(TraceText(),
+              (Lines{"********************************************* ", " *** Waiting Ready 4 sec***", " Ok Ready !!!!",
+                     "--", " *** Select prog ***", " *** Start prog ***", "*** Waiting EOC 10 sec ***",
+                     "Cycle time =  4500(ms)", "--", "*** Read fifo ***", "*** EOC ***", rule,
+                     "Nb cycle = 1, Nb Started OK = 1", rule, "-> Next programm  !!! in 0 (sec)"}));
+    EXPECT_EQ(console->Results().Size(), 12u);  // the FIFO result was decoded
+    EXPECT_EQ(view.entries[Entry::RunningProgram], "1");
+    EXPECT_EQ(simulator->Locked()->RunningProgram(), 0);
+
+    // Off and on again continues the alternation.
+    console->RunningCommand(false);
+    EXPECT_TRUE(view.commandsEnabled);
+    SwitchOn();
+    ASSERT_TRUE(TickUntil(State::ProgramSelected));
+    EXPECT_EQ(simulator->Locked()->RunningProgram(), 1);
+    EXPECT_EQ(console->Sequencer().cycleCount, 1);
+}
+
+// Only the sequencer's clock moves: just short of the limit it waits, just past it it says why it gave up.
+TEST_F(SequencerTest, EachWaitGivesUpOnlyPastItsLimit) {
+    const struct {
+        bool instrumentBusy;    // a cycle runs that never ends: never ready
+        bool statusUnanswered;  // every status read fails: no answer holds the wait, however long
+        State waiting;
+        std::int64_t limitMs;
+        State after;
+        const char* line;
+    } rows[] = {{true, false, State::WaitingReady, 4000, State::InterCycleWait, " *** Not Ready ***"},
+                {false, false, State::WaitingEndOfCycle, 10000, State::CycleReport, "*** Timeout cycle ***"},
+                {false, true, State::WaitingReady, 9000, State::WaitingReady, " *** Waiting Ready 4 sec***"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.limitMs);
+        if (console) console->Shutdown();
+        std::vector<sim::FaultRule> faults;
+        if (row.statusUnanswered) faults.push_back({sim::FaultKind::NoReply, 1.0, 0x0030});
+        StartConsole({}, {}, faults, row.statusUnanswered ? 20 : 500);
+        if (row.instrumentBusy) simulator->Locked()->WriteCoil(1, 0xFF00, 0);
+        SwitchOn();
+        ASSERT_TRUE(TickUntil(row.waiting, 20));
+        clock.AdvanceMs(row.limitMs - 100);
+        console->TimerTick();
+        EXPECT_EQ(Step(), row.waiting);
+        clock.AdvanceMs(200);
+        console->TimerTick();
+        EXPECT_EQ(Step(), row.after);
+        EXPECT_EQ(TraceText().back(), row.line);
+    }
+}
+
+TEST_F(SequencerTest, PauseCountsDownInWholeSeconds) {
+    StartConsole();
+    view.entries[Entry::InterCycle] = "-3";  // a negative pause becomes one second
+    console->Sequencer().sequencerState = State::CycleReport;
+    console->TimerTick();
+    console->TimerTick();
+    EXPECT_EQ(TraceText().back(), " >>>  1 sec");
+    clock.AdvanceMs(500);
+    console->TimerTick();
+    EXPECT_EQ(TraceText().back(), " >>>  0 sec");
+    const size_t lines = console->Trace().Size();
+    clock.AdvanceMs(501);
+    console->TimerTick();
+    EXPECT_EQ(Step(), State::Arm);
+    EXPECT_EQ(console->Trace().Size(), lines + 2);  // uptime and next-program lines; 0 s was shown already
+    view.entries[Entry::InterCycle] = "abc";
+    console->Sequencer().sequencerState = State::CycleReport;
+    console->TimerTick();
+    console->TimerTick();
+    EXPECT_EQ(Step(), State::Arm);  // no pause
 }
 
 }  // namespace

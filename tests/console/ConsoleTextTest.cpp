@@ -26,12 +26,11 @@ public:
     int appended = 0, removed = 0, cleared = 0, selected = -1;
 };
 
-TEST(TraceListTest, KeepsTheNewest1001Lines) {
+TEST(TraceListTest, KeepsTheNewest1001LinesAndShowsAt255BytesOfAReply) {
     TraceList trace;
     CountingObserver observer;
     trace.SetObserver(&observer);
-    for (int i = 0; i < 1000; ++i) trace.AppendTraceLine(std::to_string(i));
-    trace.AppendTraceLine("1000");
+    for (int i = 0; i < 1001; ++i) trace.AppendTraceLine(std::to_string(i));
     EXPECT_EQ(trace.Size(), 1001u);
     EXPECT_EQ(trace.Lines().front(), "0");
     trace.AppendTraceLine("1001");
@@ -46,10 +45,8 @@ TEST(TraceListTest, KeepsTheNewest1001Lines) {
     trace.Clear();
     EXPECT_TRUE(trace.Empty());
     EXPECT_EQ(observer.cleared, 1);
-}
 
-// The lines of an exchange are pinned by the console's traces; here what they never show.
-TEST(TraceListTest, ExchangeLines) {
+    // The lines of an exchange are pinned by the console's traces; here what they never show.
     const auto request = FromHex("01 03 23 01 00 01 de 4e");
     EXPECT_EQ(ExchangeLines(request.data(), 0, request.data(), 0, false), Lines{});
     std::vector<std::uint8_t> big(261, 0xAB);
@@ -59,19 +56,14 @@ TEST(TraceListTest, ExchangeLines) {
 
 constexpr std::time_t kWhen = 1400594639;  // 2014-05-20 14:03:59 UTC
 
-TEST(LogFileTest, NameFollowsTheLocalTime) {
-    test::ScopedTimeZone zone("JST-9");
-    EXPECT_EQ(MakeLogFileName(kWhen), "2014-05-20-23-03-59.TXT");
-}
-
-// Each copy asks first, then writes every line and an empty one, appending to a file of the same second.
+// Each copy asks, then appends every line and an empty one to the file named by the local second.
 TEST(TraceCopyTest, AsksThenWritesEveryLineAndAnEmptyOne) {
+    test::ScopedTimeZone zone("JST-9");
     using Outcome = TraceCopyResult::Outcome;
     const Lines two = {"<S>: 01 05 00 01 ff 00 dd fa ", "<R>:<none>"};
     const std::string twoWritten = "<S>: 01 05 00 01 ff 00 dd fa \r\n<R>:<none>\r\n\r\n";
-    const std::string name = MakeLogFileName(kWhen);
-    // The lines, the answer, the file an earlier copy left (or a folder with its name), the outcome, the file
-    // after, the lines that failed.
+    const std::string name = "2014-05-20-23-03-59.TXT";
+    // The lines, the answer, what an earlier copy left (or a folder), the outcome, the file, the lines lost.
     const std::tuple<Lines, bool, std::string, Outcome, std::string, int> rows[] = {
         {two, true, "", Outcome::Written, twoWritten, 0},
         {two, true, "x\r\n", Outcome::Written, "x\r\n" + twoWritten, 0},
@@ -101,7 +93,8 @@ TEST(TraceCopyTest, AsksThenWritesEveryLineAndAnEmptyOne) {
     }
 }
 
-TEST(RawRegisterTextTest, HexAddressesAreOneToFourDigits) {
+// Addresses are one to four hex digits; each read is shown six ways.
+TEST(RawRegisterTextTest, HexAddressesAndSixInterpretations) {
     EXPECT_EQ(ParseHexAddress("2301"), 0x2301);
     EXPECT_EQ(ParseHexAddress(" aBcD "), 0xABCD);
     EXPECT_EQ(ParseHexAddress("0"), 0);
@@ -109,9 +102,7 @@ TEST(RawRegisterTextTest, HexAddressesAreOneToFourDigits) {
     for (const char* refused : {"", "   ", "zz", "0x2301", "12345", "1FFFF", "23 01", "-1", "+1"}) {
         EXPECT_FALSE(ParseHexAddress(refused).has_value()) << '"' << refused << '"';
     }
-}
 
-TEST(RawRegisterTextTest, SixInterpretations) {
     const RawReadText one = InterpretRegisters(0x34, 0x12, 0, 0);
     EXPECT_EQ(one.lines, (Lines{"word=4660, 1234(H)", "long=4660, 00001234(H)", "float=6.53005e-42",
                                 "sw_word=13330, 3412(H)", "sw_long=873594880, 34120000(H)", "sw_float=1.35973e-07"}));

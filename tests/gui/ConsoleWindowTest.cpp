@@ -11,7 +11,6 @@
 #include <QSizeGrip>
 #include <QTest>
 
-#include "app/AboutDialog.h"
 #include "app/TesterApp.h"
 #include "app/VersionInfo.h"
 #include "config/AppSettings.h"
@@ -31,32 +30,24 @@
 namespace vexlo {
 namespace {
 
-// The program's own version, as the build gives it.
 const std::string kVersion = "Version : " + std::to_string(VEXLO_VERSION_MAJOR) + ". " +
                              std::to_string(VEXLO_VERSION_MINOR) + ". " + std::to_string(VEXLO_VERSION_PATCH) + ". " +
                              std::to_string(VEXLO_VERSION_TWEAK);
 const QString kTitle = QString::fromStdString("VEXLO Modbus tester ( RS232/RS485 Modbus RTU - " + kVersion + " )");
 
-// Answers every modal box or dialog (other than the given main window) that opens while it lives,
-// and keeps the message texts and dialog titles it met.
-class ModalCloser {
-public:
+// Answers each modal box (OK) or dialog (Cancel) but the main window, keeping the box's text or the dialog's title.
+struct ModalCloser {
     explicit ModalCloser(QWidget* mainWindow = nullptr) {
         QObject::connect(&poll, &QTimer::timeout, [this, mainWindow] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-                texts << box->text();
-                box->done(QMessageBox::Ok);
-            } else if (auto* dialog = qobject_cast<QDialog*>(modal); dialog != nullptr && dialog != mainWindow) {
-                texts << dialog->windowTitle();
-                dialog->reject();
-            }
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr || dialog == mainWindow) return;
+            auto* box = qobject_cast<QMessageBox*>(dialog);
+            texts << (box != nullptr ? box->text() : dialog->windowTitle());
+            dialog->done(box != nullptr ? QMessageBox::Ok : QDialog::Rejected);
         });
         poll.start(20);
     }
     QStringList texts;
-
-private:
     QTimer poll;
 };
 
@@ -76,17 +67,14 @@ protected:
         window = std::make_unique<ConsoleWindow>(settings);
         window->show();
     }
-    void TearDown() override { window.reset(); }
 
     template <typename T = QWidget>
     T* Child(const char* name) {
         return Find<T>(window.get(), name);
     }
     QString Text(const char* name) {
-        QWidget* widget = Child(name);
-        if (auto* edit = qobject_cast<QLineEdit*>(widget)) return edit->text();
-        if (auto* field = qobject_cast<ProgramNumberField*>(widget)) return field->text();
-        return {};
+        auto* field = qobject_cast<ProgramNumberField*>(Child(name));
+        return field != nullptr ? field->text() : Child<QLineEdit>(name)->text();
     }
     void Click(const char* name) { QTest::mouseClick(Child<QPushButton>(name), Qt::LeftButton); }
 
@@ -96,8 +84,7 @@ protected:
     std::unique_ptr<ConsoleWindow> window;
 };
 
-// How a control follows the window as it grows by (dw, dh): its left, top, right and bottom edges move
-// by these shares of it. Every other control of the window and of its status group stays where it opened.
+// The shares of the growth (dw, dh) by which a control's left, top, right and bottom edges move; others stay.
 struct Follow {
     const char* name;
     int left, top, right, bottom;
@@ -161,8 +148,7 @@ const char* const kLights[] = {"okLight", "rtLight", "rrLight", "alLight", "eocL
 
 QAccessibleInterface* Reader(QWidget* widget) { return QAccessible::queryAccessibleInterface(widget); }
 
-// Each text gets a value of its own and each switch is tried alone: a widget wired to its neighbour
-// shows the neighbour's value. A screen reader reads each display by its caption, with what it shows.
+// Own values and lone switches show a crossed wire; a screen reader reads each display's caption and value.
 TEST_F(ConsoleWindowTest, EveryEntryDisplayOptionAndLightReachesItsOwnWidget) {
     const auto value = [](int i) { return QString::number(11 + i); };
     for (int i = 0; i < int(std::size(kEntries)); ++i) window->SetEntryText(Entry(i), value(i).toStdString());
@@ -194,44 +180,7 @@ TEST_F(ConsoleWindowTest, EveryEntryDisplayOptionAndLightReachesItsOwnWidget) {
             EXPECT_EQ(Child<QCheckBox>(kLights[i])->isChecked(), i == on) << kLights[on] << " lit, " << kLights[i];
         }
     }
-}
-
-// The status timer is driven tick by tick here, as its time-outs would drive it; its periods are the
-// console logic's, tested there.
-TEST_F(ConsoleWindowTest, ButtonsAndEnterReachTheConsoleAndTheTimerIsTheConsolesTimer) {
-    QTimer& timer = window->StatusTimer();
-    EXPECT_TRUE(timer.isSingleShot());
-    EXPECT_EQ(timer.timerType(), Qt::PreciseTimer);  // never early
-    EXPECT_EQ(timer.interval(), 1000);
-    Click("realTimeStatusButton");
-    window->Console().TimerTick();
-    EXPECT_EQ(Text("relayStatusEdit"), "0x0020");
-    ModalCloser closer(window.get());
-    Click("setupButton");
-    EXPECT_EQ(closer.texts, QStringList{"Program setup"});  // cancelled
-    EXPECT_TRUE(timer.isActive());
-    EXPECT_EQ(timer.interval(), 500);  // the console's period after a dialog, passed on
-    Click("clearListButton");
-    EXPECT_TRUE(Child<AutoExtentListBox>("traceList")->Lines().isEmpty());
-    Click("startButton");
-    EXPECT_EQ(Child<AutoExtentListBox>("traceList")->Lines(),
-              (QStringList{"<S>: 01 05 00 01 ff 00 dd fa ", "<R>: 01 05 00 01 ff 00 dd fa "}));
-    EXPECT_TRUE(simulator.Locked()->CycleRunning());
-    // Enter closes the console only when the entries pass.
-    auto* count = Child<QLineEdit>("wordCountEdit");
-    count->setFocus();
-    count->setText("0");
-    QTest::keyClick(count, Qt::Key_Return);
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(closer.texts, (QStringList{"Program setup", "Please enter an integer between 1 and 128."}));
-    count->setText("12");
-    QTest::keyClick(count, Qt::Key_Return);
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(window->result(), QDialog::Accepted);
-}
-
-// The lamp's colour is told in words; "Prog n°" steps from the keyboard and carries its name.
-TEST_F(ConsoleWindowTest, ScreenReadersReadTheLampAndTheProgramField) {
+    // The lamp's colour is told in words; "Prog n°" steps from the keyboard and carries its name.
     QAccessibleInterface* lamp = Reader(Child("lamp"));
     for (const auto& [row, words] : {std::pair{kLampRed, "link failed"}, std::pair{kLampGreen, "link good"},
                                      std::pair{kLampYellow, "not polling"}}) {
@@ -246,6 +195,42 @@ TEST_F(ConsoleWindowTest, ScreenReadersReadTheLampAndTheProgramField) {
     QTest::keyClick(program->editor(), Qt::Key_Down);
     EXPECT_EQ(program->text(), "7");
     EXPECT_EQ(Reader(program->editor())->text(QAccessible::Name), "Running Prog n°");
+}
+
+// The status timer is ticked by hand here; its periods are the console logic's, tested there.
+TEST_F(ConsoleWindowTest, ButtonsAndEnterReachTheConsoleAndTheTimerIsTheConsolesTimer) {
+    PrepareConsole(*window);
+    EXPECT_EQ(window->windowTitle(), kTitle);
+    EXPECT_EQ(VersionInfo().FixedInfo()[2], (VEXLO_VERSION_MAJOR << 16u) | VEXLO_VERSION_MINOR);
+    QTimer& timer = window->StatusTimer();
+    EXPECT_TRUE(timer.isSingleShot());
+    EXPECT_EQ(timer.timerType(), Qt::PreciseTimer);  // never early
+    EXPECT_EQ(timer.interval(), 1000);
+    Click("realTimeStatusButton");
+    window->Console().TimerTick();
+    EXPECT_EQ(Text("relayStatusEdit"), "0x0020");
+    ModalCloser closer(window.get());
+    Click("setupButton");
+    EXPECT_EQ(closer.texts, QStringList{"Program setup"});  // cancelled
+    EXPECT_TRUE(timer.isActive());
+    EXPECT_EQ(timer.interval(), 500);  // the console's period after a dialog, passed on
+    Click("startButton");
+    EXPECT_EQ(Child<AutoExtentListBox>("traceList")->Lines(),
+              (QStringList{"<S>: 01 05 00 01 ff 00 dd fa ", "<R>: 01 05 00 01 ff 00 dd fa "}));
+    EXPECT_TRUE(simulator.Locked()->CycleRunning());
+    Click("clearListButton");
+    EXPECT_TRUE(Child<AutoExtentListBox>("traceList")->Lines().isEmpty());
+    // Enter closes the console only when the entries pass.
+    auto* count = Child<QLineEdit>("wordCountEdit");
+    count->setFocus();
+    count->setText("0");
+    QTest::keyClick(count, Qt::Key_Return);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(closer.texts, (QStringList{"Program setup", "Please enter an integer between 1 and 128."}));
+    count->setText("12");
+    QTest::keyClick(count, Qt::Key_Return);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Accepted);
 }
 
 // Fitting a place onto the screens is tested with the record; here, the window keeps its place through it.
@@ -263,15 +248,15 @@ TEST_F(ConsoleWindowTest, PlacementIsSavedAndRestored) {
     EXPECT_EQ(ConsoleWindow(settings).geometry(), place);
 }
 
-TEST_F(ConsoleWindowTest, ProgramSetupShowsAndStoresTheChoices) {
+TEST_F(ConsoleWindowTest, SetupDialogsShowAndStoreTheChoices) {
     settings.accessMode = 1;
     settings.station = 17;
     ProgramSetupDialog dialog(settings, window.get());
     dialog.show();
-    EXPECT_EQ(Find<QComboBox>(&dialog, "accessModeCombo")->currentText(), "Direct Access");
-    EXPECT_EQ(Find<QLineEdit>(&dialog, "stationEdit")->text(), "17");
-    ModalCloser closer;
     auto* station = Find<QLineEdit>(&dialog, "stationEdit");
+    EXPECT_EQ(Find<QComboBox>(&dialog, "accessModeCombo")->currentText(), "Direct Access");
+    EXPECT_EQ(station->text(), "17");
+    ModalCloser closer;
     for (const char* refused : {"0", "256", "x"}) {
         station->setText(refused);
         QTest::mouseClick(Find<QPushButton>(&dialog, "okButton"), Qt::LeftButton);
@@ -290,25 +275,23 @@ TEST_F(ConsoleWindowTest, ProgramSetupShowsAndStoresTheChoices) {
     EXPECT_EQ(settings.station, 255);
     EXPECT_EQ(settings.accessMode, 0);
     EXPECT_EQ(settings.sessionLog, 1);
-}
 
-TEST_F(ConsoleWindowTest, SerialPortSetupEditsACopy) {
+    // The port's line dialog edits a copy: the table changes only when the caller stores it.
     ResetPortTable();
     PortSettings entry = GetPortSettings(2);
-    SerialPortSetupDialog dialog(entry, window.get());
-    dialog.show();
-    EXPECT_EQ(Find<QLineEdit>(&dialog, "portNameEdit")->text(), "COM3");
-    EXPECT_EQ(Find<QComboBox>(&dialog, "baudCombo")->currentText(), "9600");
-    EXPECT_EQ(Find<QComboBox>(&dialog, "parityCombo")->currentText(), "EVEN");
-    // Screen readers read the choice as the list's value.
-    EXPECT_EQ(Reader(Find<QComboBox>(&dialog, "baudCombo"))->text(QAccessible::Value), "9600");
-    Find<QComboBox>(&dialog, "baudCombo")->setCurrentIndex(0);
-    Find<QComboBox>(&dialog, "stopCombo")->setCurrentIndex(1);
-    QTest::keyClick(Find<QComboBox>(&dialog, "stopCombo"), Qt::Key_Return);  // Enter does what OK does
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(dialog.Settings().Baud(), 115200u);
-    EXPECT_EQ(dialog.Settings().stopBits, 1);
-    EXPECT_EQ(GetPortSettings(2).Baud(), 9600u);  // the table changes only when the caller stores it
+    SerialPortSetupDialog line(entry, window.get());
+    line.show();
+    auto* baud = Find<QComboBox>(&line, "baudCombo");
+    EXPECT_EQ(Find<QLineEdit>(&line, "portNameEdit")->text(), "COM3");
+    EXPECT_EQ(Find<QComboBox>(&line, "parityCombo")->currentText(), "EVEN");
+    EXPECT_EQ(Reader(baud)->text(QAccessible::Value), "9600");  // what a screen reader reads, as shown
+    baud->setCurrentIndex(0);
+    Find<QComboBox>(&line, "stopCombo")->setCurrentIndex(1);
+    QTest::keyClick(Find<QComboBox>(&line, "stopCombo"), Qt::Key_Return);  // Enter does what OK does
+    EXPECT_EQ(line.result(), QDialog::Accepted);
+    EXPECT_EQ(line.Settings().Baud(), 115200u);
+    EXPECT_EQ(line.Settings().stopBits, 1);
+    EXPECT_EQ(GetPortSettings(2).Baud(), 9600u);
 }
 
 TEST_F(ConsoleWindowTest, TimeSetupAndIdentifierReadAndWrite) {
@@ -336,22 +319,6 @@ TEST_F(ConsoleWindowTest, TimeSetupAndIdentifierReadAndWrite) {
     Find<QLineEdit>(&identifier, "valueEdit")->setText("-1.5");
     QTest::mouseClick(Find<QPushButton>(&identifier, "writeButton"), Qt::LeftButton);
     EXPECT_EQ(simulator.Locked()->Parameter(0, 1), -1500);
-}
-
-TEST_F(ConsoleWindowTest, AboutShowsTheProgramsVersion) {
-    ConsoleWindow& console = *window;
-    PrepareConsole(console);
-    EXPECT_EQ(console.windowTitle(), kTitle);
-    QString shown;
-    QTimer::singleShot(0, [&shown] {
-        auto* about = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(about, nullptr);
-        shown = about->VersionFieldText();
-        about->accept();
-    });
-    console.OpenAbout();
-    EXPECT_EQ(shown.toStdString(), " RS232/RS485 Modbus RTU - " + kVersion);
-    EXPECT_EQ(VersionInfo().FixedInfo()[2], (VEXLO_VERSION_MAJOR << 16u) | VEXLO_VERSION_MINOR);
 }
 
 }  // namespace

@@ -7,8 +7,7 @@
 #include <QTemporaryFile>
 
 int main(int argc, char** argv) {
-    // One offscreen screen of a common desktop size (the plugin's default of 800 x 600 is smaller than
-    // the console), so that placement and layout are tried as on an operator's PC.
+    // One offscreen screen of an operator's desktop size (the plugin's 800 x 600 is smaller than the console).
     QTemporaryFile screens;
     if (!screens.open()) return 1;
     screens.write(R"({"screens": [{"name": "desktop", "x": 0, "y": 0, "width": 1920, "height": 1080,
@@ -18,8 +17,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Vexlo"));
     QApplication::setApplicationName(QStringLiteral("VEXLO Modbus Tester"));
-    // Window placements go to a place of this process's own, neither the user's settings nor those of
-    // another test process running beside it.
+    // Window placements go to this process's own place, apart from the user's and other test processes'.
     QStandardPaths::setTestModeEnabled(true);
     QTemporaryDir settings;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());

@@ -36,8 +36,7 @@ bool InLegend(QChart* chart, const QString& name) {
     return false;
 }
 
-// A batch of a P1/P2 run prepared in a store: program 1 with limits 2.5 / 1.5, program 2 with
-// 6 / 4, passes and rejects of each.
+// A store for a P1/P2 run: program 1 with limits 2.5 / 1.5, program 2 with 6 / 4.
 class HistoryWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -45,10 +44,6 @@ protected:
         ASSERT_EQ(recorder.Open(dir.File(ResultStore::kFileName)), std::nullopt);
         window = std::make_unique<HistoryWindow>(history, &recorder, [this] { return clock; });
         window->show();
-    }
-    void TearDown() override {
-        window.reset();
-        QSettings().remove(QStringLiteral("HistoryWindow"));
     }
     // Leak in thousandths of cm3/mn; the limits of programs other than 1 and 2 are unknown.
     void Record(int program, std::int32_t leak, std::uint8_t relays) {
@@ -60,12 +55,6 @@ protected:
         const auto result = test::MakeResult({program - 1, 3, relays, 0, 1500000 + leak, 14000, leak, 1000});
         ASSERT_TRUE(recorder.Record(result, ResultSource::Sequencer, context, ++now).saved);
     }
-    void PrepareRun() {
-        const std::tuple<int, std::int32_t, std::uint8_t> run[] = {{1, 1200, 0x01},  {2, 4100, 0x01}, {1, 2700, 0x02},
-                                                                   {2, 3900, 0x01},  {1, 800, 0x01},  {2, 6500, 0x02},
-                                                                   {1, -1800, 0x04}, {2, 2000, 0x01}};
-        for (const auto& [program, leak, relays] : run) Record(program, leak, relays);
-    }
 
     test::ScopedWorkDir dir;
     ResultHistory history;
@@ -75,8 +64,11 @@ protected:
     std::unique_ptr<HistoryWindow> window;
 };
 
-TEST_F(HistoryWindowTest, EachProgramAgainstItsOwnLimitsAndTheBatchExported) {
-    PrepareRun();
+TEST_F(HistoryWindowTest, EachProgramAgainstItsOwnLimitsTheBatchExportedAndTheLiveTrend) {
+    const std::tuple<int, std::int32_t, std::uint8_t> run[] = {{1, 1200, 0x01},  {2, 4100, 0x01}, {1, 2700, 0x02},
+                                                               {2, 3900, 0x01},  {1, 800, 0x01},  {2, 6500, 0x02},
+                                                               {1, -1800, 0x04}, {2, 2000, 0x01}};
+    for (const auto& [program, leak, relays] : run) Record(program, leak, relays);
     HistoryWindow& window = *this->window;
     QAbstractItemModel* table = window.Table()->model();
     ASSERT_EQ(table->rowCount(), 8);
@@ -86,11 +78,7 @@ TEST_F(HistoryWindowTest, EachProgramAgainstItsOwnLimitsAndTheBatchExported) {
     EXPECT_EQ(table->data(table->index(6, 7)).toString(), "-1.800");
     EXPECT_EQ(table->data(table->index(6, 8)).toString(), "cm3/mn");
 
-    const auto* leakAxis = qobject_cast<QValueAxis*>(window.ResultChart()->axes(Qt::Vertical).front());
-    EXPECT_EQ(leakAxis->titleText(), "Leak (cm3/mn)");
-
-    // The latest result's program first, until one is chosen by hand; a program whose limits are
-    // unknown has no limit in its chart or its legend.
+    // The latest result's program first, until one is chosen; unknown limits are neither drawn nor listed.
     EXPECT_EQ(window.ShownProgram(), 2);
     window.ShowProgram(1);
     Record(5, 300, 0x02);
@@ -123,9 +111,23 @@ TEST_F(HistoryWindowTest, EachProgramAgainstItsOwnLimitsAndTheBatchExported) {
     const auto failure = window.ExportCsvTo(QString::fromStdString(dir.File("taken") + "/out.csv"));
     ASSERT_TRUE(failure.has_value());
     EXPECT_EQ(failure->toStdString(), "The history could not be saved to " + dir.File("taken") + "/out.csv.");
+
+    // The live trend keeps the last minute on its own clock.
+    const auto status = [](std::int32_t measure1, std::int32_t measure2) {
+        return test::MakeStatus({.measure1 = measure1, .unit1 = 14000, .measure2 = measure2, .unit2 = 5000});
+    };
+    window.AddStatus(status(1500, -250));
+    clock += 30000;
+    window.AddStatus(status(2500, -500));
+    clock += 30500;
+    window.AddStatus(status(3500, -750));  // the first is now 60.5 s old
+    EXPECT_EQ(SeriesNamed(window.TrendChart(), "Mesure1")->points(), (QList<QPointF>{{-30.5, 2.5}, {0, 3.5}}));
+    EXPECT_EQ(SeriesNamed(window.TrendChart(), "Mesure2")->points(), (QList<QPointF>{{-30.5, -0.5}, {0, -0.75}}));
+    const auto axes = window.TrendChart()->axes(Qt::Vertical);
+    EXPECT_EQ(qobject_cast<QValueAxis*>(axes[0])->titleText(), "Mesure1 (mbar)");
 }
 
-TEST_F(HistoryWindowTest, PartIdOperatorAndBatches) {
+TEST_F(HistoryWindowTest, PartIdOperatorBatchesAndPlace) {
     HistoryWindow& window = *this->window;
     EXPECT_TRUE(window.ShowsEmptyState());
     EXPECT_FALSE(window.findChild<QPushButton*>("exportCsvButton")->isEnabled());
@@ -152,32 +154,14 @@ TEST_F(HistoryWindowTest, PartIdOperatorAndBatches) {
     EXPECT_TRUE(batches->currentText().startsWith("Lot 8 ("));
     recorder.ShowBatch(batches->itemData(0).toLongLong());
     EXPECT_EQ(table->rowCount(), 2);
-}
 
-TEST_F(HistoryWindowTest, KeepsItsPlace) {
-    window->move(window->pos() - QPoint(150, 0));
-    const QPoint placed = window->pos();
-    window->close();
+    // It opens again where it was closed.
+    window.move(window.pos() - QPoint(150, 0));
+    const QPoint placed = window.pos();
+    window.close();
     HistoryWindow again(history, &recorder);
     again.show();
     EXPECT_EQ(again.pos(), placed);
-}
-
-StatusRecord StatusWith(std::int32_t measure1, std::int32_t measure2) {
-    return test::MakeStatus({.measure1 = measure1, .unit1 = 14000, .measure2 = measure2, .unit2 = 5000});
-}
-
-TEST_F(HistoryWindowTest, LiveTrendShowsTheLastMinuteOnItsClock) {
-    HistoryWindow& window = *this->window;
-    window.AddStatus(StatusWith(1500, -250));
-    clock += 30000;
-    window.AddStatus(StatusWith(2500, -500));
-    clock += 30500;
-    window.AddStatus(StatusWith(3500, -750));  // the first is now 60.5 s old
-    EXPECT_EQ(SeriesNamed(window.TrendChart(), "Mesure1")->points(), (QList<QPointF>{{-30.5, 2.5}, {0, 3.5}}));
-    EXPECT_EQ(SeriesNamed(window.TrendChart(), "Mesure2")->points(), (QList<QPointF>{{-30.5, -0.5}, {0, -0.75}}));
-    const auto axes = window.TrendChart()->axes(Qt::Vertical);
-    EXPECT_EQ(qobject_cast<QValueAxis*>(axes[0])->titleText(), "Mesure1 (mbar)");
 }
 
 }  // namespace

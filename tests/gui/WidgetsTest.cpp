@@ -32,7 +32,7 @@ struct Backdrop {
     QWidget parent;
 };
 
-TEST(IndicatorLampTest, LampCentredOverTheBackground) {
+TEST(IndicatorLampTest, LampLedAndEditColours) {
     Backdrop backdrop;
     auto* lamp = new IndicatorLamp(&backdrop.parent);
     lamp->setGeometry(10, 10, 20, 20);
@@ -42,21 +42,17 @@ TEST(IndicatorLampTest, LampCentredOverTheBackground) {
     EXPECT_EQ(backdrop.Pixel(lamp, 19, 19), Backdrop::kGround);    // outside the lamp, never painted
     lamp->SetRow(0);
     EXPECT_EQ(backdrop.Pixel(lamp, 10, 10), QColor(255, 0, 0));
-}
 
-TEST(LedCheckBoxTest, LightColours) {
-    Backdrop backdrop;
     auto* led = new LedCheckBox(&backdrop.parent);
-    led->setGeometry(0, 0, 80, 25);
+    led->setGeometry(100, 50, 80, 25);
     const auto light = [&] { return backdrop.Pixel(led, 10, 11); };  // its middle, at the left of the box
     EXPECT_EQ(light(), QColor(0, 127, 0));
     led->setChecked(true);
     EXPECT_EQ(light(), QColor(0, 255, 0));
     led->setEnabled(false);
     EXPECT_EQ(light(), led->palette().color(QPalette::Dark));
-}
 
-TEST(CEditExTest, KeepsTheWindowColourWhenReadOnly) {
+    // The edit keeps the window colour when read-only.
     CEditEx edit;
     edit.SetTextColor(Qt::blue);
     EXPECT_EQ(edit.palette().color(QPalette::Disabled, QPalette::Text), QColor(Qt::blue));
