@@ -89,7 +89,9 @@ TEST(TraceCopyTest, AsksThenWritesEveryLineAndAnEmptyOne) {
         EXPECT_EQ(asked, "Copy to file ?\n" + name);
         EXPECT_EQ(result.outcome, outcome);
         EXPECT_EQ(result.linesFailed, linesFailed);
-        if (before != "folder") EXPECT_EQ(test::ReadWholeFile(dir.File(name)), after);
+        if (before != "folder") {
+            EXPECT_EQ(test::ReadWholeFile(dir.File(name)), after);
+        }
     }
 }
 

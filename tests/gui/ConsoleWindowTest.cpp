@@ -22,8 +22,8 @@
 #include "console/ui/ProgramNumberField.h"
 #include "console/ui/TimeSetupDialog.h"
 #include "serial/PortTable.h"
+#include "simulator/harness/SimulatorThread.h"
 #include "tests/support/ScopedWorkDir.h"
-#include "tests/support/SimulatorThread.h"
 #include "widgets/AutoExtentListBox.h"
 #include "widgets/CaptionLabel.h"
 

@@ -1,3 +1,0 @@
-#pragma once
-// Moved: the harness lives beside the simulator.
-#include "simulator/harness/SimulatorThread.h"
