@@ -93,7 +93,8 @@ TEST(ResultStoreTest, OneRowPerTestedPart) {
         // Other lines and stations are parts of their own.
         for (const ResultContext& other : {Line("COM2"), Line("COM1", 2)}) {
             EXPECT_EQ(first.Record(Result(c.rows.back()), ResultSource::LastResult, other, now, false).outcome,
-                      ResultStore::Outcome::Recorded);
+                      ResultStore::Outcome::Recorded)
+                << other.port << " " << other.station;
         }
     }
 }
