@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <tuple>
 
 #include "history/SpcReport.h"
 #include "simulator/harness/SimulatorThread.h"
@@ -29,9 +30,8 @@ protected:
         ASSERT_EQ(Device({"start"}).code, 0);
         simulator.AdvanceMs(simulator.Locked()->CycleLengthMs(0) + 1);
     }
-    Json History(const Words& more = {}) {
-        Words words = {"history", "--json"};
-        words.insert(words.end(), more.begin(), more.end());
+    Json History(Words words = {}) {
+        words.insert(words.begin(), {"history", "--json"});
         const CliRun run = RunCli(words);
         EXPECT_EQ(run.code, 0) << run.err;
         return Json::parse(run.out)["results"];
@@ -60,9 +60,7 @@ TEST_F(CliStoreTest, OneRowPerTestedPartWithItsPartIdAndOperator) {
     }
     const Json rows = History();
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0]["partId"], "");
-    EXPECT_EQ(rows[1]["partId"], "SN-42");
-    EXPECT_EQ(rows[1]["operator"], "Ann");
+    EXPECT_EQ(std::tuple(rows[0]["partId"], rows[1]["partId"], rows[1]["operator"]), std::tuple("", "SN-42", "Ann"));
     EXPECT_EQ(History({"--since", "2999-01-01T00:00Z"}).size(), 0u);
 }
 
@@ -143,10 +141,7 @@ TEST_F(CliStoreTest, GaugeRunsCyclesOfOneProgramIntoItsOwnBatch) {
     EXPECT_NE(cli.Kept().find("at least 25 values"), std::string::npos) << cli.Kept();
     const Json rows = History({"--batch", "2"});
     ASSERT_EQ(rows.size(), 2u);
-    for (const Json& row : rows) {
-        EXPECT_EQ(row["program"], 2);
-        EXPECT_EQ(row["source"], "sequencer");
-    }
+    for (const Json& row : rows) EXPECT_EQ(std::tuple(row["program"], row["source"]), std::tuple(2, "sequencer"));
     EXPECT_EQ(History({"--batch", "3"}).size(), 0u);
 }
 

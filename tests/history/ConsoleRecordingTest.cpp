@@ -52,10 +52,8 @@ TEST_F(ConsoleRecordingTest, TheSequencerRecordsEveryCycle) {
     console->RunningCommand(false);
     const auto rows = StoredRows();
     ASSERT_GE(rows.size(), 2u);
-    for (const auto& row : rows) {
-        EXPECT_EQ(row.source, ResultSource::Sequencer);
-        EXPECT_TRUE(row.cycleEndedMs.has_value());
-    }
+    for (const auto& row : rows)
+        EXPECT_EQ(std::tuple(row.source, row.cycleEndedMs.has_value()), std::tuple(ResultSource::Sequencer, true));
     EXPECT_NE(rows[0].raw.ProgramIndex(), rows[1].raw.ProgramIndex());  // P1 and P2 in turn
 }
 

@@ -19,10 +19,11 @@ class MqttBroker {
 public:
     MqttBroker(const ScopedWorkDir& dir, int port) : port(port), log(dir.File("mosquitto.log")) {
         config = dir.File("mosquitto.conf");
+        // Started by root, mosquitto would become user "mosquitto" and could not keep its sessions here.
+        const passwd* user = getpwuid(geteuid());
         WriteWholeFile(config, "listener " + std::to_string(port) + " 127.0.0.1\nallow_anonymous true\n" +
-                                   "persistence true\nlog_dest file " + dir.File("mosquitto.log") +
-                                   "\nlog_type all\nuser " + UserName() + "\npersistence_location " + dir.Path() +
-                                   "/\n");
+                                   "persistence true\nlog_dest file " + log + "\nlog_type all\nuser " +
+                                   (user ? user->pw_name : "root") + "\npersistence_location " + dir.Path() + "/\n");
     }
     void Start() {
         process = std::make_unique<ChildProcess>(std::vector<std::string>{VEXLO_MOSQUITTO, "-c", config});
@@ -39,12 +40,6 @@ public:
     }
 
 private:
-    // Started by root, mosquitto would become user "mosquitto" and could not keep its sessions here.
-    static std::string UserName() {
-        const passwd* user = getpwuid(geteuid());
-        return user ? user->pw_name : "root";
-    }
-
     int port;
     std::string log;
     std::string config;

@@ -33,8 +33,6 @@ std::vector<int> ReceivedIds(const std::string& output) {
     return ids;
 }
 
-ResultRecord Result(std::int32_t leak) { return test::MakeResult({.leak = leak}); }
-
 TEST(ResultPublishTest, EveryResultArrivesOnceInOrderAcrossABrokerRestart) {
     test::ScopedWorkDir dir;
     const int port = test::FreeTcpPort();
@@ -56,10 +54,11 @@ TEST(ResultPublishTest, EveryResultArrivesOnceInOrderAcrossABrokerRestart) {
     ASSERT_EQ(recorder->Open(dir.File(ResultStore::kFileName), &*settings), std::nullopt);
     std::int64_t now = 1;
     const auto cycle = [&](std::int32_t leak) {
+        const ResultRecord result = test::MakeResult({.leak = leak});
         (void)recorder->EndOfCycleSeen("COM1", 7, ++now);
-        EXPECT_TRUE(recorder->Record(Result(leak), ResultSource::Sequencer, line, ++now).saved);
+        EXPECT_TRUE(recorder->Record(result, ResultSource::Sequencer, line, ++now).saved);
         // The same part read again is no new message.
-        EXPECT_FALSE(recorder->Record(Result(leak), ResultSource::LastResult, line, ++now).newPart);
+        EXPECT_FALSE(recorder->Record(result, ResultSource::LastResult, line, ++now).newPart);
     };
     for (int leak = 1; leak <= 3; ++leak) cycle(leak);
     ASSERT_TRUE(plant.WaitForOutput("\"id\":3", 30000)) << plant.Piped();

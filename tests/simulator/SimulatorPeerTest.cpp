@@ -12,11 +12,11 @@
 #include <fstream>
 #include <memory>
 #include <thread>
+#include <tuple>
 
 #include "instrument/TesterDevice.h"
 #include "modbus/ModbusRtuMaster.h"
 #include "serial/PortTable.h"
-#include "serial/SerialUi.h"
 #include "simulator/harness/PtyResponder.h"
 #include "simulator/harness/SimulatorThread.h"
 #include "tests/support/CapturingSerialUi.h"
@@ -85,8 +85,7 @@ TEST(SimulatorPeerTest, LibmodbusReadsEveryBlock) {
     EXPECT_EQ(Le(status[1]), 2);
     EXPECT_EQ(status, read(0x2201, 13));
     const auto fifo = read(0x0010, 36);
-    EXPECT_EQ(Le32(fifo, 4), 500000);
-    EXPECT_EQ(Le32(fifo, 6), 14000);
+    EXPECT_EQ(std::tuple(Le32(fifo, 4), Le32(fifo, 6)), std::tuple(500000, 14000));
     const std::pair<int, int> blocks[] = {{0x0434, 26}, {0x0435, 26}, {0x2700, 40}, {0x0801, 1}, {0x8000, 123},
                                           {0x8400, 27}, {0x0110, 6},  {0x3000, 10}, {0x2001, 2}, {0x6000, 125}};
     for (const auto& [address, count] : blocks) read(address, count);
@@ -155,8 +154,8 @@ TEST(LibmodbusPeerTest, MasterTalksToAnIndependentSlave) {
 
     const std::uint8_t values[4] = {0xAB, 0xCD, 0x12, 0x34};
     ASSERT_EQ(master.WriteRegisters(20, 2, values), 1);
-    EXPECT_EQ(slave.mapping->tab_registers[20], 0xABCD);
-    EXPECT_EQ(slave.mapping->tab_registers[21], 0x1234);
+    EXPECT_EQ(std::tuple(slave.mapping->tab_registers[20], slave.mapping->tab_registers[21]),
+              std::tuple(0xABCD, 0x1234));
 
     ASSERT_EQ(master.WriteCoil(5, 1), 1);
     EXPECT_EQ(slave.mapping->tab_bits[5], 1);
@@ -241,9 +240,8 @@ TEST_F(NetworkPortTest, Rfc2217SetsTheServersLineAndEscapesFF) {
     ASSERT_EQ(device.ReadStatus(status), kDeviceOk);
     termios tio{};
     ASSERT_EQ(tcgetattr(watcher, &tio), 0);
-    EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B19200));
-    EXPECT_NE(tio.c_cflag & PARODD, 0u);
-    EXPECT_NE(tio.c_cflag & CSTOPB, 0u);
+    EXPECT_EQ(std::tuple(cfgetospeed(&tio), tio.c_cflag & (PARODD | CSTOPB)),
+              (std::tuple<speed_t, tcflag_t>(B19200, PARODD | CSTOPB)));
 
     // 0xFF in the data both ways: written as FF FF, read back as FF FF.
     const std::uint8_t ones[2] = {0xFF, 0xFF};
