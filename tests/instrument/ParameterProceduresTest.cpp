@@ -3,12 +3,13 @@
 #include <array>
 #include <functional>
 
+#include "console/TraceList.h"
+#include "instrument/ConsoleReport.h"
 #include "instrument/IdentifierAccess.h"
 #include "instrument/ParameterAccess.h"
 #include "instrument/ProgramBlocks.h"
 #include "instrument/TimeParameters.h"
 #include "instrument/TimeSetup.h"
-#include "tests/support/RecordingReport.h"
 #include "tests/support/SimulatedDeviceFixture.h"
 
 namespace vexlo {
@@ -16,9 +17,44 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
+// Records what instrument procedures report: the trace lines they would show (built from the
+// device's last frames), the result list and the messages.
+class RecordingReport final : public ConsoleReport {
+public:
+    explicit RecordingReport(TesterDevice& device) : device(device) {}
+
+    void TraceExchange(DeviceStatus status) override {
+        int requestLength = 0;
+        int replyLength = 0;
+        const auto* request = device.LastRequest(&requestLength);
+        const auto* reply = device.LastReply(&replyLength);
+        for (auto& line : ExchangeLines(request, requestLength, reply, replyLength, status != kDeviceOk)) {
+            trace.push_back(line);
+        }
+    }
+    void ClearTrace() override { trace.clear(); }
+    void ClearResults() override { results.clear(); }
+    void AppendResult(const std::string& line) override { results.push_back(line); }
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void RejectLimitsRead(int programNumber, const RejectLimits& limits) override {
+        limitsRead.push_back({programNumber, limits.test, limits.reference, limits.unit});
+    }
+    void RejectLimitsChanged(int programNumber) override { limitsChanged.push_back(programNumber); }
+
+    std::vector<std::array<std::int32_t, 4>> limitsRead;  // program, test, reference, unit
+    std::vector<int> limitsChanged;
+
+    std::vector<std::string> trace;
+    std::vector<std::string> results;
+    std::vector<std::string> messages;
+
+private:
+    TesterDevice& device;
+};
+
 class ParameterProceduresTest : public test::SimulatedDeviceFixture {
 protected:
-    test::RecordingReport report{device};
+    RecordingReport report{device};
 };
 
 struct ReadTimeCase {
@@ -52,12 +88,8 @@ TEST_P(ReadTimeTest, ShowsTheTimesAndGivesTheLimits) {
     EXPECT_EQ(report.results, Lines(lines.begin(), lines.begin() + c.results));
     ASSERT_EQ(report.trace.size(), c.traced);
     EXPECT_EQ(report.trace[0].substr(0, c.firstRequest.size()), c.firstRequest);
-    std::vector<std::array<std::int32_t, 4>> limits;  // program, test, reference, unit
-    for (const auto& read : report.limitsRead) {
-        limits.push_back({read.program, read.limits.test, read.limits.reference, read.limits.unit});
-    }
-    using Limits = decltype(limits);
-    EXPECT_EQ(limits, (c.results < 10 ? Limits{} : Limits{{3, 4250, -1750, 14999}}));  // no unit, no limits
+    using Limits = decltype(report.limitsRead);
+    EXPECT_EQ(report.limitsRead, (c.results < 10 ? Limits{} : Limits{{3, 4250, -1750, 14999}}));  // no unit, no limits
 }
 
 const std::string kDirectRead = "<S>: 01 03 20 01 00 02 ";
