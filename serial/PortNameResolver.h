@@ -19,8 +19,8 @@ const PortMappings& CurrentPortMappings();
 std::vector<std::string> MachineSerialDevices(const std::string& sysRoot = "/sys/class/tty");
 
 // "COMn" (or "\\.\COMn") to the device path: the mapping of n when there is one, else the n-th
-// machine device. Other names pass unchanged. Empty when nothing is known by that name.
-std::string ResolveDevicePath(const std::string& deviceName);
+// machine device (sysRoot as above). Other names pass unchanged. Empty when nothing is known by that name.
+std::string ResolveDevicePath(const std::string& deviceName, const std::string& sysRoot = "/sys/class/tty");
 
 // The name of a device that stays the same across replugs and other adapters coming and going: the
 // link in /dev/serial/by-id that leads to it, or empty text when there is none.

@@ -74,7 +74,7 @@ std::string StableDeviceName(const std::string& devicePath, const std::string& d
     return {};
 }
 
-std::string ResolveDevicePath(const std::string& deviceName) {
+std::string ResolveDevicePath(const std::string& deviceName, const std::string& sysRoot) {
     std::string name = deviceName;
     if (name.rfind("\\\\.\\", 0) == 0) name = name.substr(4);
     if (name.rfind("COM", 0) != 0) return name;
@@ -85,7 +85,7 @@ std::string ResolveDevicePath(const std::string& deviceName) {
         return mapped->second;
     }
 
-    const auto devices = MachineSerialDevices();
+    const auto devices = MachineSerialDevices(sysRoot);
     if (number < 1 || static_cast<size_t>(number) > devices.size()) return {};
     return devices[static_cast<size_t>(number - 1)];
 }

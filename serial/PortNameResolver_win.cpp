@@ -6,7 +6,7 @@ namespace vexlo {
 std::vector<std::string> MachineSerialDevices(const std::string&) { return {}; }
 
 // Windows opens "COMn" and "\\.\COMn" itself; only a port mapped to a device server is redirected.
-std::string ResolveDevicePath(const std::string& deviceName) {
+std::string ResolveDevicePath(const std::string& deviceName, const std::string&) {
     std::string name = deviceName;
     if (name.rfind("\\\\.\\", 0) == 0) name = name.substr(4);
     if (name.rfind("COM", 0) != 0) return deviceName;

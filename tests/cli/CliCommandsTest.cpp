@@ -1,6 +1,9 @@
 // vexlo-cli as a script runs it: a child process against the simulated instrument on a pseudo-terminal.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -123,6 +126,22 @@ TEST_F(CliCommandsTest, OneJsonShapeWithNamedRelayBits) {
         for (const auto& key : keys) EXPECT_TRUE(json.contains(key)) << words[0] << " " << key;
     }
     EXPECT_EQ(Json::parse(RunCli(With({"read-id", "1", "60"}, With(Port(), {"--json"}))).out)["value"], 2.75);
+}
+
+// The line options reach the tty, read back through a descriptor of the test's own (odd and even, one and two stops).
+TEST_F(CliCommandsTest, LineOptionsReachThePort) {
+    const int watcher = ::open(simulator.PortPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(watcher, 0);
+    for (const auto& [parity, stops, odd, twoStops] :
+         {std::tuple{"odd", "2", true, true}, {"even", "1", false, false}}) {
+        ASSERT_EQ(RunCli(With({"status", "--baud", "19200", "--parity", parity, "--stop-bits", stops}, Port())).code,
+                  0);
+        termios tio{};
+        ASSERT_EQ(tcgetattr(watcher, &tio), 0);
+        EXPECT_EQ(std::tuple(cfgetospeed(&tio), (tio.c_cflag & PARODD) != 0, (tio.c_cflag & CSTOPB) != 0),
+                  std::tuple(B19200, odd, twoStops));
+    }
+    ::close(watcher);
 }
 
 // Every register read is printed; the 32-bit views only for a pair read whole.

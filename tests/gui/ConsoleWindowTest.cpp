@@ -43,7 +43,7 @@ struct ModalCloser {
             if (dialog == nullptr || dialog == mainWindow) return;
             auto* box = qobject_cast<QMessageBox*>(dialog);
             texts << (box != nullptr ? box->text() : dialog->windowTitle());
-            dialog->done(box != nullptr ? QMessageBox::Ok : QDialog::Rejected);
+            dialog->done(box != nullptr ? int{QMessageBox::Ok} : int{QDialog::Rejected});
         });
         poll.start(20);
     }

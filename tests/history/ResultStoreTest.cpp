@@ -109,6 +109,13 @@ TEST(ResultStoreTest, RowsBatchesAndPartIdsComeBackAfterARestart) {
         EXPECT_EQ(recorder.CurrentBatch()->name, "Batch 1");
         recorder.SetOperator("Ada");
         recorder.SetNextPartId("SN-0001");
+        // The cycle ends where the status bit rises: not at its first sight, not where it falls.
+        for (const auto& [relays, ms] : {std::pair{relay::kEndOfCycle, 1765000000010},
+                                         {0, 1765000000020},
+                                         {relay::kEndOfCycle, 1765000000030},
+                                         {0, 1765000000040}}) {
+            EXPECT_EQ(recorder.StatusSeen("COM1", 1, test::MakeStatus({.relays = relays}), ms), std::nullopt);
+        }
         ResultContext context = Line();
         context.limits = RejectLimits{2500, 1500, 1000};
         EXPECT_TRUE(recorder.Record(Result(100), ResultSource::LastResult, context, 1765000000123).saved);
@@ -133,6 +140,7 @@ TEST(ResultStoreTest, RowsBatchesAndPartIdsComeBackAfterARestart) {
     ASSERT_EQ(shown.Entries().size(), 1u);
     const auto row = recorder.Store().Row(shown.Entries()[0].id);
     ASSERT_TRUE(row);
+    EXPECT_EQ(row->cycleEndedMs, 1765000000030);
     const auto json = ResultJson(*row);
     const auto expected = nlohmann::json::parse(R"({"partId": "SN-0001", "rejectTest": 2.5, "rejectRef": 1.5,
         "leak": 0.1, "leakUnit": "cm3/mn", "pressureUnit": "mbar", "alarmCode": 17, "source": "last result"})");

@@ -46,6 +46,8 @@ TEST(SerialPortListTest, MachineListOrdersFamiliesAndSkipsEmptySlots) {
     EXPECT_EQ(MachineSerialDevices(root),
               (Names{"/dev/ttyS0", "/dev/ttyS12", "/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyACM0", "/dev/ttyAMA0"}));
     EXPECT_TRUE(MachineSerialDevices(dir.File("missing")).empty());
+    // Without a mapping COMn is the n-th of them, the last one included.
+    EXPECT_EQ((Names{ResolveDevicePath("COM6", root), ResolveDevicePath("COM7", root)}), (Names{"/dev/ttyAMA0", ""}));
 }
 
 // Keys as the console writes them and as written by hand: the port list and the opener agree.
