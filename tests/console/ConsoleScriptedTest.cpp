@@ -150,10 +150,9 @@ TEST_F(ConsoleScriptedTest, SequencerFailurePaths) {
         sequencer.sequencerState = row.from;
         if (row.endOfCycle) link.Add({false, StatusReply({.relays = relay::kEndOfCycle})});
         console->TimerTick();
-        EXPECT_EQ(sequencer.sequencerState, CycleSequencer::CycleReport);
-        EXPECT_EQ(console->Trace().Empty() ? "" : console->Trace().Lines().back(), row.line);
-        EXPECT_EQ(sequencer.cycleCount - cycles, row.cycles);
-        EXPECT_EQ(sequencer.startedOkCount, started);
+        const std::string last = console->Trace().Empty() ? "" : console->Trace().Lines().back();
+        EXPECT_EQ(std::tuple(sequencer.sequencerState, last, sequencer.cycleCount - cycles, sequencer.startedOkCount),
+                  std::tuple(CycleSequencer::CycleReport, row.line, row.cycles, started));
     }
 }
 

@@ -78,11 +78,9 @@ TEST_F(HistoryWindowTest, EachProgramAgainstItsOwnLimitsTheBatchExportedAndTheLi
     HistoryWindow& window = *this->window;
     QAbstractItemModel* table = window.Table()->model();
     ASSERT_EQ(table->rowCount(), 8);
-    EXPECT_EQ(table->data(table->index(0, 3)).toString(), QStringLiteral("\u2714 Pass"));
-    EXPECT_EQ(table->data(table->index(2, 3)).toString(), QStringLiteral("\u2716 Test reject"));
-    EXPECT_EQ(table->data(table->index(6, 3)).toString(), QStringLiteral("\u2716 Reference reject"));
-    EXPECT_EQ(table->data(table->index(6, 7)).toString(), "-1.800");
-    EXPECT_EQ(table->data(table->index(6, 8)).toString(), "cm3/mn");
+    const auto cell = [table](int row, int column) { return table->data(table->index(row, column)).toString(); };
+    EXPECT_EQ((QStringList{cell(0, 3), cell(2, 3), cell(6, 3), cell(6, 7), cell(6, 8)}),
+              (QStringList{"\u2714 Pass", "\u2716 Test reject", "\u2716 Reference reject", "-1.800", "cm3/mn"}));
 
     // The latest result's program first, until one is chosen; unknown limits are neither drawn nor listed.
     EXPECT_EQ(window.ShownProgram(), 2);

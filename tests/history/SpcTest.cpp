@@ -12,13 +12,6 @@
 // Expected figures are the outputs of spc_reference.py beside this file (the formulas by brute force).
 
 namespace vexlo {
-
-void PrintTo(const SpcFlag& flag, std::ostream* out) {
-    *out << "{" << flag.index << ":";
-    for (int rule : flag.rules) *out << " " << rule;
-    *out << "}";
-}
-
 namespace {
 
 // A zigzag around 10.5 that completes no rule, split where the patterns go in.

@@ -364,10 +364,9 @@ TEST_P(StationSearchTest, FindsTheStationOrStopsAtTheEnd) {
         ShortenReplyTimeout();
         device.ResetCounters();
         int station = 0;
-        EXPECT_EQ(device.FindStation(station), outcome);
-        EXPECT_EQ(station, found);
-        EXPECT_EQ(device.Station(), found);
-        EXPECT_EQ(device.Counters().requests, requests);
+        const DeviceStatus status = device.FindStation(station);
+        EXPECT_EQ(std::tuple(status, station, device.Station(), device.Counters().requests),
+                  std::tuple(outcome, found, found, requests));
         if (outcome == kDeviceOk) {
             EXPECT_EQ(LastRequestHex(), "3f 03 30 00 00 0a ce 13");
         }

@@ -87,10 +87,9 @@ TEST(PortTableTest, UnwritableDirectoryIsSilent) {
 }
 
 TEST(SerialPortTest, DeviceNames) {
-    EXPECT_EQ(SerialPort::DeviceName(0), "COM1");
-    EXPECT_EQ(SerialPort::DeviceName(8), "COM9");
-    EXPECT_EQ(SerialPort::DeviceName(9), "\\\\.\\COM10");
-    EXPECT_EQ(SerialPort::DeviceName(39), "\\\\.\\COM40");
+    std::vector<std::string> names;
+    for (const int index : {0, 8, 9, 39}) names.push_back(SerialPort::DeviceName(index));
+    EXPECT_EQ(names, (std::vector<std::string>{"COM1", "COM9", "\\\\.\\COM10", "\\\\.\\COM40"}));
 }
 
 TEST(SerialPortTest, MissingPortKeepsItsUsesAndNeverOpens) {

@@ -49,9 +49,8 @@ TEST_F(ComPortTest, AnUnansweredStationCountsItsTimeOuts) {
     device.SelectStation(9);
     std::uint8_t data[2] = {};
     EXPECT_EQ(device.ReadRegisters(0x0030, 1, data), 0);
-    EXPECT_EQ(device.Counters().requests, 3);
-    EXPECT_EQ(device.Counters().timeouts, 3);
-    EXPECT_EQ(device.Counters().errors, 3);
+    const LinkCounters counters = device.Counters();
+    EXPECT_EQ(std::tuple(counters.requests, counters.timeouts, counters.errors), std::tuple(3, 3, 3));
     device.SelectStation(1);
     EXPECT_EQ(device.ReadRegisters(0x0030, 1, data), 1);  // and the line is fine afterwards
 }
